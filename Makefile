@@ -1,0 +1,36 @@
+# Entry points for people and CI. Each target does all of its own set-up:
+# dependencies (scripts/install-deps), configuration and build.
+
+PRESET ?= default
+BUILD_DIR := build/$(PRESET)
+
+.PHONY: all deps configure build run test clean
+
+all: build
+
+deps:
+	scripts/install-deps
+
+configure: deps
+	cmake --preset $(PRESET) > /dev/null
+
+build: configure
+	cmake --build --preset $(PRESET)
+
+# The main job on a bundled example book, generated fresh on every run.
+run: build
+	scripts/run-example $(BUILD_DIR)
+
+test: build
+	ctest --preset $(PRESET)
+
+clean:
+	rm -rf build
+
+# clang-format and clang-tidy over the project's sources.
+.PHONY: lint format
+lint: configure
+	scripts/lint $(BUILD_DIR)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,175 @@
+// The reader: opening the input book, reading its records, listing its header,
+// and the fatal error with which the book code gives up.
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "book/DisplayText.h"
+#include "book/OpenBookState.h"
+
+namespace plinth {
+namespace {
+
+// Zero bytes between the record area and the HashIndex, so that text or u16 reads
+// that run past the record's end see zeros.
+constexpr size_t kZeroGuard = 10;
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    std::array<char, 64> buffer{};
+    const int length = std::snprintf(buffer.data(), buffer.size(), format, args...);
+    return std::string(buffer.data(), static_cast<size_t>(std::max(length, 0)));
+}
+
+}  // namespace
+
+OpenBookState::OpenBookState(IConsole& console, IFileSystem& fileSystem)
+    : m_console(console), m_fileSystem(fileSystem) {}
+
+OpenBookState::~OpenBookState() = default;
+
+void OpenBookState::PrintLog(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    VPrintLog(m_console, format, args);
+    va_end(args);
+}
+
+void OpenBookState::FatalError(const char* format, ...) {
+    std::array<char, kLogBufferSize> buffer{};
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    va_end(args);
+    const std::string message(
+        buffer.data(), std::min(static_cast<size_t>(std::max(length, 0)), buffer.size() - 1));
+    m_console.AppendText(message);
+    CloseBookFiles();
+    throw BookFatalError(message);
+}
+
+void OpenBookState::CloseBookFiles() {
+    m_input.Close();
+    m_output.Close();
+}
+
+bool OpenBookState::OpenBook(const std::string& path) {
+    CloseInputBook();
+    m_strInputPath = path;
+    m_console.ClearConsole();
+    try {
+        OpenInputBook();
+        return true;
+    } catch (const BookFatalError&) {
+        return false;
+    }
+}
+
+void OpenBookState::OpenInputBook() {
+    const int fd = m_fileSystem.OpenForReading(m_strInputPath);
+    if (fd < 0) {
+        FatalError("**Error** Can not open input file [%s]\n", m_strInputPath.c_str());
+    }
+    m_input = FileDescriptor(m_fileSystem, fd);
+
+    std::array<uint8_t, layout::kHeaderSize> headerBytes{};
+    if (m_fileSystem.ReadAt(fd, headerBytes.data(), headerBytes.size(), 0) !=
+        static_cast<int64_t>(headerBytes.size())) {
+        FatalError("**Error** [%s] is not a valid book file\n", m_strInputPath.c_str());
+    }
+    m_inputHeader = DecodeHeader(headerBytes);
+    if (!IsBookMagic(m_inputHeader.magic)) {
+        FatalError("**Error** [%s] is not a valid book file\n", m_strInputPath.c_str());
+    }
+
+    AllocateRecordBuffer();
+    LoadHashIndex();
+    AddAttributeRows();
+}
+
+void OpenBookState::AllocateRecordBuffer() {
+    const size_t size = m_inputHeader.recordSize + kZeroGuard + 2u * m_inputHeader.hashIndexSize;
+    m_recordBuffer.reset(new (std::nothrow) uint8_t[size]());
+    if (!m_recordBuffer) {
+        FatalError("**Error** Memory error\n");
+    }
+}
+
+void OpenBookState::LoadHashIndex() {
+    // A HashIndex that the file does not hold in full keeps zero (empty) slots
+    // where nothing could be read; that is not an error.
+    uint8_t* hashIndex = m_recordBuffer.get() + m_inputHeader.recordSize + kZeroGuard;
+    m_fileSystem.ReadAt(m_input.Get(), hashIndex, 2u * m_inputHeader.hashIndexSize,
+                        RecordOffset(m_inputHeader.hashIndexRecord, m_inputHeader.recordSize));
+}
+
+void OpenBookState::AddAttributeRows() {
+    const BookHeader& h = m_inputHeader;
+    m_console.AddAttribute("Input book", m_strInputPath);
+    m_console.AddAttribute("Type", h.magic == kMagicStandard ? "Standard" : "With statistics");
+    // The two revision characters, shown as C text: a zero byte ends it.
+    const std::array<char, 3> revision = {static_cast<char>(h.revision[0]),
+                                          static_cast<char>(h.revision[1]), '\0'};
+    m_console.AddAttribute("Revision", DisplayText(revision.data()));
+
+    ReadRecord(h.commentRecord);
+    const std::span<const uint8_t> comment = RecordArea();
+    std::string text;
+    for (size_t i = layout::kCommentText; i < comment.size() && comment[i] != 0; ++i) {
+        text += static_cast<char>(comment[i]);
+    }
+    m_console.AddAttribute("Comment", DisplayText(text));
+
+    m_console.AddAttribute("Hash index size", Format("%u", unsigned{h.hashIndexSize}));
+    m_console.AddAttribute("Record size", Format("%u", unsigned{h.recordSize}));
+    m_console.AddAttribute("# of records", Format("%u", unsigned{h.recordCount}));
+    m_console.AddAttribute("Total positions", Format("%d", static_cast<int>(h.totalPositions)));
+    m_console.AddAttribute("Total moves", Format("%d", static_cast<int>(h.totalMoves)));
+    m_console.AddAttribute("Attributes", Format("%x", unsigned{h.attributes}));
+    // Without slots there is no average to show.
+    m_console.AddAttribute(
+        "Avg chain length",
+        h.hashIndexSize == 0
+            ? std::string("-")
+            : Format("%1.1f", static_cast<double>(h.recordCount) / h.hashIndexSize));
+}
+
+void OpenBookState::ReadRecord(uint16_t number) {
+    if (number >= m_inputHeader.recordCount) {
+        FatalError("**Error** reading record, out of bounds: record #:%d\n", int{number});
+    }
+    const size_t recordSize = m_inputHeader.recordSize;
+    if (m_fileSystem.ReadAt(m_input.Get(), m_recordBuffer.get(), recordSize,
+                            RecordOffset(number, m_inputHeader.recordSize)) !=
+        static_cast<int64_t>(recordSize)) {
+        FatalError("**Error** in _read reading record #:%d\n", int{number});
+    }
+}
+
+void OpenBookState::CloseInputBook() {
+    m_input.Close();
+    m_recordBuffer.reset();
+    m_console.ClearAttributes();
+}
+
+std::span<const uint8_t> OpenBookState::RecordArea() const {
+    return {m_recordBuffer.get(), m_inputHeader.recordSize};
+}
+
+std::span<uint8_t> OpenBookState::MutableRecordArea() {
+    return {m_recordBuffer.get(), m_inputHeader.recordSize};
+}
+
+uint16_t OpenBookState::RecordAreaNextRecord() const {
+    return DecodeU16Padded(RecordArea(), layout::kNextRecord);
+}
+
+uint16_t OpenBookState::HashIndexSlot(uint32_t slot) const {
+    const uint8_t* hashIndex = m_recordBuffer.get() + m_inputHeader.recordSize + kZeroGuard;
+    return DecodeU16(hashIndex + 2u * slot);
+}
+
+}  // namespace plinth

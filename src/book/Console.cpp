@@ -1,0 +1,27 @@
+#include "book/Console.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace plinth {
+
+void VPrintLog(IConsole& console, const char* format, va_list args) {
+    std::array<char, kLogBufferSize> buffer{};
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): callers pass a started list
+    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    if (length < 0) {
+        return;
+    }
+    const size_t kept = std::min(static_cast<size_t>(length), buffer.size() - 1);
+    console.AppendText(std::string_view(buffer.data(), kept));
+}
+
+void PrintLog(IConsole& console, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    VPrintLog(console, format, args);
+    va_end(args);
+}
+
+}  // namespace plinth

@@ -1,0 +1,46 @@
+#pragma once
+
+// The console through which the book code tells the user what it does: text
+// appended to a log, a progress bar, and the rows of the attribute list. The main
+// window implements it with widgets, the command-line tool with its output streams
+// and the tests with a recorder.
+
+#include <cstdarg>
+#include <string_view>
+
+#if defined(__GNUC__)
+#define PLINTH_PRINTF_FORMAT(format_index, first_arg) \
+    __attribute__((format(printf, format_index, first_arg)))
+#else
+#define PLINTH_PRINTF_FORMAT(format_index, first_arg)
+#endif
+
+namespace plinth {
+
+class IConsole {
+  public:
+    virtual ~IConsole() = default;
+
+    // Appends text at the end of the log exactly as given, line ends included.
+    virtual void AppendText(std::string_view text) = 0;
+    virtual void ClearConsole() = 0;
+
+    // Progress of a long pass, a whole percentage from 0 to 100.
+    virtual void ShowProgress() = 0;
+    virtual void SetProgress(int position) = 0;
+    virtual void HideProgress() = 0;
+
+    // One row of the attribute list: a label and its value, both UTF-8.
+    virtual void AddAttribute(std::string_view field, std::string_view value) = 0;
+    virtual void ClearAttributes() = 0;
+};
+
+// Size of the buffer a log message is formatted into; longer messages are cut
+// to its last character.
+inline constexpr size_t kLogBufferSize = 1024;
+
+// Formats printf-style into the log buffer and appends the result.
+void PrintLog(IConsole& console, const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
+void VPrintLog(IConsole& console, const char* format, va_list args) PLINTH_PRINTF_FORMAT(2, 0);
+
+}  // namespace plinth

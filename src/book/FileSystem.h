@@ -1,0 +1,75 @@
+#pragma once
+
+// The file operations of the book code, behind one small interface so that tests
+// can make any single operation fail. Operations on paths give 0 on success and
+// an errno value on failure.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace plinth {
+
+class IFileSystem {
+  public:
+    virtual ~IFileSystem() = default;
+
+    // Descriptors: -1 on failure.
+    virtual int OpenForReading(const std::string& path) = 0;
+    // Opens for reading and writing, creating or truncating the file.
+    virtual int CreateForWriting(const std::string& path) = 0;
+    virtual void Close(int fd) = 0;
+
+    // Positional transfers; they go on after partial transfers and give the bytes
+    // moved (fewer at the end of the file) or -1 on failure.
+    virtual int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) = 0;
+    virtual int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) = 0;
+    // Flushes the file's data to the disk.
+    virtual int Sync(int fd) = 0;
+
+    virtual int Remove(const std::string& path) = 0;
+    virtual int Rename(const std::string& from, const std::string& to) = 0;
+    // A second name for an existing file.
+    virtual int Link(const std::string& existing, const std::string& newName) = 0;
+    // Makes the entries of a folder (created, renamed or removed files) durable.
+    virtual int SyncDirectory(const std::string& folder) = 0;
+    virtual bool Exists(const std::string& path) = 0;
+};
+
+// The operating system's files.
+IFileSystem& SystemFileSystem();
+
+// Owns one open descriptor of an IFileSystem and closes it when it goes.
+class FileDescriptor {
+  public:
+    FileDescriptor() = default;
+    FileDescriptor(IFileSystem& fileSystem, int fd) : m_fileSystem(&fileSystem), m_fd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept
+        : m_fileSystem(other.m_fileSystem), m_fd(std::exchange(other.m_fd, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            Close();
+            m_fileSystem = other.m_fileSystem;
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    ~FileDescriptor() { Close(); }
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Get() const { return m_fd; }
+    void Close() {
+        if (m_fd >= 0) {
+            m_fileSystem->Close(std::exchange(m_fd, -1));
+        }
+    }
+
+  private:
+    IFileSystem* m_fileSystem = nullptr;
+    int m_fd = -1;
+};
+
+}  // namespace plinth

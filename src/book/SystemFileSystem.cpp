@@ -1,0 +1,104 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "book/FileSystem.h"
+
+namespace plinth {
+namespace {
+
+#ifndef O_BINARY
+constexpr int O_BINARY = 0;
+#endif
+
+class PosixFileSystem final : public IFileSystem {
+  public:
+    int OpenForReading(const std::string& path) override {
+        return ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
+    }
+
+    int CreateForWriting(const std::string& path) override {
+        return ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666);
+    }
+
+    void Close(int fd) override { ::close(fd); }
+
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        auto* bytes = static_cast<char*>(buffer);
+        size_t done = 0;
+        while (done < length) {
+            const ssize_t n =
+                ::pread(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return -1;
+            }
+            if (n == 0) {
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return static_cast<int64_t>(done);
+    }
+
+    int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override {
+        const auto* bytes = static_cast<const char*>(buffer);
+        size_t done = 0;
+        while (done < length) {
+            const ssize_t n =
+                ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return -1;
+            }
+            if (n == 0) {
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return static_cast<int64_t>(done);
+    }
+
+    int Sync(int fd) override { return ::fsync(fd) == 0 ? 0 : errno; }
+
+    int Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+    int Rename(const std::string& from, const std::string& to) override {
+        return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    }
+
+    int Link(const std::string& existing, const std::string& newName) override {
+        return ::link(existing.c_str(), newName.c_str()) == 0 ? 0 : errno;
+    }
+
+    int SyncDirectory(const std::string& folder) override {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            return errno;
+        }
+        const int result = ::fsync(fd) == 0 ? 0 : errno;
+        ::close(fd);
+        return result;
+    }
+
+    bool Exists(const std::string& path) override {
+        struct stat status {};
+        return ::lstat(path.c_str(), &status) == 0;
+    }
+};
+
+}  // namespace
+
+IFileSystem& SystemFileSystem() {
+    static PosixFileSystem fileSystem;
+    return fileSystem;
+}
+
+}  // namespace plinth

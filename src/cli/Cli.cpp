@@ -1,0 +1,49 @@
+#include <PlinthVersion.h>
+
+#include "cli/Command.h"
+#include "cli/InfoCommand.h"
+
+namespace plinth::cli {
+
+std::vector<std::unique_ptr<Command>> AllCommands() {
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(std::make_unique<InfoCommand>());
+    return commands;
+}
+
+int RunCli(int argc, const char* const* argv, CliStreams& streams) {
+    CLI::App app{"Shows, analyses and optimizes opening books (.bk files).", "plinth-cli"};
+    app.set_version_flag("--version", "plinth-cli " PLINTH_VERSION);
+    app.require_subcommand(1);
+
+    std::vector<std::unique_ptr<Command>> commands = AllCommands();
+    std::vector<std::pair<CLI::App*, Command*>> subcommands;
+    for (const auto& command : commands) {
+        CLI::App* subcommand = app.add_subcommand(command->Name(), command->Description());
+        command->AddOptions(*subcommand);
+        subcommands.emplace_back(subcommand, command.get());
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& request) {
+        return app.exit(request, streams.out, streams.err);
+    } catch (const CLI::CallForAllHelp& request) {
+        return app.exit(request, streams.out, streams.err);
+    } catch (const CLI::CallForVersion& request) {
+        return app.exit(request, streams.out, streams.err);
+    } catch (const CLI::ParseError& error) {
+        streams.err << "plinth-cli: " << error.what()
+                    << "\nRun with --help for more information.\n";
+        return kExitFailure;
+    }
+
+    for (const auto& [subcommand, command] : subcommands) {
+        if (subcommand->parsed()) {
+            return command->Run(streams);
+        }
+    }
+    return kExitFailure;
+}
+
+}  // namespace plinth::cli

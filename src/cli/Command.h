@@ -1,0 +1,42 @@
+#pragma once
+
+// The subcommands of plinth-cli, one class each, over the book code. A command
+// declares its options on its own CLI11 subcommand and runs against the streams
+// it is given, so tests can run it in-process and read what it printed.
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+namespace plinth::cli {
+
+enum ExitCode : int {
+    kExitSuccess = 0,
+    kExitDamageFound = 1,  // an analysis reported errors
+    kExitFailure = 2,      // a fatal error or a usage error
+    kExitRefused = 3,      // the new sizes do not fit the book
+};
+
+struct CliStreams {
+    std::ostream& out;
+    std::ostream& err;
+    // The progress bar is drawn on `err` only when it is a terminal.
+    bool errIsTerminal = false;
+};
+
+class Command {
+  public:
+    virtual ~Command() = default;
+    virtual const char* Name() const = 0;
+    virtual const char* Description() const = 0;
+    virtual void AddOptions(CLI::App& subcommand) = 0;
+    virtual int Run(CliStreams& streams) = 0;
+};
+
+std::vector<std::unique_ptr<Command>> AllCommands();
+
+// Parses the command line and runs the chosen command; gives the exit status.
+int RunCli(int argc, const char* const* argv, CliStreams& streams);
+
+}  // namespace plinth::cli

@@ -1,0 +1,99 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "BookBuilder.h"
+#include "CliTestSupport.h"
+#include "TempDir.h"
+
+namespace plinth {
+namespace {
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+class InfoCommandTest : public testing::Test {
+  protected:
+    std::string MakeBook(const std::string& name, builder::BookOptions options = {}) {
+        const std::string path = dir.File(name);
+        builder::BuildBook(options, builder::MakePositions(options.kind, 20, 3)).WriteTo(path);
+        return path;
+    }
+    test::TempDir dir;
+};
+
+TEST_F(InfoCommandTest, PrintsAnAlignedTable) {
+    const std::string path = MakeBook("main.bk");
+    const test::CliRun run = test::RunCliCapture({"info", path});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(run.out, StartsWith("Field             Value\n"
+                                    "Input book        " +
+                                    path + "\nType              Standard\n"));
+    EXPECT_THAT(run.out, HasSubstr("\nAvg chain length  0.0\n"));
+}
+
+TEST_F(InfoCommandTest, JsonOfABookWithStatisticsAndAFullComment) {
+    builder::BookOptions options;
+    options.kind = BookKind::WithStatistics;
+    options.recordSize = 2048;
+    options.comment = std::string(2048 - 4, 'z');
+    const std::string path = MakeBook("stats.bk", options);
+    const test::CliRun run = test::RunCliCapture({"info", "--json", path});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::ordered_json object = nlohmann::ordered_json::parse(run.out);
+    std::vector<std::string> keys;
+    for (const auto& item : object.items()) {
+        keys.push_back(item.key());
+    }
+    EXPECT_THAT(
+        keys, testing::ElementsAre("Input book", "Type", "Revision", "Comment", "Hash index size",
+                                   "Record size", "# of records", "Total positions", "Total moves",
+                                   "Attributes", "Avg chain length"));
+    EXPECT_EQ(object["Type"], "With statistics");
+    EXPECT_EQ(object["Comment"], options.comment);
+    EXPECT_EQ(object["Record size"], "2048");
+}
+
+TEST_F(InfoCommandTest, OneJsonObjectPerBook) {
+    const test::CliRun run =
+        test::RunCliCapture({"info", "--json", MakeBook("a.bk"), MakeBook("b.bk")});
+    ASSERT_EQ(run.status, 0);
+    std::istringstream lines(run.out);
+    std::string line;
+    int objects = 0;
+    while (std::getline(lines, line)) {
+        EXPECT_TRUE(nlohmann::json::parse(line).is_object());
+        ++objects;
+    }
+    EXPECT_EQ(objects, 2);
+}
+
+TEST_F(InfoCommandTest, FatalErrorExitsTwoWithTheConsoleText) {
+    const std::string good = MakeBook("good.bk");
+    const std::string missing = dir.File("missing.bk");
+    const test::CliRun run = test::RunCliCapture({"info", missing, good});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "**Error** Can not open input file [" + missing + "]\n");
+    EXPECT_THAT(run.out, HasSubstr(good));  // the other book is still shown
+}
+
+TEST(CliTest, VersionAndHelp) {
+    const test::CliRun version = test::RunCliCapture({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_THAT(version.out, StartsWith("plinth-cli 1.03"));
+    const test::CliRun help = test::RunCliCapture({"info", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("--json"));
+}
+
+TEST(CliTest, UsageErrorsExitTwo) {
+    EXPECT_EQ(test::RunCliCapture({}).status, 2);
+    EXPECT_EQ(test::RunCliCapture({"info"}).status, 2);
+    EXPECT_EQ(test::RunCliCapture({"frobnicate"}).status, 2);
+    EXPECT_EQ(test::RunCliCapture({"info", "--colour", "x.bk"}).status, 2);
+}
+
+}  // namespace
+}  // namespace plinth
