@@ -1,5 +1,6 @@
 #include <PlinthVersion.h>
 
+#include "cli/AnalyseCommand.h"
 #include "cli/Command.h"
 #include "cli/InfoCommand.h"
 
@@ -8,6 +9,7 @@ namespace plinth::cli {
 std::vector<std::unique_ptr<Command>> AllCommands() {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<InfoCommand>());
+    commands.push_back(std::make_unique<AnalyseCommand>());
     return commands;
 }
 

@@ -1,0 +1,111 @@
+#include "cli/AnalyseCommand.h"
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/CliConsole.h"
+#include "maintenance/BookAnalysis.h"
+
+namespace plinth::cli {
+namespace {
+
+const char* KindName(AnalysisFinding::Kind kind) {
+    switch (kind) {
+        case AnalysisFinding::Kind::InvalidHashIndexLink:
+            return "invalid-hash-index-link";
+        case AnalysisFinding::Kind::FailedRecordCheck:
+            return "failed-record-check";
+        case AnalysisFinding::Kind::InvalidChainLink:
+            return "invalid-chain-link";
+        case AnalysisFinding::Kind::ChainLoop:
+            return "chain-loop";
+    }
+    return "unknown";
+}
+
+nlohmann::ordered_json FindingJson(const AnalysisFinding& finding) {
+    nlohmann::ordered_json object;
+    object["kind"] = KindName(finding.kind);
+    object["slot"] = finding.slot;
+    object["record"] = finding.record;
+    switch (finding.kind) {
+        case AnalysisFinding::Kind::InvalidHashIndexLink:
+            object["free"] = finding.free;
+            break;
+        case AnalysisFinding::Kind::FailedRecordCheck:
+            break;
+        case AnalysisFinding::Kind::InvalidChainLink:
+            object["next"] = finding.next;
+            object["free"] = finding.free;
+            break;
+        case AnalysisFinding::Kind::ChainLoop:
+            object["next"] = finding.next;
+            break;
+    }
+    return object;
+}
+
+nlohmann::ordered_json ReportJson(const std::string& path, const AnalysisReport& report) {
+    nlohmann::ordered_json object;
+    object["book"] = path;
+    object["longestChain"] = report.longest;
+    object["shortestChain"] = report.shortest;
+    object["errors"] = report.errors;
+    object["recommendedHashIndexSize"] =
+        report.recommendedHashIndexSize ? nlohmann::ordered_json(*report.recommendedHashIndexSize)
+                                        : nlohmann::ordered_json(nullptr);
+    nlohmann::ordered_json histogram = nlohmann::ordered_json::object();
+    for (const auto& [length, slots] : report.slotsByChainLength) {
+        histogram[std::to_string(length)] = slots;
+    }
+    object["chainLengths"] = histogram;
+    nlohmann::ordered_json findings = nlohmann::ordered_json::array();
+    for (const AnalysisFinding& finding : report.findings) {
+        findings.push_back(FindingJson(finding));
+    }
+    object["findings"] = findings;
+    return object;
+}
+
+void PrintJson(std::ostream& out, const nlohmann::ordered_json& object) {
+    out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+void AnalyseCommand::AddOptions(CLI::App& subcommand) {
+    subcommand.add_option("books", m_books, "Book files")->required();
+    subcommand.add_flag("--json", m_json, "One JSON object per book instead of the console text");
+    subcommand.add_flag("--quiet,-q", m_quiet, "No progress bar");
+}
+
+int AnalyseCommand::Run(CliStreams& streams) {
+    int status = kExitSuccess;
+    for (const std::string& path : m_books) {
+        if (m_books.size() > 1 && !m_json) {
+            streams.out << "==> " << path << " <==\n";
+        }
+        // In JSON mode the console text is kept for the fatal error's message.
+        std::ostringstream kept;
+        std::ostream& text = m_json ? kept : streams.out;
+        CliConsole console(text, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
+        OpenBookState book(console);
+        AnalysisReport report;
+        if (!book.OpenBook(path) || OnAnalyse(book, &report) == AnalyseOutcome::FatalError) {
+            status = kExitFailure;
+            if (m_json) {
+                PrintJson(streams.out, {{"book", path}, {"fatalError", kept.str()}});
+            }
+            continue;
+        }
+        if (report.errors != 0 && status == kExitSuccess) {
+            status = kExitDamageFound;
+        }
+        if (m_json) {
+            PrintJson(streams.out, ReportJson(path, report));
+        }
+    }
+    return status;
+}
+
+}  // namespace plinth::cli

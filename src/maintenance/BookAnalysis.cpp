@@ -1,0 +1,138 @@
+#include "maintenance/BookAnalysis.h"
+
+#include <algorithm>
+
+#include "book/ChainWalk.h"
+
+namespace plinth {
+namespace {
+
+// A chain longer than this calls for a larger HashIndex.
+constexpr int kLongestSoundChain = 8;
+constexpr int kSmallestRecommendation = 256;
+
+class Analysis {
+  public:
+    explicit Analysis(OpenBookState& book) : m_book(book), m_walker(book) {}
+
+    AnalysisReport Run() {
+        const uint32_t slots = m_book.InputHeader().hashIndexSize;
+        for (uint32_t slot = 0; slot < slots; ++slot) {
+            const int length = AnalyseChain(slot);
+            m_report.longest = std::max(m_report.longest, length);
+            m_report.shortest = std::min(m_report.shortest, length);
+            ++m_report.slotsByChainLength[length];
+        }
+        WriteSummary();
+        return std::move(m_report);
+    }
+
+  private:
+    // Walks the chain of `slot` and gives its length in records.
+    int AnalyseChain(uint32_t slot) {
+        const BookHeader& header = m_book.InputHeader();
+        const uint16_t first = m_book.HashIndexSlot(slot);
+        if (!IsValidLink(first, header.recordCount)) {
+            ReportInvalidSlot(m_book, slot, first);
+            AddFinding(
+                {AnalysisFinding::Kind::InvalidHashIndexLink, slot, first, 0, header.recordCount});
+            return 0;
+        }
+        if (first == 0) {
+            return 0;
+        }
+        int length = 0;
+        const BookKind kind = m_book.InputKind();
+        const ChainEnd end = m_walker.Walk(
+            first,
+            [&](uint16_t record) {
+                if (!CheckRecord(m_book.RecordArea(), kind)) {
+                    m_book.PrintLog("Error in freespace of record# %d\n", int{record});
+                    AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record, 0, 0});
+                }
+                ++length;
+            },
+            [&]() { AdvanceProgress(); });
+        if (end != ChainEnd::Complete) {
+            ReportBrokenChain(m_book, slot, end, m_walker);
+            const auto kindOfFinding = end == ChainEnd::Loop
+                                           ? AnalysisFinding::Kind::ChainLoop
+                                           : AnalysisFinding::Kind::InvalidChainLink;
+            AddFinding({kindOfFinding, slot, m_walker.LastRecord(), m_walker.LastNext(),
+                        end == ChainEnd::Loop ? 0u : header.recordCount});
+        }
+        return length;
+    }
+
+    void AdvanceProgress() {
+        ++m_visited;
+        const int percent = static_cast<int>(static_cast<int64_t>(m_visited) * 100 /
+                                             m_book.InputHeader().recordCount);
+        if (percent % 10 == 0) {
+            m_book.Console().SetProgress(percent);
+        }
+    }
+
+    void AddFinding(const AnalysisFinding& finding) {
+        ++m_report.errors;
+        m_report.findings.push_back(finding);
+    }
+
+    void WriteSummary() {
+        m_book.PrintLog("Longest chain:\t\t%d\n", m_report.longest);
+        m_book.PrintLog("Shortest chain:\t\t%d\n", m_report.shortest);
+        if (m_report.longest > kLongestSoundChain) {
+            const int size = RecommendedHashIndexSize(m_book.InputHeader().recordCount);
+            m_report.recommendedHashIndexSize = size;
+            m_book.PrintLog(
+                "The longest chain is too big, it is recommended to increase the hash index "
+                "size.\n");
+            m_book.PrintLog("Recommended hash index size is: %d\n", size);
+        }
+        if (m_report.errors != 0) {
+            m_book.PrintLog("Found %d errors, run optimize to fix them\n", m_report.errors);
+        }
+        m_book.PrintLog("Analisys completed\n");
+        m_book.Console().SetProgress(100);
+    }
+
+    OpenBookState& m_book;
+    ChainWalker m_walker;
+    AnalysisReport m_report;
+    int m_visited = 0;
+};
+
+}  // namespace
+
+int RecommendedHashIndexSize(uint32_t recordCount) {
+    const auto quarter = static_cast<int>(recordCount / 4);
+    int size = kSmallestRecommendation;
+    while (size < quarter) {
+        size *= 2;
+    }
+    return size;
+}
+
+AnalysisReport AnalyseBook(OpenBookState& book) { return Analysis(book).Run(); }
+
+AnalyseOutcome OnAnalyse(OpenBookState& book, AnalysisReport* report) {
+    if (!book.IsInputOpen()) {
+        return AnalyseOutcome::NoBookOpen;
+    }
+    IConsole& console = book.Console();
+    console.ClearConsole();
+    console.ShowProgress();
+    AnalyseOutcome outcome = AnalyseOutcome::Completed;
+    try {
+        AnalysisReport result = AnalyseBook(book);
+        if (report != nullptr) {
+            *report = std::move(result);
+        }
+    } catch (const BookFatalError&) {
+        outcome = AnalyseOutcome::FatalError;
+    }
+    console.HideProgress();
+    return outcome;
+}
+
+}  // namespace plinth

@@ -1,0 +1,57 @@
+#pragma once
+
+// The analysis of the open book: every chain walked, every record checked, the
+// chains measured, the damage counted. The findings go to the console as text;
+// the report gives the same results to front ends that show them otherwise.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "book/OpenBookState.h"
+
+namespace plinth {
+
+struct AnalysisFinding {
+    enum class Kind {
+        InvalidHashIndexLink,  // slot, record (the slot's value), free
+        FailedRecordCheck,     // slot, record
+        InvalidChainLink,      // slot, record, next, free
+        ChainLoop,             // slot, record, next
+    };
+    Kind kind;
+    uint32_t slot = 0;
+    uint32_t record = 0;
+    uint32_t next = 0;
+    uint32_t free = 0;
+};
+
+struct AnalysisReport {
+    int longest = 0;
+    int shortest = 65535;
+    int errors = 0;
+    std::optional<int> recommendedHashIndexSize;
+    std::map<int, int> slotsByChainLength;  // chain length -> number of slots
+    std::vector<AnalysisFinding> findings;
+};
+
+// The HashIndex size recommended for a book of `recordCount` records: the
+// smallest power of two of at least recordCount / 4, never below 256.
+int RecommendedHashIndexSize(uint32_t recordCount);
+
+// Walks and checks the whole open book and writes its findings and statistics to
+// the console. Raises the fatal error when a record cannot be read.
+AnalysisReport AnalyseBook(OpenBookState& book);
+
+enum class AnalyseOutcome {
+    NoBookOpen,  // nothing was done, the console is untouched
+    Completed,
+    FatalError,  // the message is in the console and the book is closed
+};
+
+// The Analyse command: clears the console, shows the progress while the analysis
+// runs and hides it afterwards, on every path.
+AnalyseOutcome OnAnalyse(OpenBookState& book, AnalysisReport* report = nullptr);
+
+}  // namespace plinth

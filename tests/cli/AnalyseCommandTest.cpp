@@ -1,0 +1,102 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "BookBuilder.h"
+#include "CliTestSupport.h"
+#include "TempDir.h"
+
+namespace plinth {
+namespace {
+
+using testing::HasSubstr;
+
+class AnalyseCommandTest : public testing::Test {
+  protected:
+    builder::BookImage Sound() {
+        return builder::BuildBook({}, builder::MakePositions(BookKind::Standard, 100, 4));
+    }
+    std::string Write(const builder::BookImage& image, const std::string& name) {
+        const std::string path = dir.File(name);
+        image.WriteTo(path);
+        return path;
+    }
+    test::TempDir dir;
+};
+
+TEST_F(AnalyseCommandTest, SoundBookExitsZeroWithTheConsoleText) {
+    const test::CliRun run = test::RunCliCapture({"analyse", Write(Sound(), "a.bk")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Longest chain:\t\t1\nShortest chain:\t\t0\nAnalisys completed\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(AnalyseCommandTest, DamagedBookExitsOneWithTheFindings) {
+    builder::BookImage image = Sound();
+    image.SetSlot(7, 65000);
+    const test::CliRun run = test::RunCliCapture({"analyse", Write(image, "d.bk")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.out,
+                testing::StartsWith("Error - invalid link in HashIndex - idx=7 rec=65000"));
+    EXPECT_THAT(run.out, HasSubstr("Found 1 errors, run optimize to fix them\n"));
+}
+
+TEST_F(AnalyseCommandTest, SeveralBooksAreNamedAndTheWorstStatusWins) {
+    builder::BookImage damaged = Sound();
+    damaged.SetSlot(7, 65000);
+    const std::string sound = Write(Sound(), "s.bk");
+    const std::string bad = Write(damaged, "d.bk");
+    const std::string missing = dir.File("missing.bk");
+    const test::CliRun run = test::RunCliCapture({"analyse", sound, bad, missing});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.out, testing::StartsWith("==> " + sound + " <==\nLongest chain:"));
+    EXPECT_THAT(run.out, HasSubstr("==> " + bad + " <==\nError - invalid link"));
+    EXPECT_THAT(run.out,
+                testing::EndsWith("==> " + missing + " <==\n**Error** Can not open input file [" +
+                                  missing + "]\n"));
+}
+
+TEST_F(AnalyseCommandTest, TruncatedBookExitsTwo) {
+    builder::BookImage image = Sound();
+    image.Truncate(image.Bytes().size() - 500);
+    const test::CliRun run = test::RunCliCapture({"analyse", Write(image, "t.bk")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.out, HasSubstr("**Error** in _read reading record #:"));
+}
+
+TEST_F(AnalyseCommandTest, JsonReportsChainsAndFindings) {
+    builder::BookImage image = Sound();
+    const uint32_t slot = image.SlotWithChainOf(1);
+    image.MakeLoop(slot);
+    image.SetSlot(1023, 65000);
+    const test::CliRun run = test::RunCliCapture({"analyse", "--json", Write(image, "j.bk")});
+    EXPECT_EQ(run.status, 1);
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report["errors"], 2);
+    EXPECT_EQ(report["longestChain"], 1);
+    EXPECT_EQ(report["shortestChain"], 0);
+    EXPECT_TRUE(report["recommendedHashIndexSize"].is_null());
+    int slots = 0;
+    for (const auto& [length, count] : report["chainLengths"].items()) {
+        slots += count.get<int>();
+    }
+    EXPECT_EQ(slots, 1024);
+    ASSERT_EQ(report["findings"].size(), 2u);
+    EXPECT_EQ(report["findings"][0]["kind"], "chain-loop");
+    EXPECT_EQ(report["findings"][0]["slot"], slot);
+    EXPECT_EQ(report["findings"][1]["kind"], "invalid-hash-index-link");
+    EXPECT_EQ(report["findings"][1]["record"], 65000);
+    EXPECT_EQ(report["findings"][1]["free"], image.RecordCount());
+}
+
+TEST_F(AnalyseCommandTest, JsonOfAFatalErrorCarriesItsMessage) {
+    const std::string missing = dir.File("missing.bk");
+    const test::CliRun run = test::RunCliCapture({"analyse", "--json", missing});
+    EXPECT_EQ(run.status, 2);
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report["fatalError"], "**Error** Can not open input file [" + missing + "]\n");
+}
+
+}  // namespace
+}  // namespace plinth

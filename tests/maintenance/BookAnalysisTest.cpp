@@ -1,0 +1,240 @@
+// The analysis of sound and damaged books: the exact console text, the counters,
+// the recommendation and the progress it reports.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "BookBuilder.h"
+#include "RecordingConsole.h"
+#include "TempDir.h"
+#include "maintenance/BookAnalysis.h"
+
+namespace plinth {
+namespace {
+
+using builder::BookImage;
+using builder::BookOptions;
+using builder::MoveRange;
+using testing::ElementsAre;
+using testing::EndsWith;
+
+// Positions of one move each in the given slots, one position per slot.
+std::vector<builder::Position> OnePositionPerSlot(const std::vector<uint32_t>& slots) {
+    builder::Random random(11);
+    std::vector<builder::Position> positions;
+    for (const uint32_t slot : slots) {
+        positions.push_back(builder::MakePosition(BookKind::Standard, slot, 1, random));
+    }
+    return positions;
+}
+
+// A book whose chain in slot 3 takes exactly `records` records of 1024 bytes
+// (102 one-move positions fill a record).
+BookImage BookWithChainOf(size_t records) {
+    const size_t positions = 102 * (records - 1) + 1;
+    return builder::BuildBook(
+        BookOptions{},
+        builder::MakePositionsInSlot(BookKind::Standard, positions, 3, 1023, 5, MoveRange{1, 1}));
+}
+
+class BookAnalysisTest : public testing::Test {
+  protected:
+    AnalyseOutcome Analyse(const BookImage& image) {
+        const std::string path = dir.File("book.bk");
+        image.WriteTo(path);
+        EXPECT_TRUE(book.OpenBook(path)) << console.Text();
+        console.progress.clear();
+        return OnAnalyse(book, &report);
+    }
+
+    test::TempDir dir;
+    test::RecordingConsole console;
+    OpenBookState book{console};
+    AnalysisReport report;
+};
+
+TEST_F(BookAnalysisTest, SoundBookPrintsOnlyTheChainLengths) {
+    const BookImage image =
+        builder::BuildBook(BookOptions{}, builder::MakePositions(BookKind::Standard, 300, 1));
+    console.AppendText("text of an earlier operation\n");
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(console.Text(),
+              "Longest chain:\t\t1\n"
+              "Shortest chain:\t\t0\n"
+              "Analisys completed\n");
+    EXPECT_EQ(report.errors, 0);
+    EXPECT_FALSE(report.recommendedHashIndexSize);
+    EXPECT_FALSE(console.progressVisible);
+    EXPECT_EQ(console.progress.back(), 100);
+}
+
+TEST_F(BookAnalysisTest, ChainOfEightRecordsNeedsNoLargerIndex) {
+    EXPECT_EQ(Analyse(BookWithChainOf(8)), AnalyseOutcome::Completed);
+    EXPECT_EQ(report.longest, 8);
+    EXPECT_EQ(console.Text(), "Longest chain:\t\t8\nShortest chain:\t\t0\nAnalisys completed\n");
+}
+
+TEST_F(BookAnalysisTest, ChainOfNineRecordsGetsARecommendation) {
+    BookImage image = BookWithChainOf(9);
+    image.PadToRecordCount(1028);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(console.Text(),
+              "Longest chain:\t\t9\n"
+              "Shortest chain:\t\t0\n"
+              "The longest chain is too big, it is recommended to increase the hash index size.\n"
+              "Recommended hash index size is: 512\n"
+              "Analisys completed\n");
+    EXPECT_EQ(report.recommendedHashIndexSize, 512);
+}
+
+TEST(RecommendationTest, SmallestPowerOfTwoOfAQuarterNeverBelow256) {
+    EXPECT_EQ(RecommendedHashIndexSize(0), 256);
+    EXPECT_EQ(RecommendedHashIndexSize(1024), 256);
+    EXPECT_EQ(RecommendedHashIndexSize(1028), 512);
+    EXPECT_EQ(RecommendedHashIndexSize(4096), 1024);
+    EXPECT_EQ(RecommendedHashIndexSize(4100), 2048);
+    EXPECT_EQ(RecommendedHashIndexSize(65535), 16384);
+}
+
+TEST_F(BookAnalysisTest, HashIndexWithoutSlotsReadsNothing) {
+    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2}));
+    BookHeader header = image.Header();
+    header.hashIndexSize = 0;
+    image.SetHeader(header);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(console.Text(),
+              "Longest chain:\t\t0\nShortest chain:\t\t65535\nAnalisys completed\n");
+    EXPECT_THAT(console.progress, ElementsAre(100));
+}
+
+TEST_F(BookAnalysisTest, SlotEqualToRecordCountIsAnInvalidLink) {
+    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({0, 1, 2}));
+    const uint16_t free = image.RecordCount();
+    image.SetSlot(1, free);
+    image.SetSlot(2, static_cast<uint16_t>(free - 1));  // valid: the last record
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    const std::string n = std::to_string(free);
+    EXPECT_EQ(console.Text(), "Error - invalid link in HashIndex - idx=1 rec=" + n + " free=" + n +
+                                  "\nLongest chain:\t\t1\nShortest chain:\t\t0\n"
+                                  "Found 1 errors, run optimize to fix them\nAnalisys completed\n");
+    EXPECT_EQ(report.slotsByChainLength[1], 2);
+}
+
+TEST_F(BookAnalysisTest, BadLinkInTheSecondRecordEndsTheChainThere) {
+    BookImage image = BookWithChainOf(3);
+    const std::vector<uint16_t> chain = image.ChainRecords(3);
+    const uint16_t free = image.RecordCount();
+    image.SetNextRecord(chain[1], static_cast<uint16_t>(free + 7));
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(console.Text(), "Error - invalid link in chain - currec=" + std::to_string(chain[1]) +
+                                  " next=" + std::to_string(free + 7) +
+                                  " free=" + std::to_string(free) +
+                                  "\nLongest chain:\t\t2\nShortest chain:\t\t0\n"
+                                  "Found 1 errors, run optimize to fix them\nAnalisys completed\n");
+}
+
+TEST_F(BookAnalysisTest, RecordFailingTheCheckAndTheLinkCountsTwice) {
+    BookImage image = BookWithChainOf(2);
+    const uint16_t first = image.ChainRecords(3)[0];
+    image.CutLastEntry(first);
+    image.SetNextRecord(first, 60000);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    const std::string r = std::to_string(first);
+    EXPECT_THAT(
+        console.Text(),
+        testing::StartsWith("Error in freespace of record# " + r +
+                            "\nError - invalid link in chain - currec=" + r +
+                            " next=60000 free=" + std::to_string(image.RecordCount()) + "\n"));
+    EXPECT_EQ(report.errors, 2);
+}
+
+TEST_F(BookAnalysisTest, EqualMoveCodesFailTheRecordCheck) {
+    BookImage image = builder::BuildBook(
+        BookOptions{},
+        builder::MakePositionsInSlot(BookKind::Standard, 5, 9, 1023, 3, MoveRange{2, 4}));
+    const uint16_t record = image.Slot(9);
+    image.GiveEqualCodes(record);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_THAT(console.Text(), testing::StartsWith("Error in freespace of record# " +
+                                                    std::to_string(record) + "\n"));
+    EXPECT_EQ(report.errors, 1);
+}
+
+TEST_F(BookAnalysisTest, LoopEndsTheChainWithOneError) {
+    BookImage image = BookWithChainOf(4);
+    const std::vector<uint16_t> chain = image.ChainRecords(3);
+    image.MakeLoop(3);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(console.Text(), "Error - loop in chain - idx=3 currec=" + std::to_string(chain[3]) +
+                                  " next=" + std::to_string(chain[0]) +
+                                  "\nLongest chain:\t\t4\nShortest chain:\t\t0\n"
+                                  "Found 1 errors, run optimize to fix them\nAnalisys completed\n");
+    ASSERT_EQ(report.findings.size(), 1u);
+    EXPECT_EQ(report.findings[0].kind, AnalysisFinding::Kind::ChainLoop);
+}
+
+TEST_F(BookAnalysisTest, RecordLinkingToItselfIsALoop) {
+    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({4}));
+    image.MakeLoop(4);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(report.errors, 1);
+    EXPECT_EQ(report.longest, 1);
+}
+
+TEST_F(BookAnalysisTest, RecordReachedByTwoChainsIsNoLoop) {
+    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2}));
+    image.SetSlot(2, image.Slot(1));
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(report.errors, 0);
+    EXPECT_EQ(report.slotsByChainLength[1], 2);
+}
+
+TEST_F(BookAnalysisTest, TruncatedRecordEndsTheAnalysisAndClosesTheBook) {
+    BookImage image = BookWithChainOf(3);
+    const uint16_t last = image.ChainRecords(3)[2];
+    image.Truncate(static_cast<size_t>(last) * image.RecordSize() + 10);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::FatalError);
+    EXPECT_THAT(console.Text(),
+                EndsWith("**Error** in _read reading record #:" + std::to_string(last) + "\n"));
+    EXPECT_FALSE(console.progressVisible);
+    EXPECT_FALSE(book.IsInputOpen());
+    // A book that is closed is not analysed again.
+    const std::string before = console.Text();
+    EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
+    EXPECT_EQ(console.Text(), before);
+}
+
+TEST_F(BookAnalysisTest, WithoutABookNothingChanges) {
+    console.AppendText("kept");
+    EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
+    EXPECT_EQ(console.Text(), "kept");
+    EXPECT_EQ(console.clears, 0);
+    EXPECT_EQ(console.shows, 0);
+}
+
+TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
+    // Ten chain records in a book of 14 records: 7 x 100 / 14 = 50 is the only
+    // multiple of ten on the way.
+    EXPECT_EQ(Analyse(builder::BuildBook(BookOptions{},
+                                         OnePositionPerSlot({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}))),
+              AnalyseOutcome::Completed);
+    EXPECT_THAT(console.progress, ElementsAre(50, 100));
+}
+
+TEST_F(BookAnalysisTest, ProgressOfZeroIsReportedToo) {
+    BookImage image =
+        builder::BuildBook(BookOptions{}, OnePositionPerSlot({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    image.PadToRecordCount(1000);
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_THAT(console.progress, ElementsAre(0, 0, 0, 0, 0, 0, 0, 0, 0, 100));
+}
+
+TEST_F(BookAnalysisTest, ChainLengthHistogramCoversEverySlot) {
+    EXPECT_EQ(Analyse(BookWithChainOf(3)), AnalyseOutcome::Completed);
+    EXPECT_EQ(report.slotsByChainLength.size(), 2u);
+    EXPECT_EQ(report.slotsByChainLength[0], 1023);
+    EXPECT_EQ(report.slotsByChainLength[3], 1);
+}
+
+}  // namespace
+}  // namespace plinth
