@@ -16,6 +16,7 @@ enum class ChainEnd {
     Complete,     // a record with nextRecord 0
     InvalidLink,  // a nextRecord at or past the end of the book
     Loop,         // a nextRecord back to a record this chain already passed
+    Stopped,      // the caller stopped the walk
 };
 
 class ChainWalker {
@@ -24,9 +25,10 @@ class ChainWalker {
     explicit ChainWalker(OpenBookState& book);
 
     // Walks the chain that starts at `first` (a valid link, not 0). For each record
-    // it reads the record into the record area and calls `onRecord(record)`; then,
-    // when the record's nextRecord is a sound link, `onLinkFollowed()`. The walk
-    // ends at the first unsound link; LastRecord() and LastNext() tell where.
+    // it reads the record into the record area and calls `onRecord(record)`, which
+    // gives false to stop the walk; then, when the record's nextRecord is a sound
+    // link, `onLinkFollowed()`. The walk ends at the first unsound link;
+    // LastRecord() and LastNext() tell where.
     // A record that cannot be read raises the fatal error.
     template <typename OnRecord, typename OnLinkFollowed>
     ChainEnd Walk(uint16_t first, OnRecord&& onRecord, OnLinkFollowed&& onLinkFollowed) {
@@ -36,7 +38,9 @@ class ChainWalker {
         for (;;) {
             m_book.ReadRecord(record);
             m_marks[record] = m_chain;
-            onRecord(record);
+            if (!onRecord(record)) {
+                return ChainEnd::Stopped;
+            }
             const uint16_t next = m_book.RecordAreaNextRecord();
             m_lastRecord = record;
             m_lastNext = next;

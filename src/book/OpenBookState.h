@@ -69,7 +69,57 @@ class OpenBookState {
 
     // ---- Output side -------------------------------------------------------------
 
+    const std::string& OutputPath() const { return m_strOutputPath; }
+    void SetOutputPath(std::string path) { m_strOutputPath = std::move(path); }
+    // The geometry of the book to write; -1 until a conversion sets it.
+    int NewRecordSize() const { return m_nNewRecordSize; }
+    int NewHashIndexSize() const { return m_nNewHashIndexSize; }
+    void SetNewGeometry(int recordSize, int hashIndexSize) {
+        m_nNewRecordSize = recordSize;
+        m_nNewHashIndexSize = hashIndexSize;
+    }
+
+    // Creates the output book at OutputPath() with the new geometry: header,
+    // comment and an empty HashIndex. Raises the fatal error when the file cannot
+    // be created.
+    void CreateOutputBook();
+
+    // Places every position of the input record in the record area into the
+    // chain of its slot. Gives EntryTooLong, placing nothing more, for a position
+    // that no record of the new size can hold.
+    enum class PlaceOutcome { Placed, EntryTooLong };
+    struct PlaceResult {
+        PlaceOutcome outcome = PlaceOutcome::Placed;
+        size_t entrySize = 0;  // the size of the position that does not fit
+    };
+    PlaceResult AddRecordPositions();
+
+    // Writes all chains as consecutive records, then the header and the HashIndex,
+    // and prints the chain statistics. Gives Failed when a write failed or the
+    // book became full: the output file is then no complete book.
+    enum class WriteOutcome { Complete, Failed };
+    WriteOutcome WriteOutputBook();
+
+    // Writes `length` bytes at the start of output record `number`; false after a
+    // reported failure.
+    bool WriteOutputRecord(uint16_t number, const uint8_t* bytes, uint32_t length);
+
+    using RecordBuffer = std::unique_ptr<uint8_t[]>;
+    RecordBuffer AllocOutputRecord();
+    void FreeOutputRecord(RecordBuffer buffer);
+    // Releases every record buffer, the chain table and the output HashIndex.
+    void FreeOutputChains();
+
+    // Flushes the output book to the disk; 0 or the errno of the failure.
+    int SyncOutputBook();
+    void CloseOutputBook() { m_output.Close(); }
+
+    bool IsOutputOpen() const { return m_output.IsOpen(); }
+    // Whether the last CreateOutputBook created the file at OutputPath().
+    bool OutputCreated() const { return m_bOutputCreated; }
     int OutputDescriptor() const { return m_output.Get(); }
+    const BookHeader& OutputHeader() const { return m_outputHeader; }
+    int RecordBuffersHeld() const { return m_nRecordBuffersHeld; }
 
   private:
     void AddAttributeRows();
@@ -87,7 +137,35 @@ class OpenBookState {
     // zero, then the HashIndex (2 * hashIndexSize bytes).
     std::unique_ptr<uint8_t[]> m_recordBuffer;
 
+    // One chain of the book being written: its record buffers in order, and the
+    // bytes in use in the last one.
+    struct OutputChain {
+        std::vector<RecordBuffer> buffers;
+        size_t used = 0;
+    };
+
+    // Where the write-out stands.
+    struct WriteOutState {
+        uint32_t total = 0;  // record buffers to write
+        uint32_t written = 0;
+        int longest = 0;
+        int shortest = 65535;
+        bool writing = true;
+    };
+    void WriteOutputChain(uint32_t slot, WriteOutState& state);
+    void CopyCommentRecord(std::span<uint8_t> record);
+
+    std::string m_strOutputPath;
+    int m_nNewRecordSize = -1;
+    int m_nNewHashIndexSize = -1;
     FileDescriptor m_output;
+    BookHeader m_outputHeader;
+    std::vector<uint8_t> m_outputHashIndex;  // HashIndex records of the new book
+    std::vector<OutputChain> m_chains;       // one per slot of the new HashIndex
+    int m_nRecordBuffersHeld = 0;
+    bool m_bOutputCreated = false;
+    // A write of the creation or the write-out failed: the output is no book.
+    bool m_bOutputFailed = false;
 };
 
 }  // namespace plinth

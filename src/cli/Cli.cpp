@@ -3,6 +3,7 @@
 #include "cli/AnalyseCommand.h"
 #include "cli/Command.h"
 #include "cli/InfoCommand.h"
+#include "cli/OptimizeCommand.h"
 
 namespace plinth::cli {
 
@@ -10,6 +11,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<InfoCommand>());
     commands.push_back(std::make_unique<AnalyseCommand>());
+    commands.push_back(std::make_unique<OptimizeCommand>());
     return commands;
 }
 

@@ -51,9 +51,10 @@ class Analysis {
                     AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record, 0, 0});
                 }
                 ++length;
+                return true;
             },
             [&]() { AdvanceProgress(); });
-        if (end != ChainEnd::Complete) {
+        if (end == ChainEnd::InvalidLink || end == ChainEnd::Loop) {
             ReportBrokenChain(m_book, slot, end, m_walker);
             const auto kindOfFinding = end == ChainEnd::Loop
                                            ? AnalysisFinding::Kind::ChainLoop

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "cli/Command.h"
+
+namespace plinth::cli {
+
+// `optimize BOOK`: converts the book to a new record size and hash index size,
+// in place with a backup, or into a new file.
+class OptimizeCommand final : public Command {
+  public:
+    const char* Name() const override { return "optimize"; }
+    const char* Description() const override {
+        return "Rebuild a book with a new record size and hash index size, repairing it";
+    }
+    void AddOptions(CLI::App& subcommand) override;
+    int Run(CliStreams& streams) override;
+
+  private:
+    // A reason not to start, or an empty text.
+    std::string CheckPaths() const;
+
+    std::string m_book;
+    int m_recordSize = 0;  // 0: the preselection for the book
+    int m_hashIndexSize = 0;
+    std::string m_output;
+    bool m_quiet = false;
+};
+
+}  // namespace plinth::cli

@@ -1,0 +1,69 @@
+#include "maintenance/BookExchange.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace plinth {
+namespace {
+
+void ReportFailure(IConsole& console, const char* what, const std::string& path, int error) {
+    PrintLog(console, "**Error** %s [%s]: %s\n", what, path.c_str(), std::strerror(error));
+}
+
+void ReportWhereBooksAre(IConsole& console, const std::string& original,
+                         const std::string& converted) {
+    PrintLog(console, "The original book is at [%s]\n", original.c_str());
+    PrintLog(console, "The converted book is at [%s]\n", converted.c_str());
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePaths& paths) {
+    const std::string folder = FolderOf(paths.book);
+
+    // An earlier backup of this book goes.
+    if (const int error = files.Remove(paths.backup); error != 0 && error != ENOENT) {
+        ReportFailure(console, "Can not remove the old backup", paths.backup, error);
+        ReportWhereBooksAre(console, paths.book, paths.next);
+        return false;
+    }
+
+    // The old book gets the backup's name, keeping its own where that is possible.
+    bool bookStillInPlace = true;
+    if (files.Link(paths.book, paths.backup) != 0) {
+        if (const int error = files.Rename(paths.book, paths.backup); error != 0) {
+            ReportFailure(console, "Can not keep the book as its backup", paths.backup, error);
+            ReportWhereBooksAre(console, paths.book, paths.next);
+            return false;
+        }
+        bookStillInPlace = false;
+    }
+    // Durable before the book's own name changes hands. A folder that cannot be
+    // flushed (some file systems refuse it) does not stop the exchange.
+    files.SyncDirectory(folder);
+
+    if (const int error = files.Rename(paths.next, paths.book); error != 0) {
+        ReportFailure(console, "Can not put the converted book in place", paths.book, error);
+        std::string original = paths.book;
+        if (!bookStillInPlace) {
+            if (const int back = files.Rename(paths.backup, paths.book); back != 0) {
+                ReportFailure(console, "Can not put the book back", paths.book, back);
+                original = paths.backup;
+            }
+        }
+        ReportWhereBooksAre(console, original, paths.next);
+        return false;
+    }
+    files.SyncDirectory(folder);
+    return true;
+}
+
+}  // namespace plinth

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "book/Console.h"
+#include "book/FileSystem.h"
+
+namespace plinth {
+
+struct ExchangePaths {
+    std::string book;    // the book, replaced by the converted book
+    std::string next;    // the converted book, complete and flushed
+    std::string backup;  // where the old book is kept
+};
+
+// Puts the converted book in the place of the book and keeps the old book as the
+// backup, replacing an earlier backup. The book's path holds a complete book at
+// every moment: the old book is first given the backup's name as a second name,
+// then the converted book replaces it in one rename. Where the file system has no
+// second names, the old book is renamed to the backup first.
+//
+// Gives false when a step failed; the console then says where each book is, and
+// the old book is at the book's path wherever that could be kept.
+bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePaths& paths);
+
+// The folder part of a path ("." when it has none).
+std::string FolderOf(const std::string& path);
+
+}  // namespace plinth

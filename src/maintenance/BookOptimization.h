@@ -1,0 +1,64 @@
+#pragma once
+
+// The conversion of the open book into a new geometry, which also repairs it:
+// only what can be reached through sound links is carried over.
+//
+// The conversion runs in phases:
+//   1. fit checks: refuse sizes that would overflow the new book; nothing touched
+//   2. create BOOK.new.bk with header, comment and an empty HashIndex
+//   3. copy walk: every chain of the old book, record by record, into the new
+//      chains held in memory (progress 0-50)
+//   4. write-out of the new chains, the header and the HashIndex (progress 50-100)
+//   5. flush the new book to the disk
+//   6. exchange: the old book becomes BOOK.old.bk, the new book takes its place
+//   7. open the new book again
+// Any failure before the exchange removes the new file and leaves the book as it
+// was. The exchange never leaves the book's path without a complete book.
+
+#include <optional>
+#include <string>
+
+#include "book/OpenBookState.h"
+
+namespace plinth {
+
+// The message of the fit check that refuses the new sizes, or nothing when they
+// fit the book.
+std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newRecordSize,
+                                            int newHashIndexSize);
+
+// Walks every chain of the open book and hands each reachable record to the
+// writer. Gives false when a position does not fit a record of the new size
+// (the message is in the console).
+bool CopyChains(OpenBookState& book);
+
+struct OptimizeRequest {
+    int recordSize = 0;
+    int hashIndexSize = 0;
+    // Write the new book here instead of putting it in the place of the book.
+    std::optional<std::string> outputPath;
+};
+
+enum class OptimizeOutcome {
+    Converted,       // the new book is in place (or at the output path) and open
+    Refused,         // the sizes do not fit; nothing was touched, the console is empty
+    NotChanged,      // the conversion stopped early; the book is unchanged and open
+    ExchangeFailed,  // a file operation of the exchange failed; the console says
+                     // where each file is
+    FatalError,      // the fatal error ended it; the book is closed
+    NoBookOpen,
+};
+
+struct OptimizeResult {
+    OptimizeOutcome outcome = OptimizeOutcome::NoBookOpen;
+    std::string refusal;  // the fit check's message, for a message box
+};
+
+// The Optimize command after the settings have been chosen.
+OptimizeResult OnOptimize(OpenBookState& book, const OptimizeRequest& request);
+
+// Suffixes appended to the book's full path during and after a conversion.
+inline constexpr const char* kNewBookSuffix = ".new.bk";
+inline constexpr const char* kBackupSuffix = ".old.bk";
+
+}  // namespace plinth

@@ -1,0 +1,26 @@
+#include "maintenance/OptimizeSettings.h"
+
+namespace plinth {
+
+int PreselectSize(std::span<const int> table, int size, int selection) {
+    for (size_t i = 0; i < table.size() && table[i] > 0; ++i) {
+        if (table[i] == size) {
+            return static_cast<int>(i);
+        }
+    }
+    return selection;
+}
+
+int SizeAtSelection(std::span<const int> table, int selection) {
+    return selection < 0 ? -1 : table[static_cast<size_t>(selection)];
+}
+
+bool IsOfferedSize(std::span<const int> table, int size) {
+    return size > 0 && PreselectSize(table, size, -1) >= 0;
+}
+
+int PreselectedSize(std::span<const int> table, int size) {
+    return SizeAtSelection(table, PreselectSize(table, size, 0));
+}
+
+}  // namespace plinth

@@ -1,0 +1,31 @@
+#pragma once
+
+// The choices offered for the geometry of a converted book, and the rule that
+// preselects them from the open book. The settings dialog and the command line
+// offer exactly these.
+
+#include <array>
+#include <span>
+
+namespace plinth {
+
+// Each table ends with the mark -1.
+inline constexpr std::array<int, 6> kRecordSizeTable = {1024, 2048, 4096, 8192, 16384, -1};
+inline constexpr std::array<int, 7> kHashIndexSizeTable = {1024,  2048,  4096, 8192,
+                                                           16384, 32768, -1};
+
+// The position of `size` in the table, or `selection` when the table does not
+// hold it.
+int PreselectSize(std::span<const int> table, int size, int selection);
+
+// The size at position `selection`; -1 for a negative selection.
+int SizeAtSelection(std::span<const int> table, int selection);
+
+// Whether the table holds `size`.
+bool IsOfferedSize(std::span<const int> table, int size);
+
+// The size preselected for a book whose current size is `size`: that size when
+// the table holds it, else the table's first size.
+int PreselectedSize(std::span<const int> table, int size);
+
+}  // namespace plinth

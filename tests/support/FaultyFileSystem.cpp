@@ -1,0 +1,87 @@
+#include "FaultyFileSystem.h"
+
+#include <cerrno>
+
+namespace plinth::test {
+
+bool FaultyFileSystem::Fails(Operation operation, const std::string& path) {
+    int occurrence = 0;
+    for (const Call& call : m_calls) {
+        occurrence += call.operation == operation ? 1 : 0;
+    }
+    m_calls.push_back({operation, path});
+    for (const auto& [failing, failingOccurrence] : m_failOperations) {
+        if (failing == operation && failingOccurrence == occurrence) {
+            return true;
+        }
+    }
+    return m_calls.size() - 1 == m_failAt;
+}
+
+int FaultyFileSystem::OpenForReading(const std::string& path) {
+    return m_system.OpenForReading(path);
+}
+
+int FaultyFileSystem::CreateForWriting(const std::string& path) {
+    if (Fails(Operation::Create, path)) {
+        errno = EACCES;
+        return -1;
+    }
+    return m_system.CreateForWriting(path);
+}
+
+void FaultyFileSystem::Close(int fd) { m_system.Close(fd); }
+
+int64_t FaultyFileSystem::ReadAt(int fd, void* buffer, size_t length, uint64_t offset) {
+    return m_system.ReadAt(fd, buffer, length, offset);
+}
+
+int64_t FaultyFileSystem::WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) {
+    if (Fails(Operation::Write, std::to_string(offset))) {
+        return -1;
+    }
+    return m_system.WriteAt(fd, buffer, length, offset);
+}
+
+int FaultyFileSystem::Sync(int fd) { return Fails(Operation::Sync, "") ? EIO : m_system.Sync(fd); }
+
+int FaultyFileSystem::Remove(const std::string& path) {
+    return Fails(Operation::Remove, path) ? EIO : m_system.Remove(path);
+}
+
+int FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
+    return Fails(Operation::Rename, from + " -> " + to) ? EIO : m_system.Rename(from, to);
+}
+
+int FaultyFileSystem::Link(const std::string& existing, const std::string& newName) {
+    return Fails(Operation::Link, existing + " -> " + newName) ? EPERM
+                                                               : m_system.Link(existing, newName);
+}
+
+int FaultyFileSystem::SyncDirectory(const std::string& folder) {
+    return Fails(Operation::SyncDirectory, folder) ? EIO : m_system.SyncDirectory(folder);
+}
+
+bool FaultyFileSystem::Exists(const std::string& path) { return m_system.Exists(path); }
+
+const char* OperationName(FaultyFileSystem::Operation operation) {
+    switch (operation) {
+        case FaultyFileSystem::Operation::Create:
+            return "create";
+        case FaultyFileSystem::Operation::Write:
+            return "write";
+        case FaultyFileSystem::Operation::Sync:
+            return "sync";
+        case FaultyFileSystem::Operation::Remove:
+            return "remove";
+        case FaultyFileSystem::Operation::Rename:
+            return "rename";
+        case FaultyFileSystem::Operation::Link:
+            return "link";
+        case FaultyFileSystem::Operation::SyncDirectory:
+            return "sync folder";
+    }
+    return "?";
+}
+
+}  // namespace plinth::test

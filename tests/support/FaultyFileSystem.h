@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "book/FileSystem.h"
+
+namespace plinth::test {
+
+// The operating system's files, with a log of every operation that changes a
+// file, and the power to make exactly one of those operations fail.
+class FaultyFileSystem final : public IFileSystem {
+  public:
+    enum class Operation { Create, Write, Sync, Remove, Rename, Link, SyncDirectory };
+
+    struct Call {
+        Operation operation;
+        std::string path;
+    };
+
+    // Makes the changing operation with this index (counted from 0) fail.
+    void FailCall(size_t index) { m_failAt = index; }
+    // Makes the `occurrence`-th call (counted from 0) of `operation` fail.
+    void FailOperation(Operation operation, int occurrence) {
+        m_failOperations.emplace_back(operation, occurrence);
+    }
+    const std::vector<Call>& Calls() const { return m_calls; }
+
+    int OpenForReading(const std::string& path) override;
+    int CreateForWriting(const std::string& path) override;
+    void Close(int fd) override;
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override;
+    int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override;
+    int Sync(int fd) override;
+    int Remove(const std::string& path) override;
+    int Rename(const std::string& from, const std::string& to) override;
+    int Link(const std::string& existing, const std::string& newName) override;
+    int SyncDirectory(const std::string& folder) override;
+    bool Exists(const std::string& path) override;
+
+  private:
+    // Logs the call; true when it is the one to fail.
+    bool Fails(Operation operation, const std::string& path);
+
+    IFileSystem& m_system = SystemFileSystem();
+    std::vector<Call> m_calls;
+    size_t m_failAt = static_cast<size_t>(-1);
+    std::vector<std::pair<Operation, int>> m_failOperations;
+};
+
+const char* OperationName(FaultyFileSystem::Operation operation);
+
+}  // namespace plinth::test
