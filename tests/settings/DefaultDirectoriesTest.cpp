@@ -253,14 +253,6 @@ TEST_F(DefaultDirectoriesTest, MissingSpecialFoldersFallBackToTheProgramFolder) 
     EXPECT_EQ(platform.created[2], "path /opt/velmora/bitmaps");
 }
 
-TEST_F(DefaultDirectoriesTest, SystemFoldersAreTakenWhenThePlatformHasThem) {
-    platform.folders[SpecialFolder::Windows] = "C:/Windows";
-    platform.folders[SpecialFolder::System] = "C:/Windows/System32";
-    ASSERT_TRUE(Initialize());
-    EXPECT_EQ(dirs.WindowsDir(), "C:/Windows");
-    EXPECT_EQ(dirs.SystemDir(), "C:/Windows/System32");
-}
-
 TEST_F(DefaultDirectoriesTest, RunningOutOfMemoryKeepsTheEntriesMadeSoFar) {
     platform.outOfMemoryAt = "FicPath";
     EXPECT_FALSE(Initialize());
@@ -281,11 +273,6 @@ TEST_F(DefaultDirectoriesTest, SecondSetUpStartsOver) {
     EXPECT_EQ(dirs.Entries().size(), 15U);
     EXPECT_EQ(dirs.GetPath(kBookDirectoryId, Separator::None), "/srv/books");
     EXPECT_FALSE(dirs.Entries()[kBookDirectoryId].m_bChanged);
-}
-
-TEST(DirEntryTest, DefaultEntryIsFixedAndUnchanged) {
-    const Entry entry;
-    EXPECT_THAT(entry, IsEntry("", "", true));
 }
 
 }  // namespace
