@@ -114,16 +114,20 @@ OpenBookState::PlaceResult OpenBookState::AddRecordPositions() {
         m_outputHeader.totalMoves += static_cast<uint32_t>(kept);
 
         uint8_t* out = chain.buffers.back().get() + chain.used;
-        std::memcpy(out, &record[entry.offset], layout::kEntryKeySize);
-        uint8_t* outMove = out + layout::kEntryKeySize;
-        for (size_t i = 0; i < entry.moveCount; ++i) {
-            if (isKept(i)) {
-                std::memcpy(outMove, moves + i * moveSize, moveSize);
-                outMove += moveSize;
+        if (entry.equalCodeMoves == 0) {
+            std::memcpy(out, &record[entry.offset], size);
+        } else {
+            std::memcpy(out, &record[entry.offset], layout::kEntryKeySize);
+            uint8_t* outMove = out + layout::kEntryKeySize;
+            for (size_t i = 0; i < entry.moveCount; ++i) {
+                if (isKept(i)) {
+                    std::memcpy(outMove, moves + i * moveSize, moveSize);
+                    outMove += moveSize;
+                }
             }
         }
         // The last move kept ends the entry, also where the input entry was cut.
-        *(outMove - moveSize + layout::kMoveFlags) |= layout::kLastMoveFlag;
+        out[size - moveSize + layout::kMoveFlags] |= layout::kLastMoveFlag;
         chain.used += size;
     });
     return result;

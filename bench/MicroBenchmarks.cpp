@@ -1,0 +1,94 @@
+// Micro benchmarks of the inner pieces that every record of a book passes
+// through: decoding the header, the record check, and placing the positions of
+// one record into the chains of a new book.
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "BookBuilder.h"
+#include "book/BookFormat.h"
+#include "book/OpenBookState.h"
+
+namespace plinth {
+namespace {
+
+class NullConsole final : public IConsole {
+  public:
+    void AppendText(std::string_view) override {}
+    void ClearConsole() override {}
+    void ShowProgress() override {}
+    void SetProgress(int) override {}
+    void HideProgress() override {}
+    void AddAttribute(std::string_view, std::string_view) override {}
+    void ClearAttributes() override {}
+};
+
+// One full chain record of `recordSize` bytes, in a book of the given kind.
+builder::BookImage OneFullRecord(BookKind kind, uint16_t recordSize) {
+    builder::BookOptions options;
+    options.kind = kind;
+    options.recordSize = recordSize;
+    return builder::BuildFilledBook(options, 1, 1, builder::MoveRange{1, 12});
+}
+
+void BM_DecodeHeader(benchmark::State& state) {
+    const builder::BookImage image = OneFullRecord(BookKind::Standard, 1024);
+    const std::span<const uint8_t, layout::kHeaderSize> bytes(image.Bytes().data(),
+                                                              layout::kHeaderSize);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(DecodeHeader(bytes));
+    }
+}
+BENCHMARK(BM_DecodeHeader);
+
+void BM_CheckRecord(benchmark::State& state) {
+    const auto kind = state.range(1) == 0 ? BookKind::Standard : BookKind::WithStatistics;
+    const auto recordSize = static_cast<uint16_t>(state.range(0));
+    builder::BookImage image = OneFullRecord(kind, recordSize);
+    const std::span<const uint8_t> record = image.Record(image.RecordCount() - 1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CheckRecord(record, kind));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * recordSize);
+}
+BENCHMARK(BM_CheckRecord)->Args({1024, 0})->Args({16384, 0})->Args({16384, 1});
+
+// Places the positions of one full record again and again into a new book held
+// in memory; the chains are released every so often so memory stays bounded.
+void BM_AddRecordPositions(benchmark::State& state) {
+    const auto recordSize = static_cast<uint16_t>(state.range(0));
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / "plinth-micro-benchmark").string();
+    std::filesystem::create_directories(folder);
+    OneFullRecord(BookKind::Standard, recordSize).WriteTo(folder + "/in.bk");
+    NullConsole console;
+    OpenBookState book(console);
+    book.OpenBook(folder + "/in.bk");
+    book.SetOutputPath(folder + "/out.bk");
+    book.SetNewGeometry(recordSize, 1024);
+    book.CreateOutputBook();
+    book.ReadRecord(static_cast<uint16_t>(book.InputHeader().recordCount - 1));
+    int placed = 0;
+    for (auto _ : state) {
+        book.AddRecordPositions();
+        if (++placed == 1000) {
+            state.PauseTiming();
+            book.FreeOutputChains();
+            book.CreateOutputBook();
+            book.ReadRecord(static_cast<uint16_t>(book.InputHeader().recordCount - 1));
+            placed = 0;
+            state.ResumeTiming();
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * recordSize);
+    book.FreeOutputChains();
+    book.CloseOutputBook();
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_AddRecordPositions)->Arg(1024)->Arg(16384);
+
+}  // namespace
+}  // namespace plinth
+
+BENCHMARK_MAIN();
