@@ -20,6 +20,10 @@
 #include <cstdint>
 #include <span>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "book/Coding.h"
 
 namespace plinth {
@@ -167,6 +171,66 @@ struct EntryExtent {
     size_t equalCodeMoves = 0;
 };
 
+namespace detail {
+
+// The number of bits set in a value whose bits are set only at 0, 4, 8 and 12:
+// the multiplication adds the four into bits 12 to 15.
+inline size_t CountNibbleBits(unsigned bits) { return ((bits * 0x1111u) >> 12) & 0xFu; }
+
+// Walks the moves of one entry from offset `m`, the entry's first move, to the
+// move that ends it: the first with lastMoveFlag, or the last that fits when the
+// next would run past the record (the entry is then cut). Fills in the entry's
+// move count, cut and equal-code moves; gives the offset of its last move.
+inline size_t ScanMoves(std::span<const uint8_t> record, size_t m, size_t moveSize,
+                        EntryExtent& entry) {
+    const size_t recordSize = record.size();
+    const uint8_t* bytes = record.data();
+    size_t moves = 1;  // the move at m
+    size_t equalCodeMoves = 0;
+#if defined(__SSE2__)
+    // Standard books: four moves at a time while the four, and the move after
+    // them, fit in the record.
+    if (moveSize == layout::kStandardMoveSize) {
+        while (m + 5 * layout::kStandardMoveSize <= recordSize) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + m));
+            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            const auto equal =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_srli_si128(v, 1))));
+            const unsigned flags = high & 0x8888u;       // lastMoveFlag of each move
+            const unsigned sameCodes = equal & 0x1111u;  // byte 0 equals byte 1
+            if (flags != 0) {
+                const unsigned before = static_cast<unsigned>(__builtin_ctz(flags)) / 4;
+                equalCodeMoves += CountNibbleBits(sameCodes & ((1u << (4 * before)) - 1));
+                entry.equalCodeMoves += equalCodeMoves;
+                entry.moveCount = moves + before;
+                return m + before * layout::kStandardMoveSize;
+            }
+            if (sameCodes != 0) {
+                equalCodeMoves += CountNibbleBits(sameCodes);
+            }
+            m += 4 * layout::kStandardMoveSize;
+            moves += 4;
+        }
+    }
+#endif
+    while (!IsLastMove(&bytes[m])) {
+        if (m + 2 * moveSize > recordSize) {  // the next move would not fit
+            entry.cut = true;
+            break;
+        }
+        if (HasEqualMoveCodes(&bytes[m])) {
+            ++equalCodeMoves;
+        }
+        m += moveSize;
+        ++moves;
+    }
+    entry.equalCodeMoves += equalCodeMoves;
+    entry.moveCount = moves;
+    return m;
+}
+
+}  // namespace detail
+
 // Why the entries of a record ended.
 enum class EntriesEnd {
     RecordEnd,  // the last entry ended exactly at the record's end
@@ -195,23 +259,10 @@ EntriesEnd WalkEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&&
         }
         EntryExtent entry;
         entry.offset = p;
-        size_t m = p + layout::kEntryKeySize;
-        size_t moves = 1;
-        while (!IsLastMove(&record[m])) {
-            if (m + 2 * moveSize > recordSize) {  // the next move would not fit
-                entry.cut = true;
-                break;
-            }
-            if (HasEqualMoveCodes(&record[m])) {
-                ++entry.equalCodeMoves;
-            }
-            m += moveSize;
-            ++moves;
-        }
-        entry.moveCount = moves;
-        entry.size = layout::kEntryKeySize + moves * moveSize;
+        const size_t last = detail::ScanMoves(record, p + layout::kEntryKeySize, moveSize, entry);
+        entry.size = last + moveSize - p;
         onEntry(static_cast<const EntryExtent&>(entry));
-        p = m + moveSize;
+        p = last + moveSize;
     }
 }
 

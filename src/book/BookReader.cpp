@@ -17,6 +17,9 @@ namespace {
 // that run past the record's end see zeros.
 constexpr size_t kZeroGuard = 10;
 
+// How much is read at once while records are read in file order.
+constexpr size_t kReadAheadBytes = 256 << 10;
+
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
     std::array<char, 64> buffer{};
@@ -69,6 +72,7 @@ bool OpenBookState::OpenBook(const std::string& path) {
 }
 
 void OpenBookState::OpenInputBook() {
+    ForgetReadRecords();
     const int fd = m_fileSystem.OpenForReading(m_strInputPath);
     if (fd < 0) {
         FatalError("**Error** Can not open input file [%s]\n", m_strInputPath.c_str());
@@ -142,8 +146,32 @@ void OpenBookState::ReadRecord(uint16_t number) {
         FatalError("**Error** reading record, out of bounds: record #:%d\n", int{number});
     }
     const size_t recordSize = m_inputHeader.recordSize;
-    if (m_fileSystem.ReadAt(m_input.Get(), m_recordBuffer.get(), recordSize,
-                            RecordOffset(number, m_inputHeader.recordSize)) !=
+    const uint64_t offset = RecordOffset(number, m_inputHeader.recordSize);
+    const bool sequential = number == m_lastRead + 1;
+    m_lastRead = number;
+    if (offset >= m_readAheadOffset &&
+        offset + recordSize <= m_readAheadOffset + m_readAheadBytes) {
+        m_record = m_readAhead.data() + (offset - m_readAheadOffset);
+        return;
+    }
+    m_record = nullptr;  // the record buffer, until a read succeeds
+    if (sequential && recordSize > 0) {
+        // Read the following records too, in one read.
+        const size_t records = std::min<size_t>(std::max<size_t>(kReadAheadBytes / recordSize, 1),
+                                                m_inputHeader.recordCount - number);
+        m_readAhead.resize(records * recordSize);
+        const int64_t got =
+            m_fileSystem.ReadAt(m_input.Get(), m_readAhead.data(), m_readAhead.size(), offset);
+        m_readAheadOffset = offset;
+        m_readAheadBytes = static_cast<size_t>(std::max<int64_t>(got, 0));
+        if (m_readAheadBytes < recordSize) {
+            m_readAheadBytes = 0;
+            FatalError("**Error** in _read reading record #:%d\n", int{number});
+        }
+        m_record = m_readAhead.data();
+        return;
+    }
+    if (m_fileSystem.ReadAt(m_input.Get(), m_recordBuffer.get(), recordSize, offset) !=
         static_cast<int64_t>(recordSize)) {
         FatalError("**Error** in _read reading record #:%d\n", int{number});
     }
@@ -152,15 +180,20 @@ void OpenBookState::ReadRecord(uint16_t number) {
 void OpenBookState::CloseInputBook() {
     m_input.Close();
     m_recordBuffer.reset();
+    ForgetReadRecords();
     m_console.ClearAttributes();
 }
 
-std::span<const uint8_t> OpenBookState::RecordArea() const {
-    return {m_recordBuffer.get(), m_inputHeader.recordSize};
+void OpenBookState::ForgetReadRecords() {
+    m_readAhead.clear();
+    m_readAhead.shrink_to_fit();
+    m_readAheadBytes = 0;
+    m_record = nullptr;
+    m_lastRead = UINT32_MAX;
 }
 
-std::span<uint8_t> OpenBookState::MutableRecordArea() {
-    return {m_recordBuffer.get(), m_inputHeader.recordSize};
+std::span<const uint8_t> OpenBookState::RecordArea() const {
+    return {m_record != nullptr ? m_record : m_recordBuffer.get(), m_inputHeader.recordSize};
 }
 
 uint16_t OpenBookState::RecordAreaNextRecord() const {

@@ -61,7 +61,6 @@ class OpenBookState {
 
     // The last record read, recordSize bytes.
     std::span<const uint8_t> RecordArea() const;
-    std::span<uint8_t> MutableRecordArea();
     // nextRecord of the record in the record area.
     uint16_t RecordAreaNextRecord() const;
     // Slot `slot` of the input HashIndex (slot < hashIndexSize).
@@ -126,6 +125,7 @@ class OpenBookState {
     void AllocateRecordBuffer();
     void LoadHashIndex();
     void CloseBookFiles();
+    void ForgetReadRecords();
 
     IConsole& m_console;
     IFileSystem& m_fileSystem;
@@ -136,6 +136,13 @@ class OpenBookState {
     // One block: the record area (recordSize bytes), kZeroGuard bytes that stay
     // zero, then the HashIndex (2 * hashIndexSize bytes).
     std::unique_ptr<uint8_t[]> m_recordBuffer;
+    // Records read ahead while records are read in file order, as the chains of a
+    // book lie when the writer laid them down.
+    std::vector<uint8_t> m_readAhead;
+    uint64_t m_readAheadOffset = 0;     // file offset of m_readAhead[0]
+    size_t m_readAheadBytes = 0;        // bytes of m_readAhead read from the file
+    const uint8_t* m_record = nullptr;  // the record area: the last record read
+    uint32_t m_lastRead = UINT32_MAX;
 
     // One chain of the book being written: its record buffers in order, and the
     // bytes in use in the last one.

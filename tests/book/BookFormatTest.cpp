@@ -261,5 +261,93 @@ TEST(RecordCheckTest, TinyRecordsHaveNoEntries) {
     }
 }
 
+// The record check written out step by step, as plainly as it can be said, to
+// compare the program's faster walk with.
+bool ReferenceCheck(const std::vector<uint8_t>& record, BookKind kind) {
+    const auto at = [&record](size_t offset) -> unsigned {
+        return offset < record.size() ? record[offset] : 0u;
+    };
+    const long size = static_cast<long>(record.size());
+    const long moveSize = kind == BookKind::Standard ? 4 : 16;
+    const long smallest = 6 + moveSize;
+    long p = 4;
+    for (;;) {
+        if (p >= size) {
+            return true;
+        }
+        if ((at(p) | (at(p + 1) << 8)) == 0) {
+            return true;
+        }
+        if (p > size - smallest) {
+            return false;
+        }
+        long m = p + 6;
+        while ((at(m + 3) & 0x80) == 0) {
+            if (at(m) == at(m + 1)) {
+                return false;
+            }
+            m += moveSize;
+            if (m > size - moveSize) {
+                return false;
+            }
+        }
+        p = m + moveSize;
+    }
+}
+
+TEST(RecordCheckTest, AgreesWithTheStepByStepCheckOnRandomRecords) {
+    uint64_t state = 12345;
+    const auto next = [&state]() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<uint32_t>(state >> 33);
+    };
+    int failing = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const BookKind kind = round % 3 == 0 ? BookKind::WithStatistics : BookKind::Standard;
+        // Entries of sound moves from offset 4, then a little damage now and then.
+        const size_t moveSize = MoveSize(kind);
+        std::vector<uint8_t> record(next() % 400);
+        size_t p = 4;
+        while (p + 6 + moveSize <= record.size() && next() % 8 != 0) {
+            record[p] = static_cast<uint8_t>(1 + next() % 255);
+            const size_t moves = 1 + next() % 12;
+            size_t m = p + 6;
+            for (size_t i = 0; i < moves && m + moveSize <= record.size(); ++i, m += moveSize) {
+                record[m] = static_cast<uint8_t>(next() % 64);
+                record[m + 1] = static_cast<uint8_t>(record[m] + 1 + next() % 60);
+                record[m + 3] = i + 1 == moves ? 0x80 : 0x00;
+            }
+            record[m - moveSize + 3] |= 0x80;
+            p = m;
+        }
+        switch (next() % 6) {
+            case 0:  // a lost last-move flag
+                if (p > 10) {
+                    record[p - moveSize + 3] = 0;
+                }
+                break;
+            case 1:  // equal move codes somewhere
+                if (p > 10) {
+                    const size_t at = 10 + (next() % ((p - 10) / moveSize)) * moveSize;
+                    record[at + 1] = record[at];
+                }
+                break;
+            case 2:  // a stray byte after the entries
+                if (p < record.size()) {
+                    record[p + next() % (record.size() - p)] = static_cast<uint8_t>(next());
+                }
+                break;
+            default:
+                break;
+        }
+        const bool expected = ReferenceCheck(record, kind);
+        failing += expected ? 0 : 1;
+        ASSERT_EQ(CheckRecord(record, kind), expected) << "round " << round;
+    }
+    // Both outcomes were met many times.
+    EXPECT_GT(failing, 2000);
+    EXPECT_LT(failing, 18000);
+}
+
 }  // namespace
 }  // namespace plinth
