@@ -15,6 +15,9 @@ namespace {
 constexpr uint16_t kCommentRecord = 1;
 constexpr uint16_t kHashIndexRecord = 2;
 
+// Consecutive chain records are written together, up to this many bytes at once.
+constexpr size_t kBatchBytes = 1 << 20;
+
 }  // namespace
 
 void OpenBookState::CreateOutputBook() {
@@ -147,6 +150,7 @@ OpenBookState::WriteOutcome OpenBookState::WriteOutputBook() {
             WriteOutputChain(slot, state);
         }
     }
+    state.writing = state.writing && FlushOutputBatch();
     if (state.writing) {
         std::array<uint8_t, layout::kHeaderSize> header{};
         EncodeHeader(m_outputHeader, header);
@@ -168,7 +172,6 @@ void OpenBookState::WriteOutputChain(uint32_t slot, WriteOutState& state) {
     std::vector<RecordBuffer> buffers = std::move(m_chains[slot].buffers);
     m_chains[slot] = OutputChain{};
     EncodeU16(&m_outputHashIndex[2 * slot], m_outputHeader.recordCount);
-    const uint32_t recordSize = m_outputHeader.recordSize;
     uint16_t previous = 0;
     for (size_t i = 0; i < buffers.size(); ++i) {
         const uint16_t number = m_outputHeader.recordCount;
@@ -178,12 +181,16 @@ void OpenBookState::WriteOutputChain(uint32_t slot, WriteOutState& state) {
         EncodeU16(bytes + layout::kPreviousRecord, previous);
         if (state.writing) {
             ++m_outputHeader.recordCount;
-            state.writing = WriteOutputRecord(number, bytes, recordSize);
+            state.writing = QueueOutputRecord(number, std::move(buffers[i]));
+        } else {
+            FreeOutputRecord(std::move(buffers[i]));
         }
-        FreeOutputRecord(std::move(buffers[i]));
         if (state.writing && m_outputHeader.recordCount > kMaxWrittenRecordCount) {
-            PrintLog("*** Error *** Output book full\n");
-            state.writing = false;
+            state.writing = FlushOutputBatch();
+            if (state.writing) {
+                PrintLog("*** Error *** Output book full\n");
+                state.writing = false;
+            }
         }
         ++state.written;
         const uint32_t percent = state.written * 50 / state.total;
@@ -195,6 +202,43 @@ void OpenBookState::WriteOutputChain(uint32_t slot, WriteOutState& state) {
     const int length = static_cast<int>(buffers.size());
     state.longest = std::max(state.longest, length);
     state.shortest = std::min(state.shortest, length);
+}
+
+bool OpenBookState::QueueOutputRecord(uint16_t number, RecordBuffer buffer) {
+    const size_t batchRecords = std::max<size_t>(kBatchBytes / m_outputHeader.recordSize, 1);
+    const bool follows = number == m_batchFirst + m_batch.size();
+    if (!m_batch.empty() && (!follows || m_batch.size() >= batchRecords) && !FlushOutputBatch()) {
+        FreeOutputRecord(std::move(buffer));
+        return false;
+    }
+    if (m_batch.empty()) {
+        m_batchFirst = number;
+    }
+    m_batch.push_back(std::move(buffer));
+    return true;
+}
+
+bool OpenBookState::FlushOutputBatch() {
+    if (m_batch.empty()) {
+        return true;
+    }
+    const size_t recordSize = m_outputHeader.recordSize;
+    std::vector<std::span<const uint8_t>> pieces;
+    pieces.reserve(m_batch.size());
+    for (const RecordBuffer& buffer : m_batch) {
+        pieces.emplace_back(buffer.get(), recordSize);
+    }
+    const int64_t written = m_fileSystem.WriteAtGathered(
+        m_output.Get(), pieces, RecordOffset(m_batchFirst, m_outputHeader.recordSize));
+    for (RecordBuffer& buffer : m_batch) {
+        FreeOutputRecord(std::move(buffer));
+    }
+    m_batch.clear();
+    if (written != static_cast<int64_t>(pieces.size() * recordSize)) {
+        PrintLog("**Error** in _write writing\n");
+        return false;
+    }
+    return true;
 }
 
 bool OpenBookState::WriteOutputRecord(uint16_t number, const uint8_t* bytes, uint32_t length) {
@@ -224,6 +268,10 @@ void OpenBookState::FreeOutputRecord(RecordBuffer buffer) {
 }
 
 void OpenBookState::FreeOutputChains() {
+    for (RecordBuffer& buffer : m_batch) {
+        FreeOutputRecord(std::move(buffer));
+    }
+    m_batch.clear();
     for (OutputChain& chain : m_chains) {
         for (RecordBuffer& buffer : chain.buffers) {
             FreeOutputRecord(std::move(buffer));

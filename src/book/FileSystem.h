@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -25,6 +26,10 @@ class IFileSystem {
     // moved (fewer at the end of the file) or -1 on failure.
     virtual int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) = 0;
     virtual int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) = 0;
+    // Writes the pieces one after the other from `offset`, in as few system calls
+    // as the system allows; gives the bytes written or -1.
+    virtual int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                                    uint64_t offset) = 0;
     // Flushes the file's data to the disk.
     virtual int Sync(int fd) = 0;
 

@@ -160,6 +160,9 @@ class OpenBookState {
         bool writing = true;
     };
     void WriteOutputChain(uint32_t slot, WriteOutState& state);
+    // Chain records are written in batches of consecutive records.
+    bool QueueOutputRecord(uint16_t number, RecordBuffer buffer);
+    bool FlushOutputBatch();
     void CopyCommentRecord(std::span<uint8_t> record);
 
     std::string m_strOutputPath;
@@ -169,6 +172,8 @@ class OpenBookState {
     BookHeader m_outputHeader;
     std::vector<uint8_t> m_outputHashIndex;  // HashIndex records of the new book
     std::vector<OutputChain> m_chains;       // one per slot of the new HashIndex
+    std::vector<RecordBuffer> m_batch;       // records waiting to be written...
+    uint16_t m_batchFirst = 0;               // ...from this record on
     int m_nRecordBuffersHeld = 0;
     bool m_bOutputCreated = false;
     // A write of the creation or the write-out failed: the output is no book.

@@ -1,9 +1,13 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "book/FileSystem.h"
 
@@ -62,6 +66,47 @@ class PosixFileSystem final : public IFileSystem {
                 break;
             }
             done += static_cast<size_t>(n);
+        }
+        return static_cast<int64_t>(done);
+    }
+
+    int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                            uint64_t offset) override {
+        std::vector<iovec> vectors;
+        vectors.reserve(pieces.size());
+        for (const std::span<const uint8_t> piece : pieces) {
+            vectors.push_back({const_cast<uint8_t*>(piece.data()), piece.size()});
+        }
+        size_t done = 0;
+        size_t first = 0;  // the first vector not written in full
+        while (first < vectors.size()) {
+            const int count = static_cast<int>(std::min<size_t>(vectors.size() - first, IOV_MAX));
+            const ssize_t n =
+                ::pwritev(fd, &vectors[first], count, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return -1;
+            }
+            if (n == 0) {
+                break;
+            }
+            done += static_cast<size_t>(n);
+            // Skip what was written, also in the middle of a piece.
+            for (size_t left = static_cast<size_t>(n); left > 0 && first < vectors.size();) {
+                if (left >= vectors[first].iov_len) {
+                    left -= vectors[first].iov_len;
+                    ++first;
+                } else {
+                    vectors[first].iov_base = static_cast<char*>(vectors[first].iov_base) + left;
+                    vectors[first].iov_len -= left;
+                    left = 0;
+                }
+            }
+            while (first < vectors.size() && vectors[first].iov_len == 0) {
+                ++first;
+            }
         }
         return static_cast<int64_t>(done);
     }

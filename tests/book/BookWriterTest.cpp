@@ -295,7 +295,7 @@ TEST_F(BookWriterTest, FailedWriteStopsTheWriteOut) {
             faulty.AddRecordPositions();
         }
     }
-    files.FailCall(10);
+    files.FailCall(4);  // the first write of the chains
     console.ClearConsole();
     EXPECT_EQ(faulty.WriteOutputBook(), OpenBookState::WriteOutcome::Failed);
     EXPECT_EQ(console.Text(), "\nWriting output file\n**Error** in _write writing\n");

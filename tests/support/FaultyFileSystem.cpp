@@ -43,6 +43,14 @@ int64_t FaultyFileSystem::WriteAt(int fd, const void* buffer, size_t length, uin
     return m_system.WriteAt(fd, buffer, length, offset);
 }
 
+int64_t FaultyFileSystem::WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                                          uint64_t offset) {
+    if (Fails(Operation::Write, std::to_string(offset))) {
+        return -1;
+    }
+    return m_system.WriteAtGathered(fd, pieces, offset);
+}
+
 int FaultyFileSystem::Sync(int fd) { return Fails(Operation::Sync, "") ? EIO : m_system.Sync(fd); }
 
 int FaultyFileSystem::Remove(const std::string& path) {

@@ -32,6 +32,8 @@ class FaultyFileSystem final : public IFileSystem {
     void Close(int fd) override;
     int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override;
     int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override;
+    int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                            uint64_t offset) override;
     int Sync(int fd) override;
     int Remove(const std::string& path) override;
     int Rename(const std::string& from, const std::string& to) override;
