@@ -8,12 +8,9 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-
-namespace plinth::test {
-std::unique_ptr<QObject> MakeOptimizeDlgTest();
-std::unique_ptr<QObject> MakePlinthDlgTest();
-std::unique_ptr<QObject> MakePlinthAppTest();
-}  // namespace plinth::test
+#include "OptimizeDlgTest.h"
+#include "PlinthAppTest.h"
+#include "PlinthDlgTest.h"
 
 int main(int argc, char** argv) {
     using namespace plinth::test;
@@ -23,9 +20,9 @@ int main(int argc, char** argv) {
 
     const std::vector<std::unique_ptr<QObject>> tests = [] {
         std::vector<std::unique_ptr<QObject>> all;
-        all.push_back(MakeOptimizeDlgTest());
-        all.push_back(MakePlinthDlgTest());
-        all.push_back(MakePlinthAppTest());
+        all.push_back(std::make_unique<OptimizeDlgTest>());
+        all.push_back(std::make_unique<PlinthDlgTest>());
+        all.push_back(std::make_unique<PlinthAppTest>());
         return all;
     }();
 

@@ -5,9 +5,11 @@
 // opens, and a file system that lets a test look at the window while the book
 // code works.
 
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <deque>
 #include <functional>
@@ -58,6 +60,19 @@ class ModalDriver {
     int m_ticksOpen = 0;
     int m_handled = 0;
     int m_stray = 0;
+};
+
+// Takes the URLs that the program asks the desktop to open
+// (QDesktopServices::setUrlHandler with the method "Open").
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    Q_INVOKABLE void Open(const QUrl& url) { m_urls << url; }
+    const QList<QUrl>& Urls() const { return m_urls; }
+
+  private:
+    QList<QUrl> m_urls;
 };
 
 // Clicks the push button of `parent` that shows `text`.

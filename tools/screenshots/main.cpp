@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: plinth-screenshots BOOK OUTPUT-FOLDER\n");
         return 2;
     }
-    const std::string book = QDir(arguments.at(1)).absolutePath().toStdString();
+    std::string book = QDir(arguments.at(1)).absolutePath().toStdString();
     const QDir folder(arguments.at(2));
 
     plinth::CPlinthDlg main;
