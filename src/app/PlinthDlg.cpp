@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -130,6 +131,9 @@ void CPlinthDlg::CreateControls() {
     connect(m_btnAnalyse, &QPushButton::clicked, this, &CPlinthDlg::OnAnalyse);
     connect(m_btnOptimize, &QPushButton::clicked, this, &CPlinthDlg::OnOptimize);
     connect(m_btnHelp, &QPushButton::clicked, this, &CPlinthDlg::OnHelp);
+    // The desktop's help key (F1) opens the same page.
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+            &CPlinthDlg::OnHelp);
 }
 
 // Linux window managers give a program no menu of its own in the caption, so the
