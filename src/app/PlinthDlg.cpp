@@ -61,6 +61,34 @@ QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
     return button;
 }
 
+// The attribute list: a list in report view with the columns "Field" and "Value".
+QTreeWidget* MakeAttributeList(QWidget* parent) {
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(QStringLiteral("attributes"));
+    list->setColumnCount(2);
+    list->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Value")});
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionsMovable(false);
+    list->setColumnWidth(0, kFieldColumnWidth);
+    list->setColumnWidth(1, kValueColumnWidth);
+    return list;
+}
+
+// A plain bar from 0 to 100, hidden until a long pass runs.
+QProgressBar* MakeProgressBar(QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QStringLiteral("progress"));
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->hide();
+    return bar;
+}
+
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -85,31 +113,11 @@ void CPlinthDlg::CreateControls() {
     m_btnOpenBook = MakeButton("Open book ...", "openBook", this);
     m_btnAnalyse = MakeButton("Analyse", "analyse", this);
     m_btnOptimize = MakeButton("Optimize...", "optimize", this);
-
-    m_lstAttributes = new QTreeWidget(this);
-    m_lstAttributes->setObjectName(QStringLiteral("attributes"));
-    m_lstAttributes->setColumnCount(2);
-    m_lstAttributes->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Value")});
-    m_lstAttributes->setRootIsDecorated(false);
-    m_lstAttributes->setItemsExpandable(false);
-    m_lstAttributes->setUniformRowHeights(true);
-    m_lstAttributes->setAllColumnsShowFocus(true);
-    m_lstAttributes->header()->setStretchLastSection(false);
-    m_lstAttributes->header()->setSectionsMovable(false);
-    m_lstAttributes->setColumnWidth(0, kFieldColumnWidth);
-    m_lstAttributes->setColumnWidth(1, kValueColumnWidth);
-
+    m_lstAttributes = MakeAttributeList(this);
     m_edtConsole = new ConsoleView(this);
     m_edtConsole->setObjectName(QStringLiteral("console"));
     m_edtConsole->setTabStopDistance(DialogUnits(font()).X(kTabStopUnits));
-
-    m_prgProgress = new QProgressBar(this);
-    m_prgProgress->setObjectName(QStringLiteral("progress"));
-    m_prgProgress->setRange(0, 100);
-    m_prgProgress->setValue(0);
-    m_prgProgress->setTextVisible(false);
-    m_prgProgress->hide();
-
+    m_prgProgress = MakeProgressBar(this);
     m_btnHelp = MakeButton("Help", "help", this);
 
     // Template order, which is also the tab order.
