@@ -4,7 +4,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test screenshots clean
 
 all: build
 
@@ -23,6 +23,10 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# The desktop program's windows as PNG files under $(BUILD_DIR)/screenshots.
+screenshots: build
+	scripts/screenshots $(BUILD_DIR)
 
 clean:
 	rm -rf build

@@ -1,0 +1,35 @@
+#pragma once
+
+// The start-up of the desktop program, run once the Qt application exists: the
+// platform's component services, the program's settings under the maker's name,
+// the suite's directories, and then the main window, modally, for the whole life
+// of the program.
+
+#include <QStringList>
+
+namespace plinth {
+
+class CPlinthDlg;
+
+class CPlinthApp {
+  public:
+    // `arguments`: the program's command line; a path after the program's name is
+    // the book to open at start, as a file manager's "Open with" passes it.
+    explicit CPlinthApp(QStringList arguments) : m_arguments(std::move(arguments)) {}
+    CPlinthApp(const CPlinthApp&) = delete;
+    CPlinthApp& operator=(const CPlinthApp&) = delete;
+    virtual ~CPlinthApp() = default;
+
+    // Runs the program. Gives false: when it returns, the program ends.
+    bool InitInstance();
+
+  protected:
+    // Sets up the platform's component services for the user-interface thread;
+    // false when that fails. A Linux desktop has no such services to set up.
+    virtual bool InitializeComponentServices() { return true; }
+
+  private:
+    QStringList m_arguments;
+};
+
+}  // namespace plinth
