@@ -98,6 +98,10 @@ class WatchedFileSystem final : public IFileSystem {
     int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override {
         return m_inner.WriteAt(fd, buffer, length, offset);
     }
+    int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                            uint64_t offset) override {
+        return m_inner.WriteAtGathered(fd, pieces, offset);
+    }
     int Sync(int fd) override { return m_inner.Sync(fd); }
     int Remove(const std::string& path) override { return m_inner.Remove(path); }
     int Rename(const std::string& from, const std::string& to) override {
