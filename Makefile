@@ -38,3 +38,8 @@ lint: configure
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# A Debian package of the programs: build/default/plinth_VERSION_ARCH.deb
+.PHONY: package
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
