@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     const QDir folder(arguments.at(2));
 
     plinth::CPlinthDlg main;
-    main.SetBookChooser([&](QWidget*, const std::string&) { return book; });
+    main.SetBookChooser([&](QWidget*) { return book; });
     main.show();
     main.OnOpenBook();
     main.OnAnalyse();
