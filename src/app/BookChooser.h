@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QWidget>
 #include <functional>
 #include <optional>
 #include <string>
+
+class QWidget;
 
 namespace plinth {
 
