@@ -8,12 +8,12 @@ class QWidget;
 
 namespace plinth {
 
-// Asks the user for the book to open, starting in `folder`. Gives the book's full
-// path, or nothing when the user cancels.
-using BookChooser =
-    std::function<std::optional<std::string>(QWidget* parent, const std::string& folder)>;
+// Asks the user for the book to open. Gives the book's full path, or nothing when
+// the user cancels.
+using BookChooser = std::function<std::optional<std::string>(QWidget* parent)>;
 
-// A plain open-file dialog that lists the books of the folder.
-std::optional<std::string> ChooseBookInFileDialog(QWidget* parent, const std::string& folder);
+// The book selection dialog: the book folder, the books with their description,
+// and the chosen book's folder remembered as the book folder.
+std::optional<std::string> ChooseBookInSelectBookDlg(QWidget* parent);
 
 }  // namespace plinth

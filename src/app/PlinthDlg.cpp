@@ -22,7 +22,6 @@
 #include "maintenance/BookAnalysis.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/OptimizeDlg.h"
-#include "settings/DefaultDirectories.h"
 #include "ui/DialogLayout.h"
 
 namespace plinth {
@@ -96,7 +95,7 @@ QString FromUtf8(std::string_view text) {
 }  // namespace
 
 CPlinthDlg::CPlinthDlg(IFileSystem& files, QWidget* parent)
-    : QDialog(parent), m_chooseBook(ChooseBookInFileDialog), m_book(*this, files) {
+    : QDialog(parent), m_chooseBook(ChooseBookInSelectBookDlg), m_book(*this, files) {
     setWindowTitle(QStringLiteral("Velmora Openingbook Optimizer"));
     // A window of its own with a taskbar entry, resizable, without a maximise box.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -162,8 +161,7 @@ void CPlinthDlg::AddAboutEntry() {
 }
 
 void CPlinthDlg::OnOpenBook() {
-    const std::optional<std::string> path =
-        m_chooseBook(this, g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None));
+    const std::optional<std::string> path = m_chooseBook(this);
     if (!path) {
         return;
     }

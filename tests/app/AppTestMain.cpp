@@ -11,6 +11,7 @@
 #include "OptimizeDlgTest.h"
 #include "PlinthAppTest.h"
 #include "PlinthDlgTest.h"
+#include "SelectBookDlgTest.h"
 
 int main(int argc, char** argv) {
     using namespace plinth::test;
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
         all.push_back(std::make_unique<OptimizeDlgTest>());
         all.push_back(std::make_unique<PlinthDlgTest>());
         all.push_back(std::make_unique<PlinthAppTest>());
+        all.push_back(std::make_unique<SelectBookDlgTest>());
         return all;
     }();
 

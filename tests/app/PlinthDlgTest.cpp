@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -26,6 +25,7 @@
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
 #include "ui/DialogLayout.h"
+#include "ui/SelectBookDlg.h"
 
 namespace plinth::test {
 namespace {
@@ -76,7 +76,7 @@ bool BookButtonsDisabled(const CPlinthDlg& window) {
 
 // "Open book ..." with the chooser answering `path`.
 void OpenThroughButton(CPlinthDlg& window, const std::string& path) {
-    window.SetBookChooser([path](QWidget*, const std::string&) { return path; });
+    window.SetBookChooser([path](QWidget*) { return path; });
     QTest::mouseClick(Button(window, "openBook"), Qt::LeftButton);
 }
 
@@ -162,14 +162,17 @@ void PlinthDlgTest::choosesBooksInTheBookFolder() {
 
     QString startFolder;
     QStringList filters;
+    QString extension;
     ModalDriver driver;
     driver.Then([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        auto* dialog = qobject_cast<CSelectBookDlg*>(modal);
         QVERIFY(dialog != nullptr);
         startFolder = dialog->directory().absolutePath();
         filters = dialog->nameFilters();
+        extension = dialog->DefaultExtension();
+        // A name without an extension is given the default one.
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        QTest::keyClicks(name, QStringLiteral("main.bk"));
+        QTest::keyClicks(name, QStringLiteral("main"));
         QTest::keyClick(name, Qt::Key_Return);
     });
     // A second "Open book ..." is cancelled: everything stays as it was.
@@ -178,6 +181,7 @@ void PlinthDlgTest::choosesBooksInTheBookFolder() {
     QTest::mouseClick(Button(window, "openBook"), Qt::LeftButton);
     QCOMPARE(startFolder, QString::fromStdString(folder));
     QCOMPARE(filters, QStringList({"Velmora books (*.bk)"}));
+    QCOMPARE(extension, QStringLiteral(".bk"));
     const QStringList rows = Rows(window);
     QCOMPARE(rows.value(0), QString::fromStdString("Input book=" + folder + "/main.bk"));
     QTest::mouseClick(Button(window, "analyse"), Qt::LeftButton);

@@ -1,10 +1,14 @@
 // plinth-screenshots: renders what the desktop program shows into PNG files: the
-// main window after the analysis of a book, the optimize settings dialog and the
-// About box. Runs without a display (QT_QPA_PLATFORM=offscreen).
+// main window after the analysis of a book, the optimize settings dialog, the
+// About box and the book selection dialog with the book selected and described.
+// Runs without a display (QT_QPA_PLATFORM=offscreen).
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QListView>
 #include <QPixmap>
 #include <QWidget>
 #include <cstdio>
@@ -13,6 +17,9 @@
 #include "app/AboutDlg.h"
 #include "app/PlinthDlg.h"
 #include "maintenance/OptimizeDlg.h"
+#include "settings/DefaultDirectories.h"
+#include "settings/LinuxDirectoryPlatform.h"
+#include "ui/SelectBookDlg.h"
 
 namespace {
 
@@ -37,6 +44,40 @@ bool Save(QWidget& widget, const QDir& folder, const char* name) {
     return true;
 }
 
+// Makes the entry at `path` the current one of a file dialog's list, as a click
+// does, once the list has read its folder.
+bool MakeCurrent(QWidget& dialog, const QString& path) {
+    auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    const auto* model = list != nullptr ? qobject_cast<QFileSystemModel*>(list->model()) : nullptr;
+    if (model == nullptr) {
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (!model->index(path).isValid() && clock.elapsed() < 5000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    list->setCurrentIndex(model->index(path));
+    return list->currentIndex().isValid();
+}
+
+// The book selection dialog in the book's folder, with the book selected.
+bool SaveBookSelection(QWidget& main, const std::string& book, const QDir& folder) {
+    plinth::LinuxDirectoryPlatform platform;
+    plinth::g_DefaultDirectories.Initialize(platform, "Quarnet", "Velmora 6.0");
+    plinth::g_DefaultDirectories.SetPath(
+        plinth::kBookDirectoryId,
+        QFileInfo(QString::fromStdString(book)).absolutePath().toStdString());
+    plinth::CSelectBookDlg dialog(plinth::FileDlgMode::Open, QString(), &main);
+    dialog.show();
+    if (!MakeCurrent(dialog, QString::fromStdString(book))) {
+        std::fprintf(stderr,
+                     "plinth-screenshots: the book selection dialog does not list the book\n");
+        return false;
+    }
+    return Save(dialog, folder, "select-book.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +91,7 @@ int main(int argc, char** argv) {
     const QDir folder(arguments.at(2));
 
     plinth::CPlinthDlg main;
-    main.SetBookChooser([&](QWidget*, const std::string&) { return book; });
+    main.SetBookChooser([&](QWidget*) { return book; });
     main.show();
     main.OnOpenBook();
     main.OnAnalyse();
@@ -63,5 +104,6 @@ int main(int argc, char** argv) {
 
     plinth::CAboutDlg about(&main);
     saved = Save(about, folder, "about.png") && saved;
+    saved = SaveBookSelection(main, book, folder) && saved;
     return saved ? 0 : 1;
 }

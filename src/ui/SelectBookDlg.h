@@ -1,0 +1,50 @@
+#pragma once
+
+// The book selection dialog of "Open book ...": the program's file dialog in the
+// suite's book folder, listing the books, with a preview below the file list. Each
+// time the current file changes, the book-information component describes it
+// there; a file it cannot describe shows "Not a recognised book format !". The
+// folder of the book chosen becomes the book folder for the rest of the run.
+
+#include <memory>
+
+#include "ui/BookInfoLoader.h"
+#include "ui/FileDlg.h"
+
+class QLabel;
+
+namespace plinth {
+
+class CSelectBookDlg final : public CFileDlg {
+    Q_OBJECT
+
+  public:
+    // The component is made once, here, with `createBookInfo`; the preview is
+    // added to an open dialog only.
+    CSelectBookDlg(FileDlgMode mode, const QString& fileName, QWidget* parent,
+                   const BookInfoFactory& createBookInfo = CreateBookInfo);
+    CSelectBookDlg(const CSelectBookDlg&) = delete;
+    CSelectBookDlg& operator=(const CSelectBookDlg&) = delete;
+    ~CSelectBookDlg() override;
+
+    // Ends the dialog. After OK, the folder of the chosen file becomes the book
+    // folder of g_DefaultDirectories, unless the path's only separator is its first
+    // character.
+    void done(int result) override;
+
+    bool HasBookInfo() const { return m_spBookInfo != nullptr; }
+
+  private:
+    void AddPreview();
+    // Shows what the preview says about the file or folder at `path`.
+    void OnCurrentChanged(const QString& path);
+    // The component's description of the file, or the not-a-book text when there
+    // is no component or it fails.
+    QString DescriptionOf(const QString& path) const;
+
+    std::shared_ptr<IBookInfo> m_spBookInfo;
+    // The preview text; owned by the dialog, as its child.
+    QLabel* m_stcDescription = nullptr;
+};
+
+}  // namespace plinth
