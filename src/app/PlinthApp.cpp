@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTextStream>
 
 #include "app/AppNames.h"
 #include "app/PlinthDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
+#include "ui/BookInfoLoader.h"
 
 namespace plinth {
 
@@ -26,13 +28,38 @@ bool CPlinthApp::InitInstance() {
     LinuxDirectoryPlatform platform;
     g_DefaultDirectories.Initialize(platform, kMakerName, kProductName);
 
+    QStringList arguments = m_arguments.mid(1);
+    const bool check = !arguments.isEmpty() && arguments.front() == QStringLiteral("--check");
+    if (check) {
+        arguments.removeFirst();
+    }
     CPlinthDlg dialog;
-    if (m_arguments.size() > 1) {
-        const QString book = QFileInfo(m_arguments.at(1)).absoluteFilePath();
+    if (!arguments.isEmpty()) {
+        const QString book = QFileInfo(arguments.front()).absoluteFilePath();
         dialog.OpenBook(QFile::encodeName(book).toStdString());
+    }
+    if (check) {
+        m_exitCode = ReportCheck(dialog, !arguments.isEmpty());
+        return false;
     }
     dialog.exec();
     return false;
+}
+
+int CPlinthApp::ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const {
+    QTextStream out(stdout);
+    const bool opened = dialog.Book().IsInputOpen();
+    if (bookGiven) {
+        out << "Book: " << (opened ? "opened" : "not opened") << '\n';
+        for (const auto& [field, value] : dialog.AttributeRows()) {
+            out << "  " << QString::fromStdString(field) << ": " << QString::fromStdString(value)
+                << '\n';
+        }
+        out << QString::fromStdString(dialog.ConsoleText());
+    }
+    const bool component = CreateBookInfo() != nullptr;
+    out << "Book information component: " << (component ? "found" : "missing") << '\n';
+    return (opened || !bookGiven) && component ? 0 : 1;
 }
 
 }  // namespace plinth

@@ -14,7 +14,10 @@ class CPlinthDlg;
 class CPlinthApp {
   public:
     // `arguments`: the program's command line; a path after the program's name is
-    // the book to open at start, as a file manager's "Open with" passes it.
+    // the book to open at start, as a file manager's "Open with" passes it. With
+    // "--check" first, the program starts, opens the book, reports on stdout what
+    // it found (the attribute rows and the book-information component) and ends
+    // without showing its window: a check of an installation.
     explicit CPlinthApp(QStringList arguments) : m_arguments(std::move(arguments)) {}
     CPlinthApp(const CPlinthApp&) = delete;
     CPlinthApp& operator=(const CPlinthApp&) = delete;
@@ -23,13 +26,19 @@ class CPlinthApp {
     // Runs the program. Gives false: when it returns, the program ends.
     bool InitInstance();
 
+    // The program's exit status: 0, or 1 when a check found a fault.
+    int ExitCode() const { return m_exitCode; }
+
   protected:
     // Sets up the platform's component services for the user-interface thread;
     // false when that fails. A Linux desktop has no such services to set up.
     virtual bool InitializeComponentServices() { return true; }
 
   private:
+    int ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const;
+
     QStringList m_arguments;
+    int m_exitCode = 0;
 };
 
 }  // namespace plinth

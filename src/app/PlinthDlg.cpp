@@ -280,4 +280,13 @@ void CPlinthDlg::AddAttribute(std::string_view field, std::string_view value) {
 
 void CPlinthDlg::ClearAttributes() { m_lstAttributes->clear(); }
 
+std::vector<std::pair<std::string, std::string>> CPlinthDlg::AttributeRows() const {
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int i = 0; i < m_lstAttributes->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = m_lstAttributes->topLevelItem(i);
+        rows.emplace_back(item->text(0).toStdString(), item->text(1).toStdString());
+    }
+    return rows;
+}
+
 }  // namespace plinth

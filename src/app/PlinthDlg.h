@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/BookChooser.h"
 #include "book/Console.h"
@@ -51,6 +53,8 @@ class CPlinthDlg final : public QDialog, public IConsole {
     const OpenBookState& Book() const { return m_book; }
     // The console's exact text.
     const std::string& ConsoleText() const;
+    // The rows of the attribute list, as shown: field and value.
+    std::vector<std::pair<std::string, std::string>> AttributeRows() const;
 
     // ---- IConsole ----------------------------------------------------------------
     void AppendText(std::string_view text) override;

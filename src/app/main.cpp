@@ -8,5 +8,5 @@ int main(int argc, char** argv) {
     const QApplication application(argc, argv);
     plinth::CPlinthApp app(QApplication::arguments());
     app.InitInstance();
-    return 0;
+    return app.ExitCode();
 }
