@@ -25,6 +25,8 @@ void OpenBookState::CreateOutputBook() {
     const auto slots = static_cast<uint32_t>(m_nNewHashIndexSize);
     const uint32_t hashIndexRecords = HashIndexRecords(recordSize, slots);
 
+    FreeOutputChains();
+    m_arena.Reset(recordSize);
     m_bOutputCreated = false;
     const int fd = m_fileSystem.CreateForWriting(m_strOutputPath);
     if (fd < 0) {
@@ -61,7 +63,6 @@ void OpenBookState::CreateOutputBook() {
     m_bOutputFailed |= !WriteOutputRecord(kHashIndexRecord, m_outputHashIndex.data(),
                                           static_cast<uint32_t>(m_outputHashIndex.size()));
 
-    m_chains.clear();
     m_chains.resize(slots);
 }
 
@@ -251,8 +252,8 @@ bool OpenBookState::WriteOutputRecord(uint16_t number, const uint8_t* bytes, uin
     return true;
 }
 
-OpenBookState::RecordBuffer OpenBookState::AllocOutputRecord() {
-    RecordBuffer buffer(new (std::nothrow) uint8_t[m_outputHeader.recordSize]());
+RecordBuffer OpenBookState::AllocOutputRecord() {
+    RecordBuffer buffer(m_arena.Allocate());
     if (!buffer) {
         FatalError("**Error** Out of memory\n");
     }
@@ -279,6 +280,7 @@ void OpenBookState::FreeOutputChains() {
     }
     m_chains.clear();
     m_chains.shrink_to_fit();
+    m_arena.ReleaseAll();
     m_outputHashIndex.clear();
     m_outputHashIndex.shrink_to_fit();
 }

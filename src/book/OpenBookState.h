@@ -14,6 +14,7 @@
 #include "book/Console.h"
 #include "book/FatalError.h"
 #include "book/FileSystem.h"
+#include "book/RecordArena.h"
 
 namespace plinth {
 
@@ -103,8 +104,11 @@ class OpenBookState {
     // reported failure.
     bool WriteOutputRecord(uint16_t number, const uint8_t* bytes, uint32_t length);
 
-    using RecordBuffer = std::unique_ptr<uint8_t[]>;
+    // A zero-filled buffer of the new record size, counted; raises the fatal
+    // error when memory runs out.
     RecordBuffer AllocOutputRecord();
+    // Gives a written buffer up and uncounts it; the memory of all buffers goes
+    // back to the system with FreeOutputChains.
     void FreeOutputRecord(RecordBuffer buffer);
     // Releases every record buffer, the chain table and the output HashIndex.
     void FreeOutputChains();
@@ -172,6 +176,7 @@ class OpenBookState {
     BookHeader m_outputHeader;
     std::vector<uint8_t> m_outputHashIndex;  // HashIndex records of the new book
     std::vector<OutputChain> m_chains;       // one per slot of the new HashIndex
+    RecordArena m_arena;                     // the memory of the record buffers
     std::vector<RecordBuffer> m_batch;       // records waiting to be written...
     uint16_t m_batchFirst = 0;               // ...from this record on
     int m_nRecordBuffersHeld = 0;

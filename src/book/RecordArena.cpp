@@ -1,0 +1,85 @@
+#include "book/RecordArena.h"
+
+#include <cstdlib>
+
+#if defined(__unix__)
+#include <sys/mman.h>
+#endif
+
+namespace plinth {
+namespace {
+
+// Blocks are a whole number of large pages (2 MiB) and of every record size.
+constexpr size_t kLargePage = size_t{2} << 20;
+constexpr size_t kBlockSize = size_t{32} << 20;
+
+#if defined(__unix__)
+// A zero-filled block aligned to a large page, so the system can map it in large
+// pages; null when memory runs out.
+void* MapBlock(size_t size) {
+    const size_t mapped = size + kLargePage;
+    void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) {
+        return nullptr;
+    }
+    const auto start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
+    if (aligned > start) {
+        munmap(raw, aligned - start);
+    }
+    const uintptr_t tail = start + mapped - (aligned + size);
+    if (tail > 0) {
+        munmap(reinterpret_cast<void*>(aligned + size), tail);
+    }
+#if defined(MADV_HUGEPAGE)
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(aligned);
+}
+
+void UnmapBlock(void* base, size_t size) { munmap(base, size); }
+#else
+void* MapBlock(size_t size) { return std::calloc(size, 1); }
+void UnmapBlock(void* base, size_t /*size*/) { std::free(base); }
+#endif
+
+}  // namespace
+
+void RecordArena::Reset(size_t recordSize) {
+    ReleaseAll();
+    m_recordSize = recordSize;
+}
+
+uint8_t* RecordArena::Allocate() {
+    if (m_next == m_end && !AddBlock()) {
+        return nullptr;
+    }
+    uint8_t* buffer = m_next;
+    m_next += m_recordSize;
+    return buffer;
+}
+
+bool RecordArena::AddBlock() {
+    // Whole records only; a record larger than a block gets a block of its own.
+    const size_t records = kBlockSize / m_recordSize > 0 ? kBlockSize / m_recordSize : 1;
+    const size_t size = records * m_recordSize;
+    void* base = MapBlock(size);
+    if (base == nullptr) {
+        return false;
+    }
+    m_blocks.push_back({base, size});
+    m_next = static_cast<uint8_t*>(base);
+    m_end = m_next + size;
+    return true;
+}
+
+void RecordArena::ReleaseAll() {
+    for (const Block& block : m_blocks) {
+        UnmapBlock(block.base, block.size);
+    }
+    m_blocks.clear();
+    m_next = nullptr;
+    m_end = nullptr;
+}
+
+}  // namespace plinth
