@@ -68,6 +68,9 @@ int OptimizeCommand::Run(CliStreams& streams) {
         return kExitFailure;
     }
     CliConsole console(streams.out, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
+    // Running the tool again is how a user recovers from a conversion that was
+    // cut off in the middle of the exchange.
+    RestoreBookAfterCutOffConversion(SystemFileSystem(), console, m_book);
     OpenBookState book(console);
     if (!book.OpenBook(m_book)) {
         return kExitFailure;

@@ -61,4 +61,9 @@ OptimizeResult OnOptimize(OpenBookState& book, const OptimizeRequest& request);
 inline constexpr const char* kNewBookSuffix = ".new.bk";
 inline constexpr const char* kBackupSuffix = ".old.bk";
 
+// Puts the book at `path` back from its backup where a conversion was cut off in
+// the middle of its exchange (see RestoreInterruptedExchange); true when it did.
+bool RestoreBookAfterCutOffConversion(IFileSystem& files, IConsole& console,
+                                      const std::string& path);
+
 }  // namespace plinth
