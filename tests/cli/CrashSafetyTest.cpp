@@ -126,11 +126,11 @@ TEST_P(CrashSafetyTest, KilledBeforeAnyFileOperationLeavesACompleteBook) {
 }
 
 TEST_P(CrashSafetyTest, KilledAtMomentsSpreadOverTheRunLeavesACompleteBook) {
-    image = MakeImage(40000);
+    image = MakeImage(15000);
     Prepare();
     const test::ChildResult whole = Optimize();
     ASSERT_EQ(whole.exitStatus, 0) << whole.out << whole.err;
-    constexpr int kMoments = 25;
+    constexpr int kMoments = 20;
     int killed = 0;
     for (int moment = 0; moment < kMoments; ++moment) {
         const auto delay = whole.duration * moment / kMoments;
