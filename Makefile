@@ -4,7 +4,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test check fuzz clean
 
 all: build
 
@@ -23,6 +23,20 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# What CI runs: the tests, the whole suite again under the address and
+# undefined-behaviour sanitizers, then a short run of each fuzz target.
+check: test
+	$(MAKE) test PRESET=asan
+	$(MAKE) fuzz
+
+# The libFuzzer targets, built with clang (preset `fuzz`) and run for
+# FUZZ_SECONDS each from their seed corpora with a fixed seed (docs/testing.md).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz > /dev/null
+	cmake --build --preset fuzz
+	scripts/fuzz build/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build
