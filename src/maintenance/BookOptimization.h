@@ -13,7 +13,9 @@
 //   6. exchange: the old book becomes BOOK.old.bk, the new book takes its place
 //   7. open the new book again
 // Any failure before the exchange removes the new file and leaves the book as it
-// was. The exchange never leaves the book's path without a complete book.
+// was. Where the file system has hard links the exchange never leaves the book's
+// path without a complete book; without them the book is for a moment only at
+// the backup path, and RestoreBookAfterCutOffConversion undoes a crash there.
 
 #include <optional>
 #include <string>
