@@ -193,15 +193,23 @@ class OptimizePermissionTest : public OptimizeCommandTest {
             book, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                       std::filesystem::perms::group_read | std::filesystem::perms::others_read);
         if (test::RunningAsRoot()) {
-            // The unprivileged run must own what the test offers it to write.
+            // The unprivileged run must own what the test offers it to write, and
+            // reach the program wherever the build lies (a home folder may be
+            // closed to others).
             EXPECT_EQ(::chown(book.c_str(), test::kNobody, test::kNobody), 0);
+            std::filesystem::permissions(programDir.Path(), std::filesystem::perms::all);
+            std::filesystem::copy_file(PLINTH_CLI, program);
         }
     }
     test::ChildResult Run(const std::vector<std::string>& args) {
         test::ChildOptions options;
         options.rights = test::Rights::Unprivileged;
-        return test::RunChild(PLINTH_CLI, args, options);
+        return test::RunChild(program, args, options);
     }
+
+    test::TempDir programDir;
+    const std::string program =
+        test::RunningAsRoot() ? programDir.File("plinth-cli") : std::string(PLINTH_CLI);
 };
 
 TEST_F(OptimizePermissionTest, UnreadableBookIsAFatalError) {
