@@ -120,12 +120,6 @@ std::vector<BookSeed> BookSeedList() {
                  b.SetSlot(3, 60000);
              });
          }},
-        {"position-too-long-for-1024",
-         [] {
-             builder::Random random(5);
-             return builder::BuildBook(Small(BookKind::Standard, 1100, 2),
-                                       {builder::MakePosition(BookKind::Standard, 1, 260, random)});
-         }},
         {"wrong-magic",
          [] {
              return Damaged([](BookImage& b) {
@@ -135,6 +129,53 @@ std::vector<BookSeed> BookSeedList() {
              });
          }},
         {"short", [] { return Damaged([](BookImage& b) { b.Truncate(37); }); }},
+    };
+}
+
+// A choice byte of the book target for a record size and a hash index size,
+// each given by its place in its table.
+uint8_t Choose(int recordSize, int hashIndexSize) {
+    return static_cast<uint8_t>(recordSize + 5 * hashIndexSize);
+}
+
+// Record 0 alone: the header, which serves as the comment record and the
+// HashIndex too, and claims many more records than the file holds. Enough for
+// the fit checks, which look at the header only.
+std::vector<uint8_t> HeaderOnly(uint16_t recordSize, uint16_t recordCount, uint16_t slots) {
+    std::vector<uint8_t> bytes(recordSize, 0);
+    BookHeader header;
+    header.magic = kMagicStandard;
+    header.revision = {'3', '0'};
+    header.recordSize = recordSize;
+    header.recordCount = recordCount;
+    header.hashIndexSize = slots;
+    header.hashMask = slots - 1u;
+    EncodeHeader(header, std::span<uint8_t, layout::kHeaderSize>(bytes.data(), 38));
+    return bytes;
+}
+
+// Books that reach the rarer ends of a conversion and an analysis, each with the
+// geometries that reach them.
+std::vector<Seed> CraftedBookSeeds() {
+    builder::Random random(5);
+    const BookImage tooLong =
+        builder::BuildBook(Small(BookKind::Standard, 1100, 2),
+                           {builder::MakePosition(BookKind::Standard, 1, 260, random)});
+    const BookImage longChain =
+        builder::BuildBook(Small(BookKind::Standard, 64, 1),
+                           builder::MakePositions(BookKind::Standard, 60, 8, MoveRange{1, 2}));
+    return {
+        // Shrinking to 1024 meets a position of 1046 bytes; growing takes it.
+        {"book-position-too-long-for-1024",
+         JoinBookInput(tooLong.Bytes(), Choose(0, 0), Choose(2, 1))},
+        // 4 x 20000 records is more than 65436: refused; the same size is not.
+        {"book-fit-check-smaller-records",
+         JoinBookInput(HeaderOnly(4096, 20000, 16), Choose(0, 0), Choose(2, 0))},
+        // 65380 - 8 + 64 records reach 65436: refused; a HashIndex of 16384 is not.
+        {"book-fit-check-larger-index",
+         JoinBookInput(HeaderOnly(1024, 65380, 4096), Choose(0, 5), Choose(0, 4))},
+        // A chain of more than eight records gets the recommendation.
+        {"book-long-chain", JoinBookInput(longChain.Bytes(), Choose(0, 0), Choose(1, 0))},
     };
 }
 
@@ -156,6 +197,9 @@ std::vector<Seed> BookSeeds() {
         seeds.push_back({std::string("book-") + seed.name,
                          JoinBookInput(image.Bytes(), choice, static_cast<uint8_t>(choice + 13))});
         choice = static_cast<uint8_t>(choice + 7);
+    }
+    for (Seed& seed : CraftedBookSeeds()) {
+        seeds.push_back(std::move(seed));
     }
     return seeds;
 }
