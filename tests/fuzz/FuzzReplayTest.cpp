@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "BookChecks.h"
 #include "FuzzChecks.h"
 #include "SeedCorpus.h"
 #include "TempDir.h"
@@ -13,13 +14,7 @@
 namespace plinth::fuzz {
 namespace {
 
-std::string Describe(const std::vector<std::string>& problems) {
-    std::string text;
-    for (const std::string& problem : problems) {
-        text += problem + "\n";
-    }
-    return text;
-}
+using test::Describe;
 
 std::vector<Seed> Findings(const std::string& target) {
     std::vector<Seed> findings;
