@@ -4,7 +4,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test screenshots clean
+.PHONY: all deps configure build run test check fuzz screenshots clean
 
 all: build
 
@@ -27,6 +27,20 @@ test: build
 # The desktop program's windows as PNG files under $(BUILD_DIR)/screenshots.
 screenshots: build
 	scripts/screenshots $(BUILD_DIR)
+
+# What CI runs: the tests, the whole suite again under the address and
+# undefined-behaviour sanitizers, then a short run of each fuzz target.
+check: test
+	$(MAKE) test PRESET=asan
+	$(MAKE) fuzz
+
+# The libFuzzer targets, built with clang (preset `fuzz`) and run for
+# FUZZ_SECONDS each from their seed corpora with a fixed seed (docs/testing.md).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz > /dev/null
+	cmake --build --preset fuzz
+	scripts/fuzz build/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build

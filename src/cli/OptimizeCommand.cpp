@@ -1,5 +1,7 @@
 #include "cli/OptimizeCommand.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "cli/CliConsole.h"
@@ -24,6 +26,34 @@ bool EndsWith(const std::string& text, std::string_view suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// Accepts exactly the decimal spelling of a size of the table, so that "0x400",
+// "+1024" or " 1024" are refused as clearly as "big".
+CLI::Validator OfferedSize(std::span<const int> table) {
+    const std::vector<int> sizes = Sizes(table);
+    std::string list;
+    std::string set;
+    for (const int size : sizes) {
+        list += (list.empty() ? "" : ", ") + std::to_string(size);
+        set += (set.empty() ? "{" : ",") + std::to_string(size);
+    }
+    return {[sizes, list](const std::string& text) -> std::string {
+                for (const int size : sizes) {
+                    if (text == std::to_string(size)) {
+                        return {};
+                    }
+                }
+                return "\"" + text + "\" is not one of " + list;
+            },
+            set + "}"};
+}
+
+bool IsConversionFileName(const std::string& path) {
+    return EndsWith(path, kNewBookSuffix) || EndsWith(path, kBackupSuffix);
+}
+
+// Whether the user may write the file (or create files in the folder) at `path`.
+bool IsWritable(const std::filesystem::path& path) { return ::access(path.c_str(), W_OK) == 0; }
+
 }  // namespace
 
 void OptimizeCommand::AddOptions(CLI::App& subcommand) {
@@ -31,11 +61,11 @@ void OptimizeCommand::AddOptions(CLI::App& subcommand) {
     subcommand
         .add_option("--record-size", m_recordSize,
                     "New record size (default: the book's own when offered, else 1024)")
-        ->check(CLI::IsMember(Sizes(kRecordSizeTable)));
+        ->check(OfferedSize(kRecordSizeTable));
     subcommand
         .add_option("--hash-size", m_hashIndexSize,
                     "New hash index size (default: the book's own when offered, else 1024)")
-        ->check(CLI::IsMember(Sizes(kHashIndexSizeTable)));
+        ->check(OfferedSize(kHashIndexSizeTable));
     subcommand.add_option("--output", m_output,
                           "Write the new book to this new file and leave the book as it is");
     subcommand.add_flag("--quiet,-q", m_quiet, "No progress bar");
@@ -44,20 +74,53 @@ void OptimizeCommand::AddOptions(CLI::App& subcommand) {
 std::string OptimizeCommand::CheckPaths() const {
     namespace fs = std::filesystem;
     std::error_code error;
-    if (EndsWith(m_book, kNewBookSuffix) || EndsWith(m_book, kBackupSuffix)) {
+    if (IsConversionFileName(m_book)) {
         return "plinth-cli: " + m_book +
                " is a file of an earlier conversion; rename it to open it as a book";
     }
     if (fs::is_directory(m_book, error)) {
         return "plinth-cli: " + m_book + " is a folder, not a book";
     }
-    if (!m_output.empty()) {
-        if (fs::exists(m_output, error) || fs::is_symlink(m_output, error)) {
-            return "plinth-cli: " + m_output + " exists already; choose a new file for --output";
+    if (m_output) {
+        return CheckOutputPath(*m_output);
+    }
+    // In place: the book is replaced, and its conversion files go beside it.
+    for (const char* suffix : {kNewBookSuffix, kBackupSuffix}) {
+        if (fs::is_directory(m_book + suffix, error)) {
+            return "plinth-cli: " + m_book + suffix +
+                   " is a folder; the conversion needs that name for a file";
         }
-        if (fs::weakly_canonical(m_output, error) == fs::weakly_canonical(m_book, error)) {
-            return "plinth-cli: --output must not be the book itself";
+    }
+    // A book that cannot be read is for the reader to report.
+    if (::access(m_book.c_str(), R_OK) == 0) {
+        if (!IsWritable(m_book)) {
+            return "plinth-cli: " + m_book + " is not writable; a conversion in place replaces it";
         }
+        const fs::path folder = fs::absolute(m_book, error).parent_path();
+        if (!IsWritable(folder)) {
+            return "plinth-cli: the folder " + folder.string() +
+                   " is not writable; a conversion in place writes the new book and the backup "
+                   "there";
+        }
+    }
+    return {};
+}
+
+std::string OptimizeCommand::CheckOutputPath(const std::string& output) const {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (output.empty()) {
+        return "plinth-cli: --output needs the name of a new file";
+    }
+    if (IsConversionFileName(output)) {
+        return "plinth-cli: " + output +
+               " is a name that conversions use for their own files; choose another for --output";
+    }
+    if (fs::exists(output, error) || fs::is_symlink(output, error)) {
+        return "plinth-cli: " + output + " exists already; choose a new file for --output";
+    }
+    if (fs::weakly_canonical(output, error) == fs::weakly_canonical(m_book, error)) {
+        return "plinth-cli: --output must not be the book itself";
     }
     return {};
 }
@@ -68,6 +131,9 @@ int OptimizeCommand::Run(CliStreams& streams) {
         return kExitFailure;
     }
     CliConsole console(streams.out, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
+    // Running the tool again is how a user recovers from a conversion that was
+    // cut off in the middle of the exchange.
+    RestoreBookAfterCutOffConversion(SystemFileSystem(), console, m_book);
     OpenBookState book(console);
     if (!book.OpenBook(m_book)) {
         return kExitFailure;
@@ -80,9 +146,7 @@ int OptimizeCommand::Run(CliStreams& streams) {
         m_hashIndexSize != 0
             ? m_hashIndexSize
             : PreselectedSize(kHashIndexSizeTable, book.InputHeader().hashIndexSize);
-    if (!m_output.empty()) {
-        request.outputPath = m_output;
-    }
+    request.outputPath = m_output;
     const OptimizeResult result = OnOptimize(book, request);
     switch (result.outcome) {
         case OptimizeOutcome::Converted:

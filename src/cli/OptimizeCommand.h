@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "cli/Command.h"
@@ -20,11 +21,12 @@ class OptimizeCommand final : public Command {
   private:
     // A reason not to start, or an empty text.
     std::string CheckPaths() const;
+    std::string CheckOutputPath(const std::string& output) const;
 
     std::string m_book;
     int m_recordSize = 0;  // 0: the preselection for the book
     int m_hashIndexSize = 0;
-    std::string m_output;
+    std::optional<std::string> m_output;
     bool m_quiet = false;
 };
 

@@ -66,4 +66,19 @@ bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePath
     return true;
 }
 
+bool RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const ExchangePaths& paths) {
+    if (files.Exists(paths.book) || !files.Exists(paths.backup) || !files.Exists(paths.next)) {
+        return false;
+    }
+    if (const int error = files.Rename(paths.backup, paths.book); error != 0) {
+        ReportFailure(console, "Can not put the book back from its backup", paths.backup, error);
+        return false;
+    }
+    files.SyncDirectory(FolderOf(paths.book));
+    PrintLog(console,
+             "Warning, a conversion of this book was cut off; the book was put back from [%s]\n",
+             paths.backup.c_str());
+    return true;
+}
+
 }  // namespace plinth

@@ -23,6 +23,13 @@ struct ExchangePaths {
 // the old book is at the book's path wherever that could be kept.
 bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePaths& paths);
 
+// A conversion cut off (by a crash or a power cut) between the two renames of an
+// exchange without second names leaves no book at the book's path, the old book
+// at the backup path and the new book beside them. This puts the old book back
+// in its place, so that the book opens and converts again as before; it gives
+// true when it did and touches nothing in any other case.
+bool RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const ExchangePaths& paths);
+
 // The folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);
 

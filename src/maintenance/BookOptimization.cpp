@@ -184,4 +184,10 @@ OptimizeResult OnOptimize(OpenBookState& book, const OptimizeRequest& request) {
     return result;
 }
 
+bool RestoreBookAfterCutOffConversion(IFileSystem& files, IConsole& console,
+                                      const std::string& path) {
+    return RestoreInterruptedExchange(files, console,
+                                      {path, path + kNewBookSuffix, path + kBackupSuffix});
+}
+
 }  // namespace plinth

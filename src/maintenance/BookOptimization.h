@@ -13,7 +13,9 @@
 //   6. exchange: the old book becomes BOOK.old.bk, the new book takes its place
 //   7. open the new book again
 // Any failure before the exchange removes the new file and leaves the book as it
-// was. The exchange never leaves the book's path without a complete book.
+// was. Where the file system has hard links the exchange never leaves the book's
+// path without a complete book; without them the book is for a moment only at
+// the backup path, and RestoreBookAfterCutOffConversion undoes a crash there.
 
 #include <optional>
 #include <string>
@@ -60,5 +62,10 @@ OptimizeResult OnOptimize(OpenBookState& book, const OptimizeRequest& request);
 // Suffixes appended to the book's full path during and after a conversion.
 inline constexpr const char* kNewBookSuffix = ".new.bk";
 inline constexpr const char* kBackupSuffix = ".old.bk";
+
+// Puts the book at `path` back from its backup where a conversion was cut off in
+// the middle of its exchange (see RestoreInterruptedExchange); true when it did.
+bool RestoreBookAfterCutOffConversion(IFileSystem& files, IConsole& console,
+                                      const std::string& path);
 
 }  // namespace plinth

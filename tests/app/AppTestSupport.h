@@ -13,7 +13,9 @@
 #include <QWidget>
 #include <deque>
 #include <functional>
+
 #include <string>
+#include "ForwardingFileSystem.h"
 
 #include "book/FileSystem.h"
 
@@ -80,42 +82,17 @@ void ClickButton(QWidget* parent, const QString& text);
 
 // The operating system's files, seen through a callback that runs before every
 // read of a book.
-class WatchedFileSystem final : public IFileSystem {
+class WatchedFileSystem final : public ForwardingFileSystem {
   public:
-    explicit WatchedFileSystem(std::function<void()> onRead,
-                               IFileSystem& inner = SystemFileSystem())
-        : m_onRead(std::move(onRead)), m_inner(inner) {}
+    explicit WatchedFileSystem(std::function<void()> onRead) : m_onRead(std::move(onRead)) {}
 
-    int OpenForReading(const std::string& path) override { return m_inner.OpenForReading(path); }
-    int CreateForWriting(const std::string& path) override {
-        return m_inner.CreateForWriting(path);
-    }
-    void Close(int fd) override { m_inner.Close(fd); }
     int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
         m_onRead();
-        return m_inner.ReadAt(fd, buffer, length, offset);
+        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
     }
-    int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override {
-        return m_inner.WriteAt(fd, buffer, length, offset);
-    }
-    int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
-                            uint64_t offset) override {
-        return m_inner.WriteAtGathered(fd, pieces, offset);
-    }
-    int Sync(int fd) override { return m_inner.Sync(fd); }
-    int Remove(const std::string& path) override { return m_inner.Remove(path); }
-    int Rename(const std::string& from, const std::string& to) override {
-        return m_inner.Rename(from, to);
-    }
-    int Link(const std::string& existing, const std::string& newName) override {
-        return m_inner.Link(existing, newName);
-    }
-    int SyncDirectory(const std::string& folder) override { return m_inner.SyncDirectory(folder); }
-    bool Exists(const std::string& path) override { return m_inner.Exists(path); }
 
   private:
     std::function<void()> m_onRead;
-    IFileSystem& m_inner;
 };
 
 }  // namespace plinth::test

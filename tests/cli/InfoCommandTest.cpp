@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "BookBuilder.h"
@@ -15,8 +16,8 @@ using testing::StartsWith;
 
 class InfoCommandTest : public testing::Test {
   protected:
-    std::string MakeBook(const std::string& name, builder::BookOptions options = {}) {
-        const std::string path = dir.File(name);
+    std::string MakeBook(const std::string& name, const builder::BookOptions& options = {}) {
+        std::string path = dir.File(name);
         builder::BuildBook(options, builder::MakePositions(options.kind, 20, 3)).WriteTo(path);
         return path;
     }
@@ -79,6 +80,31 @@ TEST_F(InfoCommandTest, FatalErrorExitsTwoWithTheConsoleText) {
     EXPECT_THAT(run.out, HasSubstr(good));  // the other book is still shown
 }
 
+// info and analyse only read: a path that is no book is reported and ends in
+// status 2; the backup of a book, being a complete book, may be looked at.
+TEST_F(InfoCommandTest, PathsThatAreNoBooksExitTwoAndBackupsMayBeRead) {
+    const std::string missing = dir.File("missing.bk");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {dir.Path(), "**Error** [" + dir.Path() + "] is not a valid book file\n"},
+        {missing, "**Error** Can not open input file [" + missing + "]\n"},
+        {"", "**Error** Can not open input file []\n"},
+    };
+    for (const auto& [path, message] : cases) {
+        const test::CliRun info = test::RunCliCapture({"info", path});
+        EXPECT_EQ(info.status, 2) << path;
+        EXPECT_EQ(info.err, message);
+        const test::CliRun analyse = test::RunCliCapture({"analyse", path});
+        EXPECT_EQ(analyse.status, 2) << path;
+        EXPECT_EQ(analyse.out, message);
+    }
+    const std::string backup = MakeBook("main.bk.old.bk");
+    EXPECT_EQ(test::RunCliCapture({"info", backup}).status, 0);
+    EXPECT_EQ(test::RunCliCapture({"analyse", backup}).status, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
 TEST(CliTest, VersionAndHelp) {
     const test::CliRun version = test::RunCliCapture({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -93,6 +119,8 @@ TEST(CliTest, UsageErrorsExitTwo) {
     EXPECT_EQ(test::RunCliCapture({"info"}).status, 2);
     EXPECT_EQ(test::RunCliCapture({"frobnicate"}).status, 2);
     EXPECT_EQ(test::RunCliCapture({"info", "--colour", "x.bk"}).status, 2);
+    EXPECT_EQ(test::RunCliCapture({"info", "--json=maybe", "x.bk"}).status, 2);
+    EXPECT_EQ(test::RunCliCapture({"analyse", "-q=5", "x.bk"}).status, 2);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "BookBuilder.h"
+#include "ChildProcess.h"
 #include "CliTestSupport.h"
 #include "TempDir.h"
 
@@ -82,6 +85,15 @@ TEST_F(OptimizeCommandTest, RefusedSizesExitThreeWithTheMessageOnStderr) {
     EXPECT_FALSE(std::filesystem::exists(book + ".new.bk"));
 }
 
+// What a usage error must leave: the book as it was and no other file.
+void ExpectNothingTouched(const std::string& folder, const std::string& book,
+                          const builder::BookImage& image) {
+    EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
 TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
     const std::vector<std::vector<std::string>> cases = {
         {"optimize", book, "--record-size", "3000"},
@@ -95,17 +107,152 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
         {"optimize", book + ".old.bk"},
         {"optimize", dir.File("x.bk.new.bk")},
         {"optimize", dir.File("missing.bk")},
+        {"optimize", ""},
         {"optimize"},
+        {"optimize", book, "--record-size", "1024", "--record-size", "2048"},
+        {"optimize", book, "--record-size", "--hash-size", "1024"},
+        {"optimize", book, "--colour"},
+        {"optimize", book, "other.bk"},
     };
     for (const std::vector<std::string>& args : cases) {
         const test::CliRun run = test::RunCliCapture(args);
         EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
         EXPECT_NE(run.err + run.out, "") << testing::PrintToString(args);
-        EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                                std::filesystem::directory_iterator()),
-                  1);
+        ExpectNothingTouched(dir.Path(), book, image);
     }
+}
+
+// Each value that is not a size of the table, however it is spelled, is refused
+// with the sizes the option takes.
+TEST_F(OptimizeCommandTest, SizeOutsideTheTableNamesTheSizesOffered) {
+    const auto refusal = [](const std::string& option, const std::string& value,
+                            const std::string& sizes) {
+        return "plinth-cli: " + option + ": \"" + value + "\" is not one of " + sizes + "\n";
+    };
+    const std::string recordSizes = "1024, 2048, 4096, 8192, 16384";
+    const std::string hashSizes = "1024, 2048, 4096, 8192, 16384, 32768";
+    for (const std::string value : {"", "0", "-1024", "1023", "1024.0", "0x400", "+1024", " 1024",
+                                    "01024", "1e3", "big", "4294968320", "18446744073709552640"}) {
+        const test::CliRun records =
+            test::RunCliCapture({"optimize", book, "--record-size", value});
+        EXPECT_EQ(records.status, 2) << value;
+        EXPECT_THAT(records.err, testing::StartsWith(refusal("--record-size", value, recordSizes)));
+        const test::CliRun hashes = test::RunCliCapture({"optimize", book, "--hash-size", value});
+        EXPECT_EQ(hashes.status, 2) << value;
+        EXPECT_THAT(hashes.err, testing::StartsWith(refusal("--hash-size", value, hashSizes)));
+        ExpectNothingTouched(dir.Path(), book, image);
+    }
+}
+
+TEST_F(OptimizeCommandTest, OutputPathMustBeANewFileOfItsOwnName) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "plinth-cli: --output needs the name of a new file\n"},
+        {book, "plinth-cli: " + book + " exists already; choose a new file for --output\n"},
+        {book + ".old.bk", "plinth-cli: " + book +
+                               ".old.bk is a name that conversions use for their own files; "
+                               "choose another for --output\n"},
+        {dir.File("copy.new.bk"), "plinth-cli: " + dir.File("copy.new.bk") +
+                                      " is a name that conversions use for their own files; "
+                                      "choose another for --output\n"},
+    };
+    for (const auto& [output, message] : cases) {
+        const test::CliRun run = test::RunCliCapture({"optimize", book, "--output", output});
+        EXPECT_EQ(run.status, 2) << output;
+        EXPECT_EQ(run.err, message);
+        EXPECT_EQ(run.out, "");
+        ExpectNothingTouched(dir.Path(), book, image);
+    }
+}
+
+TEST_F(OptimizeCommandTest, OutputIntoAMissingFolderIsAFatalErrorThatCreatesNothing) {
+    const std::string output = dir.File("missing/new.bk");
+    const test::CliRun run = test::RunCliCapture({"optimize", book, "--output", output});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.out, HasSubstr("**Error** Creating output file: [" + output + "]\n"));
+    ExpectNothingTouched(dir.Path(), book, image);
+}
+
+TEST_F(OptimizeCommandTest, ConversionFileNamesThatAreFoldersStopAnInPlaceConversion) {
+    for (const std::string suffix : {".new.bk", ".old.bk"}) {
+        std::filesystem::create_directory(book + suffix);
+        const test::CliRun run = test::RunCliCapture({"optimize", book});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "plinth-cli: " + book + suffix +
+                               " is a folder; the conversion needs that name for a file\n");
+        EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
+        std::filesystem::remove(book + suffix);
+    }
+}
+
+// Permissions are checked by running plinth-cli without the rights of root.
+class OptimizePermissionTest : public OptimizeCommandTest {
+  protected:
+    OptimizePermissionTest() {
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
+        std::filesystem::permissions(
+            book, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+        if (test::RunningAsRoot()) {
+            // The unprivileged run must own what the test offers it to write, and
+            // reach the program wherever the build lies (a home folder may be
+            // closed to others).
+            EXPECT_EQ(::chown(book.c_str(), test::kNobody, test::kNobody), 0);
+            std::filesystem::permissions(programDir.Path(), std::filesystem::perms::all);
+            std::filesystem::copy_file(PLINTH_CLI, program);
+        }
+    }
+    test::ChildResult Run(const std::vector<std::string>& args) {
+        test::ChildOptions options;
+        options.rights = test::Rights::Unprivileged;
+        return test::RunChild(program, args, options);
+    }
+
+    test::TempDir programDir;
+    const std::string program =
+        test::RunningAsRoot() ? programDir.File("plinth-cli") : std::string(PLINTH_CLI);
+};
+
+TEST_F(OptimizePermissionTest, UnreadableBookIsAFatalError) {
+    std::filesystem::permissions(book, std::filesystem::perms::none);
+    for (const std::string command : {"info", "analyse", "optimize"}) {
+        const test::ChildResult run = Run({command, book});
+        EXPECT_EQ(run.exitStatus, 2) << command;
+        EXPECT_THAT(run.out + run.err,
+                    HasSubstr("**Error** Can not open input file [" + book + "]"))
+            << command;
+    }
+    std::filesystem::permissions(book, std::filesystem::perms::owner_read);
+    ExpectNothingTouched(dir.Path(), book, image);
+}
+
+TEST_F(OptimizePermissionTest, BookThatIsNotWritableIsNotConvertedInPlace) {
+    std::filesystem::permissions(
+        book, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+    const test::ChildResult run = Run({"optimize", book});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.err,
+              "plinth-cli: " + book + " is not writable; a conversion in place replaces it\n");
+    ExpectNothingTouched(dir.Path(), book, image);
+    // Into a new file it may be converted.
+    const test::ChildResult copy = Run({"optimize", book, "--output", dir.File("copy.bk")});
+    EXPECT_EQ(copy.exitStatus, 0) << copy.out << copy.err;
+}
+
+TEST_F(OptimizePermissionTest, FolderThatIsNotWritableTakesNoNewFile) {
+    std::filesystem::permissions(
+        dir.Path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                        std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                        std::filesystem::perms::others_exec);
+    const test::ChildResult inPlace = Run({"optimize", book});
+    EXPECT_EQ(inPlace.exitStatus, 2);
+    EXPECT_EQ(inPlace.err, "plinth-cli: the folder " + dir.Path() +
+                               " is not writable; a conversion in place writes the new book and "
+                               "the backup there\n");
+    const std::string output = dir.File("copy.bk");
+    const test::ChildResult copy = Run({"optimize", book, "--output", output});
+    EXPECT_EQ(copy.exitStatus, 2);
+    EXPECT_THAT(copy.out, HasSubstr("**Error** Creating output file: [" + output + "]\n"));
+    ExpectNothingTouched(dir.Path(), book, image);
 }
 
 TEST_F(OptimizeCommandTest, RepairedBookAnalysesClean) {

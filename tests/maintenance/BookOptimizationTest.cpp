@@ -373,6 +373,49 @@ TEST_F(ExchangeFailureTest, BookThatCannotBePutBackIsNamedAtTheBackup) {
     EXPECT_FALSE(stillOpen);
 }
 
+// A crash between the two renames of an exchange without hard links leaves the
+// book's path empty; the next conversion puts the book back from its backup.
+TEST_F(BookOptimizationTest, BookCutOffInTheExchangeIsPutBackFromItsBackup) {
+    const BookImage image =
+        builder::BuildBook(BookOptions{}, builder::MakePositions(BookKind::Standard, 30, 9));
+    image.WriteTo(Backup());
+    test::WriteFileBytes(NewBook(), {'n', 'e', 'w'});
+    EXPECT_TRUE(RestoreBookAfterCutOffConversion(SystemFileSystem(), console, Path()));
+    EXPECT_EQ(test::ReadFileBytes(Path()), image.Bytes());
+    EXPECT_FALSE(std::filesystem::exists(Backup()));
+    EXPECT_EQ(console.Text(),
+              "Warning, a conversion of this book was cut off; the book was put "
+              "back from [" +
+                  Backup() + "]\n");
+}
+
+TEST_F(BookOptimizationTest, OnlyAnExchangeCutOffInTheMiddleIsUndone) {
+    struct Files {
+        bool book;
+        bool next;
+        bool backup;
+    };
+    // The book in place, or no new book beside it, or no backup: nothing to undo.
+    for (const Files files :
+         {Files{true, true, true}, Files{false, false, true}, Files{false, true, false}}) {
+        for (const std::string& path : {Path(), NewBook(), Backup()}) {
+            std::filesystem::remove(path);
+        }
+        const std::vector<std::pair<bool, std::string>> wanted = {
+            {files.book, Path()}, {files.next, NewBook()}, {files.backup, Backup()}};
+        for (const auto& [present, path] : wanted) {
+            if (present) {
+                test::WriteFileBytes(path, {'x'});
+            }
+        }
+        EXPECT_FALSE(RestoreBookAfterCutOffConversion(SystemFileSystem(), console, Path()));
+        for (const auto& [present, path] : wanted) {
+            EXPECT_EQ(std::filesystem::exists(path), present) << path;
+        }
+        EXPECT_EQ(console.Text(), "");
+    }
+}
+
 // Every operation that changes a file, made to fail in turn.
 TEST_F(BookOptimizationTest, NoSingleFailureCostsTheBook) {
     const BookImage image =

@@ -18,29 +18,19 @@ bool FaultyFileSystem::Fails(Operation operation, const std::string& path) {
     return m_calls.size() - 1 == m_failAt;
 }
 
-int FaultyFileSystem::OpenForReading(const std::string& path) {
-    return m_system.OpenForReading(path);
-}
-
 int FaultyFileSystem::CreateForWriting(const std::string& path) {
     if (Fails(Operation::Create, path)) {
         errno = EACCES;
         return -1;
     }
-    return m_system.CreateForWriting(path);
-}
-
-void FaultyFileSystem::Close(int fd) { m_system.Close(fd); }
-
-int64_t FaultyFileSystem::ReadAt(int fd, void* buffer, size_t length, uint64_t offset) {
-    return m_system.ReadAt(fd, buffer, length, offset);
+    return ForwardingFileSystem::CreateForWriting(path);
 }
 
 int64_t FaultyFileSystem::WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) {
     if (Fails(Operation::Write, std::to_string(offset))) {
         return -1;
     }
-    return m_system.WriteAt(fd, buffer, length, offset);
+    return ForwardingFileSystem::WriteAt(fd, buffer, length, offset);
 }
 
 int64_t FaultyFileSystem::WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
@@ -48,29 +38,32 @@ int64_t FaultyFileSystem::WriteAtGathered(int fd, std::span<const std::span<cons
     if (Fails(Operation::Write, std::to_string(offset))) {
         return -1;
     }
-    return m_system.WriteAtGathered(fd, pieces, offset);
+    return ForwardingFileSystem::WriteAtGathered(fd, pieces, offset);
 }
 
-int FaultyFileSystem::Sync(int fd) { return Fails(Operation::Sync, "") ? EIO : m_system.Sync(fd); }
+int FaultyFileSystem::Sync(int fd) {
+    return Fails(Operation::Sync, "") ? EIO : ForwardingFileSystem::Sync(fd);
+}
 
 int FaultyFileSystem::Remove(const std::string& path) {
-    return Fails(Operation::Remove, path) ? EIO : m_system.Remove(path);
+    return Fails(Operation::Remove, path) ? EIO : ForwardingFileSystem::Remove(path);
 }
 
 int FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
-    return Fails(Operation::Rename, from + " -> " + to) ? EIO : m_system.Rename(from, to);
+    return Fails(Operation::Rename, from + " -> " + to) ? EIO
+                                                        : ForwardingFileSystem::Rename(from, to);
 }
 
 int FaultyFileSystem::Link(const std::string& existing, const std::string& newName) {
-    return Fails(Operation::Link, existing + " -> " + newName) ? EPERM
-                                                               : m_system.Link(existing, newName);
+    return Fails(Operation::Link, existing + " -> " + newName)
+               ? EPERM
+               : ForwardingFileSystem::Link(existing, newName);
 }
 
 int FaultyFileSystem::SyncDirectory(const std::string& folder) {
-    return Fails(Operation::SyncDirectory, folder) ? EIO : m_system.SyncDirectory(folder);
+    return Fails(Operation::SyncDirectory, folder) ? EIO
+                                                   : ForwardingFileSystem::SyncDirectory(folder);
 }
-
-bool FaultyFileSystem::Exists(const std::string& path) { return m_system.Exists(path); }
 
 const char* OperationName(FaultyFileSystem::Operation operation) {
     switch (operation) {

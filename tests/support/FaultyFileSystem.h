@@ -4,13 +4,13 @@
 #include <utility>
 #include <vector>
 
-#include "book/FileSystem.h"
+#include "ForwardingFileSystem.h"
 
 namespace plinth::test {
 
 // The operating system's files, with a log of every operation that changes a
 // file, and the power to make exactly one of those operations fail.
-class FaultyFileSystem final : public IFileSystem {
+class FaultyFileSystem final : public ForwardingFileSystem {
   public:
     enum class Operation { Create, Write, Sync, Remove, Rename, Link, SyncDirectory };
 
@@ -27,10 +27,7 @@ class FaultyFileSystem final : public IFileSystem {
     }
     const std::vector<Call>& Calls() const { return m_calls; }
 
-    int OpenForReading(const std::string& path) override;
     int CreateForWriting(const std::string& path) override;
-    void Close(int fd) override;
-    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override;
     int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override;
     int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
                             uint64_t offset) override;
@@ -39,13 +36,11 @@ class FaultyFileSystem final : public IFileSystem {
     int Rename(const std::string& from, const std::string& to) override;
     int Link(const std::string& existing, const std::string& newName) override;
     int SyncDirectory(const std::string& folder) override;
-    bool Exists(const std::string& path) override;
 
   private:
     // Logs the call; true when it is the one to fail.
     bool Fails(Operation operation, const std::string& path);
 
-    IFileSystem& m_system = SystemFileSystem();
     std::vector<Call> m_calls;
     size_t m_failAt = static_cast<size_t>(-1);
     std::vector<std::pair<Operation, int>> m_failOperations;

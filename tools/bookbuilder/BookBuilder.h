@@ -39,7 +39,8 @@ struct Position {
     // Key and moves, as stored in a record.
     std::vector<uint8_t> EntryBytes() const;
     bool operator==(const Position&) const = default;
-    auto operator<=>(const Position&) const = default;
+    // clang-tidy 14 takes the defaulted comparison for a literal 0.
+    auto operator<=>(const Position&) const = default;  // NOLINT(modernize-use-nullptr)
 };
 
 struct BookOptions {

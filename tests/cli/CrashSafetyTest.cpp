@@ -1,0 +1,159 @@
+// plinth-cli optimize killed (SIGKILL) at many moments of a conversion: before
+// each of its file operations, and at moments spread over its run, on a file
+// system with hard links and on one without. After every kill a complete book
+// must be at the book's path (the original or the converted one) or, only in the
+// middle of an exchange without hard links, at the backup path; and running the
+// tool again must finish the job without a manual step.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "BookBuilder.h"
+#include "BookChecks.h"
+#include "ChildProcess.h"
+#include "TempDir.h"
+
+namespace plinth {
+namespace {
+
+using namespace std::chrono_literals;
+
+enum class HardLinks { Offered, Refused };
+
+class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
+  protected:
+    std::string Book() const { return dir.File("main.bk"); }
+    std::string Backup() const { return Book() + ".old.bk"; }
+    std::string NewBook() const { return Book() + ".new.bk"; }
+
+    static builder::BookImage MakeImage(size_t positions) {
+        builder::BookOptions options;
+        options.attributes = 0x11;
+        options.word36 = 3;
+        return builder::BuildBook(options,
+                                  builder::MakePositions(BookKind::Standard, positions, 77));
+    }
+
+    // The book as it stands before each run: the original, and a backup left by
+    // an earlier conversion.
+    void Prepare() {
+        image.WriteTo(Book());
+        test::WriteFileBytes(Backup(), earlierBackup);
+        std::filesystem::remove(NewBook());
+    }
+
+    test::ChildResult Optimize(test::ChildOptions options = {}) {
+        if (GetParam() == HardLinks::Refused) {
+            options.environment.emplace_back("PLINTH_TEST_NO_HARD_LINKS=1");
+        }
+        return test::RunChild(PLINTH_CLI,
+                              {"optimize", Book(), "--record-size", "2048", "--hash-size", "2048"},
+                              options);
+    }
+
+    test::ExpectedBook Converted() const {
+        return {image.Positions(), kMagicStandard, 2048, 2048, 0x11, 3};
+    }
+
+    bool IsOriginal(const std::string& path) const {
+        return std::filesystem::exists(path) && test::ReadFileBytes(path) == image.Bytes();
+    }
+
+    // What a crash may leave: a complete book at the book's path, the original
+    // kept as the backup once the converted book has taken the book's place.
+    // Without hard links the old book is renamed to the backup before the new one
+    // takes its name, so in between the book's path is empty.
+    void ExpectCompleteBookAfterCrash() {
+        if (!std::filesystem::exists(Book())) {
+            EXPECT_EQ(GetParam(), HardLinks::Refused) << "the book's path is empty";
+            EXPECT_TRUE(IsOriginal(Backup()));
+            EXPECT_EQ(test::Describe(test::ConvertedBookProblems(NewBook(), Converted())), "")
+                << "the book's path is empty before the exchange";
+            return;
+        }
+        if (IsOriginal(Book())) {
+            if (std::filesystem::exists(Backup())) {
+                const std::vector<uint8_t> backup = test::ReadFileBytes(Backup());
+                EXPECT_TRUE(backup == earlierBackup || backup == image.Bytes());
+            }
+            return;
+        }
+        EXPECT_EQ(test::Describe(test::ConvertedBookProblems(Book(), Converted())), "");
+        EXPECT_TRUE(IsOriginal(Backup()));
+    }
+
+    // Running the tool again converts the book, whatever the crash left.
+    void ExpectRecoveryByRunningAgain() {
+        const test::ChildResult again = Optimize();
+        ASSERT_EQ(again.exitStatus, 0) << again.out << again.err;
+        EXPECT_EQ(test::Describe(test::ConvertedBookProblems(Book(), Converted())), "");
+        EXPECT_FALSE(std::filesystem::exists(NewBook()));
+        // The backup is the original, or the converted book of the killed run
+        // when that run had finished the exchange.
+        if (!IsOriginal(Backup())) {
+            EXPECT_EQ(test::Describe(test::ConvertedBookProblems(Backup(), Converted())), "");
+        }
+    }
+
+    test::TempDir dir;
+    builder::BookImage image = MakeImage(60);
+    const std::vector<uint8_t> earlierBackup = {'o', 'l', 'd'};
+};
+
+TEST_P(CrashSafetyTest, KilledBeforeAnyFileOperationLeavesACompleteBook) {
+    int operation = 0;
+    for (;; ++operation) {
+        SCOPED_TRACE("killed before file operation " + std::to_string(operation));
+        Prepare();
+        test::ChildOptions options;
+        options.environment = {"PLINTH_TEST_KILL_AT=" + std::to_string(operation)};
+        const test::ChildResult run = Optimize(options);
+        if (run.exitStatus == 0) {
+            break;  // the conversion has fewer operations: it ran to its end
+        }
+        ASSERT_TRUE(run.KilledBy(SIGKILL)) << run.out << run.err;
+        ExpectCompleteBookAfterCrash();
+        ExpectRecoveryByRunningAgain();
+        if (HasFatalFailure() || operation > 1000) {
+            FAIL() << "stopped at operation " << operation;
+        }
+    }
+    // Creation and its three writes, the chains, header and HashIndex, the flush,
+    // and the five steps of the exchange.
+    EXPECT_GE(operation, 13);
+}
+
+TEST_P(CrashSafetyTest, KilledAtMomentsSpreadOverTheRunLeavesACompleteBook) {
+    image = MakeImage(15000);
+    Prepare();
+    const test::ChildResult whole = Optimize();
+    ASSERT_EQ(whole.exitStatus, 0) << whole.out << whole.err;
+    constexpr int kMoments = 20;
+    int killed = 0;
+    for (int moment = 0; moment < kMoments; ++moment) {
+        const auto delay = whole.duration * moment / kMoments;
+        SCOPED_TRACE("killed after " + std::to_string(delay.count()) + " microseconds");
+        Prepare();
+        test::ChildOptions options;
+        options.killAfter = delay;
+        const test::ChildResult run = Optimize(options);
+        killed += run.KilledBy(SIGKILL) ? 1 : 0;
+        ExpectCompleteBookAfterCrash();
+        ExpectRecoveryByRunningAgain();
+    }
+    // A loaded machine may let some runs finish first, but not most of them.
+    EXPECT_GT(killed, kMoments / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, CrashSafetyTest,
+                         testing::Values(HardLinks::Offered, HardLinks::Refused),
+                         [](const testing::TestParamInfo<HardLinks>& param) {
+                             return param.param == HardLinks::Offered ? "WithHardLinks"
+                                                                      : "WithoutHardLinks";
+                         });
+
+}  // namespace
+}  // namespace plinth

@@ -1,0 +1,436 @@
+#include "FuzzChecks.h"
+
+#include "ForwardingFileSystem.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "BookChecks.h"
+#include "BookOracle.h"
+#include "RecordingConsole.h"
+#include "TempDir.h"
+#include "book/BookFormat.h"
+#include "book/DisplayText.h"
+#include "maintenance/BookAnalysis.h"
+#include "maintenance/BookOptimization.h"
+#include "maintenance/OptimizeSettings.h"
+
+namespace plinth::fuzz {
+namespace {
+
+using Problems = std::vector<std::string>;
+
+// The operating system's files, counting the reads, so that a walk that does not
+// end shows up as more reads than any sound walk needs.
+class CountingFileSystem final : public test::ForwardingFileSystem {
+  public:
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        ++reads;
+        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+    }
+
+    uint64_t reads = 0;
+};
+
+constexpr std::array<int, 5> kRecordSizes = {1024, 2048, 4096, 8192, 16384};
+constexpr std::array<int, 6> kHashIndexSizes = {1024, 2048, 4096, 8192, 16384, 32768};
+
+std::optional<BookHeader> HeaderOf(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() < layout::kHeaderSize) {
+        return std::nullopt;
+    }
+    return DecodeHeader(std::span<const uint8_t, layout::kHeaderSize>(bytes.data(), 38));
+}
+
+// Whether the reader must open the file: a header with a book's magic and a
+// comment record that the file holds in full.
+bool MustOpen(const std::vector<uint8_t>& bytes) {
+    const std::optional<BookHeader> header = HeaderOf(bytes);
+    if (!header || !(bytes[0] == 'B' && (bytes[1] == 'K' || bytes[1] == 'X'))) {
+        return false;
+    }
+    const uint64_t commentEnd = (uint64_t{header->commentRecord} + 1) * header->recordSize;
+    return header->commentRecord < header->recordCount && commentEnd <= bytes.size();
+}
+
+// The most records that walking every chain once may read: no chain passes a
+// record twice, and record 0 is never part of one.
+uint64_t MostChainReads(const BookHeader& header) {
+    return uint64_t{header.hashIndexSize} * std::max(int{header.recordCount} - 1, 0);
+}
+
+bool FitCheckRefuses(const BookHeader& header, Geometry to) {
+    const int64_t records = header.recordCount;
+    const int64_t oldSize = header.recordSize;
+    const auto indexRecords = [](int64_t recordSize, int64_t slots) {
+        return (recordSize + 2 * slots - 1) / recordSize;
+    };
+    if (to.recordSize < oldSize) {
+        return oldSize / to.recordSize * records > 65436;
+    }
+    if (to.recordSize == oldSize && to.hashIndexSize > header.hashIndexSize) {
+        return records - indexRecords(oldSize, header.hashIndexSize) +
+                   indexRecords(to.recordSize, to.hashIndexSize) >=
+               65436;
+    }
+    return false;
+}
+
+// What a conversion of the book must come to.
+enum class Expected { Refused, Converted, TooLong, FatalError };
+
+Expected ExpectedOutcome(const BookHeader& header, const test::OracleReading& reading,
+                         Geometry to) {
+    if (FitCheckRefuses(header, to)) {
+        return Expected::Refused;
+    }
+    const size_t room = static_cast<size_t>(to.recordSize) - layout::kFirstEntry;
+    for (const builder::Position& position : reading.positions) {
+        if (layout::kEntryKeySize + position.moves.size() > room) {
+            return Expected::TooLong;  // met before any unreadable record
+        }
+    }
+    return reading.unreadableRecord ? Expected::FatalError : Expected::Converted;
+}
+
+const char* Name(OptimizeOutcome outcome) {
+    switch (outcome) {
+        case OptimizeOutcome::Converted:
+            return "converted";
+        case OptimizeOutcome::Refused:
+            return "refused";
+        case OptimizeOutcome::NotChanged:
+            return "stopped";
+        case OptimizeOutcome::ExchangeFailed:
+            return "exchange failed";
+        case OptimizeOutcome::FatalError:
+            return "fatal error";
+        case OptimizeOutcome::NoBookOpen:
+            return "no book open";
+    }
+    return "?";
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class BookRun {
+  public:
+    BookRun(std::span<const uint8_t> book, const std::string& folder)
+        : m_original(book.begin(), book.end()),
+          m_path(folder + "/book.bk"),
+          m_output(folder + "/converted.bk"),
+          m_reading(test::ReadAsOracle(m_original)) {
+        for (const std::string& path : {m_path, m_output, NewBook(), Backup()}) {
+            std::filesystem::remove(path);
+        }
+        test::WriteFileBytes(m_path, m_original);
+    }
+
+    Problems Run(Geometry toNewFile, Geometry inPlace) {
+        const bool opened = m_book.OpenBook(m_path);
+        if (opened != MustOpen(m_original)) {
+            Fail(opened ? "a file that is no book opened" : "the book did not open");
+        }
+        if (!opened) {
+            return std::move(m_problems);
+        }
+        if (m_console.rows.size() != 11) {
+            Fail("the attribute list has " + std::to_string(m_console.rows.size()) + " rows");
+        }
+        Analyse();
+        Convert(toNewFile, m_output);
+        Convert(inPlace, std::nullopt);
+        return std::move(m_problems);
+    }
+
+  private:
+    std::string NewBook() const { return m_path + kNewBookSuffix; }
+    std::string Backup() const { return m_path + kBackupSuffix; }
+    const BookHeader& Header() const { return m_book.InputHeader(); }
+
+    void Fail(const std::string& problem) {
+        m_problems.push_back(problem + "\n--- console ---\n" + m_console.Text());
+    }
+
+    void Analyse() {
+        const uint64_t readsBefore = m_files.reads;
+        AnalysisReport report;
+        const AnalyseOutcome outcome = OnAnalyse(m_book, &report);
+        if (m_files.reads - readsBefore > MostChainReads(Header())) {
+            Fail("the analysis read more records than its chains hold");
+        }
+        if (m_reading.unreadableRecord) {
+            if (outcome != AnalyseOutcome::FatalError || m_book.IsInputOpen()) {
+                Fail("the analysis read past the end of the book");
+            }
+            return;
+        }
+        if (outcome != AnalyseOutcome::Completed) {
+            Fail("the analysis did not complete");
+            return;
+        }
+        if (report.errors != m_reading.findings || report.longest != m_reading.longestChain ||
+            report.shortest != m_reading.shortestChain) {
+            Fail("the analysis found " + std::to_string(report.errors) + " errors, chains " +
+                 std::to_string(report.longest) + ".." + std::to_string(report.shortest) +
+                 "; expected " + std::to_string(m_reading.findings) + " errors, chains " +
+                 std::to_string(m_reading.longestChain) + ".." +
+                 std::to_string(m_reading.shortestChain));
+        }
+        if (m_console.progressVisible) {
+            Fail("the progress bar stayed visible after the analysis");
+        }
+    }
+
+    void Convert(Geometry to, const std::optional<std::string>& outputPath) {
+        if (!m_book.IsInputOpen() && !m_book.OpenBook(m_path)) {
+            Fail("the book did not open again");
+            return;
+        }
+        const std::string where = outputPath ? "into a new file" : "in place";
+        const BookHeader header = Header();
+        const Expected expected = ExpectedOutcome(header, m_reading, to);
+        const uint64_t readsBefore = m_files.reads;
+        const OptimizeResult result =
+            OnOptimize(m_book, {to.recordSize, to.hashIndexSize, outputPath});
+        // The copy walk, the comment, and the opening of the new book.
+        if (m_files.reads - readsBefore > MostChainReads(header) + 4) {
+            Fail("the conversion read more records than the chains hold");
+        }
+        if (m_console.progressVisible) {
+            Fail("the progress bar stayed visible after the conversion");
+        }
+        const std::string outcome = std::string(" (") + Name(result.outcome) + ", " + where +
+                                    " to " + std::to_string(to.recordSize) + "/" +
+                                    std::to_string(to.hashIndexSize) + ")";
+        switch (expected) {
+            case Expected::Refused:
+                if (result.outcome != OptimizeOutcome::Refused || !m_console.Text().empty()) {
+                    Fail("the fit check did not refuse the sizes" + outcome);
+                }
+                ExpectBookUntouched(outcome);
+                break;
+            case Expected::TooLong:
+                if (result.outcome != OptimizeOutcome::NotChanged ||
+                    !EndsWith(m_console.Text(), "Conversion stopped, the book was not changed\n")) {
+                    Fail("a position too long for the new records did not stop it" + outcome);
+                }
+                ExpectBookUntouched(outcome);
+                break;
+            case Expected::FatalError:
+                if (result.outcome != OptimizeOutcome::FatalError || m_book.IsInputOpen() ||
+                    m_book.OutputDescriptor() != -1 || m_book.RecordBuffersHeld() != 0) {
+                    Fail("an unreadable record did not end in the fatal error" + outcome);
+                }
+                ExpectBookUntouched(outcome);
+                break;
+            case Expected::Converted:
+                ExpectConverted(result.outcome, to, outputPath, outcome);
+                break;
+        }
+    }
+
+    void ExpectConverted(OptimizeOutcome result, Geometry to,
+                         const std::optional<std::string>& outputPath, const std::string& outcome) {
+        if (result == OptimizeOutcome::NotChanged &&
+            m_console.Text().find("*** Error *** Output book full\n") != std::string::npos) {
+            ExpectBookUntouched(outcome);
+            return;
+        }
+        if (result != OptimizeOutcome::Converted || !m_book.IsInputOpen()) {
+            Fail("the conversion failed" + outcome);
+            return;
+        }
+        const test::ExpectedBook expected{
+            m_reading.positions,         Header().magic,         to.recordSize, to.hashIndexSize,
+            m_originalHeader.attributes, m_originalHeader.word36};
+        const std::string converted = outputPath.value_or(m_path);
+        if (const Problems problems = test::ConvertedBookProblems(converted, expected);
+            !problems.empty()) {
+            Fail("the converted book is not sound" + outcome + ":\n" + test::Describe(problems));
+        }
+        if (std::filesystem::exists(NewBook())) {
+            Fail("the new book was left beside the book" + outcome);
+        }
+        if (outputPath) {
+            if (test::ReadFileBytes(m_path) != m_original || std::filesystem::exists(Backup())) {
+                Fail("a conversion into a new file touched the book" + outcome);
+            }
+            std::filesystem::remove(*outputPath);
+        } else {
+            if (!std::filesystem::exists(Backup()) || test::ReadFileBytes(Backup()) != m_original) {
+                Fail("the backup is not the original book" + outcome);
+            }
+        }
+    }
+
+    void ExpectBookUntouched(const std::string& outcome) {
+        if (test::ReadFileBytes(m_path) != m_original) {
+            Fail("the book was changed" + outcome);
+        }
+        for (const std::string& path : {m_output, NewBook(), Backup()}) {
+            if (std::filesystem::exists(path)) {
+                std::string problem = path + " was left behind";
+                problem += outcome;
+                Fail(problem);
+            }
+        }
+    }
+
+    std::vector<uint8_t> m_original;
+    std::string m_path;
+    std::string m_output;
+    test::OracleReading m_reading;
+    BookHeader m_originalHeader = HeaderOf(m_original).value_or(BookHeader{});
+    CountingFileSystem m_files;
+    test::RecordingConsole m_console;
+    OpenBookState m_book{m_console, m_files};
+    Problems m_problems;
+};
+
+// ---- Single records ------------------------------------------------------------
+
+bool IsValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<uint8_t>(text[i]);
+        const size_t length = lead < 0x80   ? 1
+                              : lead < 0xC2 ? 0
+                              : lead < 0xE0 ? 2
+                              : lead < 0xF0 ? 3
+                              : lead < 0xF5 ? 4
+                                            : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+void CheckEntry(const EntryExtent& entry, std::span<const uint8_t> record, size_t moveSize,
+                size_t expectedOffset, Problems& problems) {
+    const auto fail = [&](const std::string& what) {
+        problems.push_back("entry at " + std::to_string(entry.offset) + ": " + what);
+    };
+    if (entry.offset != expectedOffset) {
+        fail("does not start where the previous one ended");
+    }
+    if (entry.moveCount == 0 || entry.size != layout::kEntryKeySize + entry.moveCount * moveSize) {
+        fail("its size does not match its moves");
+        return;
+    }
+    if (entry.offset + entry.size > record.size()) {
+        fail("runs past the end of the record");
+        return;
+    }
+    const size_t firstMove = entry.offset + layout::kEntryKeySize;
+    size_t equalCodes = 0;
+    for (size_t i = 0; i < entry.moveCount; ++i) {
+        const uint8_t* move = &record[firstMove + i * moveSize];
+        const bool last = i + 1 == entry.moveCount;
+        if (!last && (move[3] & 0x80) != 0) {
+            fail("a move before its last carries the last-move flag");
+        }
+        if (!last && move[0] == move[1]) {
+            ++equalCodes;
+        }
+    }
+    const bool lastFlagged = (record[entry.offset + entry.size - moveSize + 3] & 0x80) != 0;
+    if (entry.cut == lastFlagged) {
+        fail(entry.cut ? "cut, yet its last move carries the flag"
+                       : "its last move lacks the flag, yet it is not cut");
+    }
+    if (entry.cut && entry.offset + entry.size + moveSize <= record.size()) {
+        fail("cut although another move fits");
+    }
+    if (entry.equalCodeMoves != equalCodes) {
+        fail("counts " + std::to_string(entry.equalCodeMoves) + " moves with equal codes, not " +
+             std::to_string(equalCodes));
+    }
+}
+
+}  // namespace
+
+BookInput SplitBookInput(std::span<const uint8_t> data) {
+    if (data.size() < 2) {
+        return {data, 0, 0};
+    }
+    return {data.first(data.size() - 2), data[data.size() - 2], data[data.size() - 1]};
+}
+
+std::vector<uint8_t> JoinBookInput(std::span<const uint8_t> book, uint8_t toNewFile,
+                                   uint8_t inPlace) {
+    std::vector<uint8_t> data(book.begin(), book.end());
+    data.push_back(toNewFile);
+    data.push_back(inPlace);
+    return data;
+}
+
+Geometry GeometryOf(uint8_t choice) {
+    return {kRecordSizes[choice % kRecordSizes.size()],
+            kHashIndexSizes[(choice / kRecordSizes.size()) % kHashIndexSizes.size()]};
+}
+
+Problems CheckBookInput(std::span<const uint8_t> data, const std::string& folder) {
+    const BookInput input = SplitBookInput(data);
+    return BookRun(input.book, folder).Run(GeometryOf(input.toNewFile), GeometryOf(input.inPlace));
+}
+
+Problems CheckRecordInput(std::span<const uint8_t> data) {
+    Problems problems;
+    if (data.empty()) {
+        return problems;
+    }
+    const BookKind kind = (data[0] & 1) == 0 ? BookKind::Standard : BookKind::WithStatistics;
+    const size_t moveSize = MoveSize(kind);
+    // A block of exactly the record's size, so that the sanitizer sees any read
+    // past its end.
+    const size_t size = data.size() - 1;
+    const auto bytes = std::make_unique<uint8_t[]>(size);
+    std::copy(data.begin() + 1, data.end(), bytes.get());
+    const std::span<const uint8_t> record(bytes.get(), size);
+
+    size_t next = layout::kFirstEntry;
+    bool damaged = false;
+    const EntriesEnd end = WalkEntries(record, kind, [&](const EntryExtent& entry) {
+        CheckEntry(entry, record, moveSize, next, problems);
+        damaged |= entry.cut || entry.equalCodeMoves != 0;
+        next = entry.offset + entry.size;
+    });
+    const uint16_t keyAtEnd = DecodeU16Padded(record, next);
+    const bool endFits = (end == EntriesEnd::RecordEnd && next >= size) ||
+                         (end == EntriesEnd::ZeroKey && next < size && keyAtEnd == 0) ||
+                         (end == EntriesEnd::NoRoom && next < size && keyAtEnd != 0 &&
+                          next + SmallestEntry(kind) > size);
+    if (!endFits) {
+        problems.push_back("the entries end at " + std::to_string(next) + " for the wrong reason");
+    }
+
+    const bool passes = CheckRecord(record, kind);
+    if (passes != test::RecordPassesCheck(record, moveSize)) {
+        problems.emplace_back(passes ? "the record check passes a damaged record"
+                                     : "the record check fails a sound record");
+    }
+    if (passes != (!damaged && end != EntriesEnd::NoRoom)) {
+        problems.emplace_back("the record check and the entry walk disagree");
+    }
+
+    const std::string text =
+        DisplayText(std::string_view(reinterpret_cast<const char*>(record.data()), record.size()));
+    if (!IsValidUtf8(text)) {
+        problems.emplace_back("the text shown for the record's bytes is no valid UTF-8");
+    }
+    return problems;
+}
+
+}  // namespace plinth::fuzz

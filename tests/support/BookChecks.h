@@ -1,0 +1,35 @@
+#pragma once
+
+// What a complete converted book must be, checked from the outside: through the
+// independent reading of BookOracle and through the program's own analysis.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "BookBuilder.h"
+
+namespace plinth::test {
+
+struct ExpectedBook {
+    std::vector<builder::Position> positions;  // in any order
+    uint16_t magic = kMagicStandard;
+    int recordSize = 0;
+    int hashIndexSize = 0;
+    uint16_t attributes = 0;
+    uint16_t word36 = 0;
+};
+
+// The ways in which the file at `path` falls short of a complete book holding
+// exactly the expected positions in the expected geometry; empty when it is one.
+std::vector<std::string> ConvertedBookProblems(const std::string& path,
+                                               const ExpectedBook& expected);
+
+// The same for a file already read, without the program's analysis.
+std::vector<std::string> ConvertedBookProblems(const std::vector<uint8_t>& bytes,
+                                               const ExpectedBook& expected);
+
+// One line per problem, for a test's failure message.
+std::string Describe(const std::vector<std::string>& problems);
+
+}  // namespace plinth::test

@@ -1,0 +1,103 @@
+#include "ChildProcess.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <stdexcept>
+#include <thread>
+
+#include "TempDir.h"
+
+namespace plinth::test {
+namespace {
+
+// In the child, between fork and exec: only async-signal-safe calls.
+[[noreturn]] void StartChild(const std::string& program, std::vector<char*>& argv,
+                             std::vector<char*>& envp, int out, int err, Rights rights) {
+    if (::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0) {
+        ::_exit(126);
+    }
+    if (rights == Rights::Unprivileged && ::geteuid() == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            ::_exit(126);
+        }
+    }
+    ::execve(program.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+}
+
+}  // namespace
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                     const ChildOptions& options) {
+    TempDir captures;
+    const std::string outPath = captures.File("out");
+    const std::string errPath = captures.File("err");
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (out < 0 || err < 0) {
+        throw std::runtime_error("cannot capture the output of " + program);
+    }
+
+    std::vector<std::string> strings = {program};
+    strings.insert(strings.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    argv.reserve(strings.size() + 1);
+    for (std::string& text : strings) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> environment = options.environment;
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (std::string& text : environment) {
+        envp.push_back(text.data());
+    }
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        envp.push_back(*variable);
+    }
+    envp.push_back(nullptr);
+
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        throw std::runtime_error("cannot start " + program);
+    }
+    if (pid == 0) {
+        StartChild(program, argv, envp, out, err, options.rights);
+    }
+    ::close(out);
+    ::close(err);
+    if (options.killAfter) {
+        std::this_thread::sleep_for(*options.killAfter);
+        ::kill(pid, SIGKILL);  // harmless when it has ended already
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            throw std::runtime_error("cannot wait for " + program);
+        }
+    }
+
+    ChildResult result;
+    result.duration = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+    if (WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    const std::vector<uint8_t> outBytes = ReadFileBytes(outPath);
+    const std::vector<uint8_t> errBytes = ReadFileBytes(errPath);
+    result.out.assign(outBytes.begin(), outBytes.end());
+    result.err.assign(errBytes.begin(), errBytes.end());
+    return result;
+}
+
+}  // namespace plinth::test

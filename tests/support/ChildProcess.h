@@ -1,0 +1,45 @@
+#pragma once
+
+// Runs a program in a child process, for tests that must see a real process end:
+// killed at a given moment, or run without the rights of root.
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plinth::test {
+
+enum class Rights {
+    Own,           // the rights of the test
+    Unprivileged,  // as the user "nobody" when the test runs as root, so that
+                   // permissions bite; the own rights otherwise
+};
+
+struct ChildOptions {
+    std::vector<std::string> environment;  // NAME=VALUE added to the test's own
+    Rights rights = Rights::Own;
+    // Kill the child with SIGKILL after this long, if it still runs.
+    std::optional<std::chrono::microseconds> killAfter;
+};
+
+struct ChildResult {
+    std::optional<int> exitStatus;  // when it ended by itself
+    std::optional<int> signal;      // when a signal ended it
+    std::string out;
+    std::string err;
+    std::chrono::microseconds duration{0};
+
+    bool KilledBy(int number) const { return signal == number; }
+};
+
+ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                     const ChildOptions& options = {});
+
+// Whether the tests run as root, where file permissions do not stop anything.
+bool RunningAsRoot();
+
+// The user that Rights::Unprivileged runs as.
+inline constexpr unsigned kNobody = 65534;
+
+}  // namespace plinth::test
