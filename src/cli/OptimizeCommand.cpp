@@ -11,16 +11,6 @@
 namespace plinth::cli {
 namespace {
 
-std::vector<int> Sizes(std::span<const int> table) {
-    std::vector<int> sizes;
-    for (const int size : table) {
-        if (size > 0) {
-            sizes.push_back(size);
-        }
-    }
-    return sizes;
-}
-
 bool EndsWith(const std::string& text, std::string_view suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -29,7 +19,7 @@ bool EndsWith(const std::string& text, std::string_view suffix) {
 // Accepts exactly the decimal spelling of a size of the table, so that "0x400",
 // "+1024" or " 1024" are refused as clearly as "big".
 CLI::Validator OfferedSize(std::span<const int> table) {
-    const std::vector<int> sizes = Sizes(table);
+    const std::vector<int> sizes = OfferedSizes(table);
     std::string list;
     std::string set;
     for (const int size : sizes) {

@@ -2,6 +2,14 @@
 
 namespace plinth {
 
+std::vector<int> OfferedSizes(std::span<const int> table) {
+    std::vector<int> sizes;
+    for (size_t i = 0; i < table.size() && table[i] > 0; ++i) {
+        sizes.push_back(table[i]);
+    }
+    return sizes;
+}
+
 int PreselectSize(std::span<const int> table, int size, int selection) {
     for (size_t i = 0; i < table.size() && table[i] > 0; ++i) {
         if (table[i] == size) {

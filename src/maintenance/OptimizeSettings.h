@@ -6,6 +6,7 @@
 
 #include <array>
 #include <span>
+#include <vector>
 
 namespace plinth {
 
@@ -13,6 +14,9 @@ namespace plinth {
 inline constexpr std::array<int, 6> kRecordSizeTable = {1024, 2048, 4096, 8192, 16384, -1};
 inline constexpr std::array<int, 7> kHashIndexSizeTable = {1024,  2048,  4096, 8192,
                                                            16384, 32768, -1};
+
+// The sizes of a table, without its end mark.
+std::vector<int> OfferedSizes(std::span<const int> table);
 
 // The position of `size` in the table, or `selection` when the table does not
 // hold it.

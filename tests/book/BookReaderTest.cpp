@@ -7,6 +7,7 @@
 #include "BookBuilder.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
+#include "book/DisplayText.h"
 #include "book/OpenBookState.h"
 
 namespace plinth {
@@ -16,24 +17,33 @@ using builder::BookImage;
 using builder::BookOptions;
 using testing::ElementsAre;
 using testing::HasSubstr;
+using Row = std::pair<std::string, std::string>;
 
 class BookReaderTest : public testing::Test {
   protected:
-    std::string Write(const BookImage& image, const std::string& name = "book.bk") {
-        const std::string path = dir.File(name);
+    bool Open(const BookImage& image) {
         image.WriteTo(path);
-        return path;
+        return book.OpenBook(path);
     }
-    std::string WriteBytes(const std::vector<uint8_t>& bytes) {
-        const std::string path = dir.File("raw.bk");
+    bool OpenBytes(const std::vector<uint8_t>& bytes) {
         test::WriteFileBytes(path, bytes);
-        return path;
+        return book.OpenBook(path);
+    }
+    // A book whose header `change` has damaged.
+    template <typename Change>
+    static BookImage Damaged(Change change) {
+        BookImage image = SmallBook();
+        BookHeader header = image.Header();
+        change(header);
+        image.SetHeader(header);
+        return image;
     }
     static BookImage SmallBook(BookOptions options = {}) {
         return builder::BuildBook(options, builder::MakePositions(options.kind, 50, 7));
     }
 
     test::TempDir dir;
+    const std::string path = dir.File("book.bk");
     test::RecordingConsole console;
     OpenBookState book{console};
 };
@@ -42,204 +52,131 @@ TEST_F(BookReaderTest, ListsTheElevenAttributeRows) {
     BookOptions options;
     options.comment = "Main line";
     options.attributes = 0x1A2B;
-    BookImage image = SmallBook(options);
-    const std::string path = Write(image);
-
-    ASSERT_TRUE(book.OpenBook(path));
-    EXPECT_TRUE(book.IsInputOpen());
+    const BookImage image = SmallBook(options);
+    console.AppendText("text of an earlier operation");
+    ASSERT_TRUE(Open(image));
     const BookHeader header = image.Header();
-    EXPECT_THAT(
-        console.rows,
-        ElementsAre(
-            std::pair<std::string, std::string>("Input book", path),
-            std::pair<std::string, std::string>("Type", "Standard"),
-            std::pair<std::string, std::string>("Revision", "30"),
-            std::pair<std::string, std::string>("Comment", "Main line"),
-            std::pair<std::string, std::string>("Hash index size", "1024"),
-            std::pair<std::string, std::string>("Record size", "1024"),
-            std::pair<std::string, std::string>("# of records", std::to_string(header.recordCount)),
-            std::pair<std::string, std::string>("Total positions", "50"),
-            std::pair<std::string, std::string>("Total moves", std::to_string(header.totalMoves)),
-            std::pair<std::string, std::string>("Attributes", "1a2b"),
-            std::pair<std::string, std::string>("Avg chain length", "0.1")));
+    EXPECT_THAT(console.rows,
+                ElementsAre(Row("Input book", path), Row("Type", "Standard"), Row("Revision", "30"),
+                            Row("Comment", "Main line"), Row("Hash index size", "1024"),
+                            Row("Record size", "1024"),
+                            Row("# of records", std::to_string(header.recordCount)),
+                            Row("Total positions", "50"),
+                            Row("Total moves", std::to_string(header.totalMoves)),
+                            Row("Attributes", "1a2b"), Row("Avg chain length", "0.1")));
     EXPECT_EQ(console.Text(), "");
 }
 
-TEST_F(BookReaderTest, BookWithStatisticsShowsItsType) {
+TEST_F(BookReaderTest, RowsOfOtherBooks) {
     BookOptions options;
     options.kind = BookKind::WithStatistics;
-    ASSERT_TRUE(book.OpenBook(Write(SmallBook(options))));
-    EXPECT_EQ(console.Row("Type"), "With statistics");
-}
-
-TEST_F(BookReaderTest, AverageChainLengthCountsEveryRecord) {
-    BookImage image = SmallBook();
+    options.comment = std::string(1024 - 4, 'c');  // fills its record, no zero
+    BookImage image = SmallBook(options);
     image.PadToRecordCount(100);
-    ASSERT_TRUE(book.OpenBook(Write(image)));
-    EXPECT_EQ(console.Row("Avg chain length"), "0.1");
-}
-
-TEST_F(BookReaderTest, CommentFillingItsRecordEndsAtTheRecordEnd) {
-    BookOptions options;
-    options.comment = std::string(1024 - 4, 'c');
-    ASSERT_TRUE(book.OpenBook(Write(SmallBook(options))));
+    ASSERT_TRUE(Open(image));
+    EXPECT_EQ(console.Row("Type"), "With statistics");
     EXPECT_EQ(console.Row("Comment"), options.comment);
-}
+    EXPECT_EQ(console.Row("Avg chain length"), "0.1");  // 100 records, 1024 slots
 
-TEST_F(BookReaderTest, CommentInWindows1252IsShownAsUtf8) {
-    BookOptions options;
-    options.comment = "Caf\xe9 \x80";
-    ASSERT_TRUE(book.OpenBook(Write(SmallBook(options))));
+    options.comment = "Caf\xe9 \x80";  // no valid UTF-8: Windows-1252
+    ASSERT_TRUE(Open(SmallBook(options)));
     EXPECT_EQ(console.Row("Comment"), "Caf\xc3\xa9 \xe2\x82\xac");
+
+    ASSERT_TRUE(Open(Damaged([](BookHeader& h) { h.hashIndexSize = 0; })));
+    EXPECT_EQ(console.Row("Avg chain length"), "-");
 }
 
-TEST_F(BookReaderTest, OpeningClosesThePreviousBookAndClearsTheConsole) {
-    const std::string first = Write(SmallBook(), "first.bk");
-    ASSERT_TRUE(book.OpenBook(first));
-    console.AppendText("old text");
-    EXPECT_FALSE(book.OpenBook(dir.File("missing.bk")));
-    EXPECT_EQ(console.Text(),
-              "**Error** Can not open input file [" + dir.File("missing.bk") + "]\n");
-    EXPECT_TRUE(console.rows.empty());
-    EXPECT_FALSE(book.IsInputOpen());
+TEST(DisplayTextTest, Utf8StaysAndAnythingElseIsWindows1252) {
+    EXPECT_EQ(DisplayText("R\xc3\xa9ti \xe2\x99\x9e"), "R\xc3\xa9ti \xe2\x99\x9e");
+    EXPECT_EQ(DisplayText("\x80\x93\x9f"), "\xe2\x82\xac\xe2\x80\x9c\xc5\xb8");
+    EXPECT_EQ(DisplayText("\x81"), "\xc2\x81");              // undefined in the code page: kept
+    EXPECT_EQ(DisplayText("\xc0\xaf"), "\xc3\x80\xc2\xaf");  // overlong
+    EXPECT_EQ(DisplayText("ab\xe2\x82"), "ab\xc3\xa2\xe2\x80\x9a");  // truncated
 }
 
-// ---- Files that are no book ----
-
-TEST_F(BookReaderTest, ShortFilesAreNoBook) {
+TEST_F(BookReaderTest, FilesThatAreNoBook) {
+    const std::string notABook = "**Error** [" + path + "] is not a valid book file\n";
     for (const size_t size : {0u, 1u, 37u}) {
         std::vector<uint8_t> bytes(size, 0);
         if (size >= 2) {
             bytes[0] = 'B';
             bytes[1] = 'K';
         }
-        const std::string path = WriteBytes(bytes);
-        EXPECT_FALSE(book.OpenBook(path)) << size;
-        EXPECT_EQ(console.Text(), "**Error** [" + path + "] is not a valid book file\n") << size;
-        EXPECT_EQ(book.InputDescriptor(), -1);
+        EXPECT_FALSE(OpenBytes(bytes)) << size;
+        EXPECT_EQ(console.Text(), notABook) << size;
     }
-}
-
-TEST_F(BookReaderTest, WrongMagicIsNoBookWhateverTheHeaderHolds) {
-    BookImage image = SmallBook();
-    image.Record(0)[1] = 'C';
-    const std::string path = Write(image);
-    EXPECT_FALSE(book.OpenBook(path));
-    EXPECT_EQ(console.Text(), "**Error** [" + path + "] is not a valid book file\n");
+    EXPECT_FALSE(Open(Damaged([](BookHeader& h) { h.magic = 0x4342; })));
+    EXPECT_EQ(console.Text(), notABook);
     EXPECT_TRUE(console.rows.empty());
+    EXPECT_EQ(book.InputDescriptor(), -1);
+
+    // A percent sign in a path is shown as it is, not taken as a format.
+    const std::string missing = dir.File("100%s%d.bk");
+    EXPECT_FALSE(book.OpenBook(missing));
+    EXPECT_EQ(console.Text(), "**Error** Can not open input file [" + missing + "]\n");
 }
 
-TEST_F(BookReaderTest, PercentSignInAPathIsShownAsItIs) {
-    const std::string path = dir.File("100%s%d.bk");
-    EXPECT_FALSE(book.OpenBook(path));
-    EXPECT_EQ(console.Text(), "**Error** Can not open input file [" + path + "]\n");
+TEST_F(BookReaderTest, OpeningClosesThePreviousBookEvenWhenTheNewOneFails) {
+    ASSERT_TRUE(Open(SmallBook()));
+    EXPECT_FALSE(book.OpenBook(dir.File("missing.bk")));
+    EXPECT_TRUE(console.rows.empty());
+    EXPECT_FALSE(book.IsInputOpen());
 }
-
-// ---- Damaged headers ----
 
 TEST_F(BookReaderTest, CommentRecordOutOfRangeKeepsTheFirstThreeRows) {
-    BookImage image = SmallBook();
-    BookHeader header = image.Header();
-    header.commentRecord = header.recordCount;
-    image.SetHeader(header);
-    EXPECT_FALSE(book.OpenBook(Write(image)));
+    const BookImage image = Damaged([](BookHeader& h) { h.commentRecord = h.recordCount; });
+    EXPECT_FALSE(Open(image));
     EXPECT_THAT(console.Fields(), ElementsAre("Input book", "Type", "Revision"));
     EXPECT_EQ(console.Text(), "**Error** reading record, out of bounds: record #:" +
-                                  std::to_string(header.recordCount) + "\n");
+                                  std::to_string(image.RecordCount()) + "\n");
     EXPECT_EQ(book.InputDescriptor(), -1);
     EXPECT_EQ(book.OutputDescriptor(), -1);
 }
 
 TEST_F(BookReaderTest, HashIndexBeyondTheEndOfTheFileLeavesEmptySlots) {
-    BookImage image = SmallBook();
-    BookHeader header = image.Header();
-    header.hashIndexRecord = static_cast<uint16_t>(header.recordCount - 1);
-    image.SetHeader(header);
-    ASSERT_TRUE(book.OpenBook(Write(image)));
+    ASSERT_TRUE(Open(Damaged([](BookHeader& h) { h.hashIndexRecord = h.recordCount - 1; })));
     // Slots 0-511 come from the last record; 512 on lie past the end of the file.
-    for (uint32_t slot = 512; slot < header.hashIndexSize; ++slot) {
+    for (uint32_t slot = 512; slot < 1024; ++slot) {
         ASSERT_EQ(book.HashIndexSlot(slot), 0) << slot;
     }
 }
 
-TEST_F(BookReaderTest, HashIndexSizeZeroShowsNoAverage) {
-    BookImage image = SmallBook();
-    BookHeader header = image.Header();
-    header.hashIndexSize = 0;
-    image.SetHeader(header);
-    ASSERT_TRUE(book.OpenBook(Write(image)));
-    EXPECT_EQ(console.Row("Hash index size"), "0");
-    EXPECT_EQ(console.Row("Avg chain length"), "-");
-}
-
-struct OddGeometry {
-    uint16_t recordSize;
-    uint16_t hashIndexSize;
-};
-
-class OddGeometryTest : public BookReaderTest, public testing::WithParamInterface<OddGeometry> {};
-
-TEST_P(OddGeometryTest, EndsInRowsOrTheFatalError) {
-    BookImage image = SmallBook();
-    BookHeader header = image.Header();
-    header.recordSize = GetParam().recordSize;
-    header.hashIndexSize = GetParam().hashIndexSize;
-    image.SetHeader(header);
-    const bool opened = book.OpenBook(Write(image));
-    if (opened) {
-        EXPECT_EQ(console.rows.size(), 11u);
-        EXPECT_EQ(console.Row("Record size"), std::to_string(header.recordSize));
-    } else {
-        EXPECT_THAT(console.Text(), HasSubstr("**Error**"));
-        EXPECT_EQ(book.InputDescriptor(), -1);
+TEST_F(BookReaderTest, OddGeometriesOpenOrEndInTheFatalError) {
+    for (const auto& [recordSize, slots] : {std::pair{0, 1024},
+                                            {1, 1024},
+                                            {37, 1024},
+                                            {65535, 1024},
+                                            {1024, 65535},
+                                            {0, 65535},
+                                            {65535, 65535}}) {
+        const bool opened = Open(Damaged([&](BookHeader& h) {
+            h.recordSize = static_cast<uint16_t>(recordSize);
+            h.hashIndexSize = static_cast<uint16_t>(slots);
+        }));
+        if (opened) {
+            EXPECT_EQ(console.rows.size(), 11u);
+        } else {
+            EXPECT_THAT(console.Text(), HasSubstr("**Error**"));
+            EXPECT_EQ(book.InputDescriptor(), -1);
+        }
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(Headers, OddGeometryTest,
-                         testing::Values(OddGeometry{0, 1024}, OddGeometry{1, 1024},
-                                         OddGeometry{37, 1024}, OddGeometry{65535, 1024},
-                                         OddGeometry{1024, 65535}, OddGeometry{0, 65535},
-                                         OddGeometry{65535, 65535}));
-
-TEST_F(BookReaderTest, RecordSizeZeroOpensWithAnEmptyComment) {
-    BookImage image = SmallBook();
-    BookHeader header = image.Header();
-    header.recordSize = 0;
-    image.SetHeader(header);
-    ASSERT_TRUE(book.OpenBook(Write(image)));
+    ASSERT_TRUE(Open(Damaged([](BookHeader& h) { h.recordSize = 0; })));
     EXPECT_EQ(console.Row("Comment"), "");
 }
-
-// ---- Reading records ----
 
 TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     BookImage image = SmallBook();
     const uint16_t last = static_cast<uint16_t>(image.RecordCount() - 1);
     image.Record(last)[100] = 0x5A;
-    ASSERT_TRUE(book.OpenBook(Write(image)));
+    ASSERT_TRUE(Open(image));
     book.ReadRecord(last);
     EXPECT_EQ(book.RecordArea()[100], 0x5A);
     EXPECT_THROW(book.ReadRecord(image.RecordCount()), BookFatalError);
     EXPECT_EQ(console.Text(), "**Error** reading record, out of bounds: record #:" +
                                   std::to_string(image.RecordCount()) + "\n");
+    // After the fatal error the rows and the record buffer stay until the book
+    // is closed, and closing again closes nothing.
     EXPECT_EQ(book.InputDescriptor(), -1);
-}
-
-TEST_F(BookReaderTest, RecordHeldOnlyInPartIsAReadError) {
-    BookImage image = SmallBook();
-    const uint16_t last = static_cast<uint16_t>(image.RecordCount() - 1);
-    image.Truncate(static_cast<size_t>(last) * image.RecordSize() + 100);
-    ASSERT_TRUE(book.OpenBook(Write(image)));
-    EXPECT_THROW(book.ReadRecord(last), BookFatalError);
-    EXPECT_EQ(console.Text(), "**Error** in _read reading record #:" + std::to_string(last) + "\n");
-}
-
-TEST_F(BookReaderTest, AfterAFatalErrorClosingAgainClosesNothing) {
-    ASSERT_TRUE(book.OpenBook(Write(SmallBook())));
-    EXPECT_THROW(book.ReadRecord(60000), BookFatalError);
-    EXPECT_EQ(book.InputDescriptor(), -1);
-    EXPECT_EQ(book.OutputDescriptor(), -1);
-    // The rows and the record buffer stay until the book is closed.
     EXPECT_EQ(console.rows.size(), 11u);
     EXPECT_TRUE(book.HasRecordBuffer());
     book.CloseInputBook();
@@ -249,19 +186,26 @@ TEST_F(BookReaderTest, AfterAFatalErrorClosingAgainClosesNothing) {
     EXPECT_EQ(book.InputDescriptor(), -1);
 }
 
-TEST(PrintLogTest, CutsMessagesAtTheBufferSize) {
-    test::RecordingConsole console;
-    const std::string longText(2000, 'x');
-    PrintLog(console, "%s", longText.c_str());
-    EXPECT_EQ(console.Text().size(), kLogBufferSize - 1);
+TEST_F(BookReaderTest, RecordHeldOnlyInPartIsAReadError) {
+    BookImage image = SmallBook();
+    const uint16_t last = static_cast<uint16_t>(image.RecordCount() - 1);
+    image.Truncate(static_cast<size_t>(last) * image.RecordSize() + 100);
+    ASSERT_TRUE(Open(image));
+    book.ReadRecord(static_cast<uint16_t>(last - 2));
+    book.ReadRecord(static_cast<uint16_t>(last - 1));  // reads ahead into the cut record
+    EXPECT_THROW(book.ReadRecord(last), BookFatalError);
+    EXPECT_EQ(console.Text(), "**Error** in _read reading record #:" + std::to_string(last) + "\n");
 }
 
-TEST(PrintLogTest, KeepsLineEndsAsGiven) {
+TEST(PrintLogTest, KeepsLineEndsAndCutsAtTheBufferSize) {
     test::RecordingConsole console;
     PrintLog(console, "Converting....");
     PrintLog(console, "A backup copy of the original file can be found here:\r\n%s\n", "/b.old.bk");
     EXPECT_EQ(console.Text(),
               "Converting....A backup copy of the original file can be found here:\r\n/b.old.bk\n");
+    console.ClearConsole();
+    PrintLog(console, "%s", std::string(2000, 'x').c_str());
+    EXPECT_EQ(console.Text().size(), kLogBufferSize - 1);
 }
 
 }  // namespace

@@ -173,20 +173,13 @@ TEST_F(BookAnalysisTest, LoopEndsTheChainWithOneError) {
     EXPECT_EQ(report.findings[0].kind, AnalysisFinding::Kind::ChainLoop);
 }
 
-TEST_F(BookAnalysisTest, RecordLinkingToItselfIsALoop) {
-    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({4}));
-    image.MakeLoop(4);
+TEST_F(BookAnalysisTest, OnlyAChainThatComesBackToItselfIsALoop) {
+    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2, 4}));
+    image.SetSlot(2, image.Slot(1));  // two chains lead to one record: no loop
+    image.MakeLoop(4);                // a record that links to itself
     EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
     EXPECT_EQ(report.errors, 1);
-    EXPECT_EQ(report.longest, 1);
-}
-
-TEST_F(BookAnalysisTest, RecordReachedByTwoChainsIsNoLoop) {
-    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2}));
-    image.SetSlot(2, image.Slot(1));
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    EXPECT_EQ(report.errors, 0);
-    EXPECT_EQ(report.slotsByChainLength[1], 2);
+    EXPECT_EQ(report.slotsByChainLength[1], 3);
 }
 
 TEST_F(BookAnalysisTest, TruncatedRecordEndsTheAnalysisAndClosesTheBook) {
@@ -214,16 +207,11 @@ TEST_F(BookAnalysisTest, WithoutABookNothingChanges) {
 
 TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
     // Ten chain records in a book of 14 records: 7 x 100 / 14 = 50 is the only
-    // multiple of ten on the way.
-    EXPECT_EQ(Analyse(builder::BuildBook(BookOptions{},
-                                         OnePositionPerSlot({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}))),
-              AnalyseOutcome::Completed);
-    EXPECT_THAT(console.progress, ElementsAre(50, 100));
-}
-
-TEST_F(BookAnalysisTest, ProgressOfZeroIsReportedToo) {
+    // multiple of ten on the way; in a book of 1000 records every one gives 0.
     BookImage image =
         builder::BuildBook(BookOptions{}, OnePositionPerSlot({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_THAT(console.progress, ElementsAre(50, 100));
     image.PadToRecordCount(1000);
     EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
     EXPECT_THAT(console.progress, ElementsAre(0, 0, 0, 0, 0, 0, 0, 0, 0, 100));
