@@ -42,13 +42,10 @@ void OpenBookState::PrintLog(const char* format, ...) {
 }
 
 void OpenBookState::FatalError(const char* format, ...) {
-    std::array<char, kLogBufferSize> buffer{};
     va_list args;
     va_start(args, format);
-    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    const std::string message = VFormatLog(format, args);
     va_end(args);
-    const std::string message(
-        buffer.data(), std::min(static_cast<size_t>(std::max(length, 0)), buffer.size() - 1));
     m_console.AppendText(message);
     CloseBookFiles();
     throw BookFatalError(message);

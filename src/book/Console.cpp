@@ -6,15 +6,21 @@
 
 namespace plinth {
 
-void VPrintLog(IConsole& console, const char* format, va_list args) {
+std::string VFormatLog(const char* format, va_list args) {
     std::array<char, kLogBufferSize> buffer{};
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): callers pass a started list
     const int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
     if (length < 0) {
-        return;
+        return {};
     }
-    const size_t kept = std::min(static_cast<size_t>(length), buffer.size() - 1);
-    console.AppendText(std::string_view(buffer.data(), kept));
+    return {buffer.data(), std::min(static_cast<size_t>(length), buffer.size() - 1)};
+}
+
+void VPrintLog(IConsole& console, const char* format, va_list args) {
+    const std::string text = VFormatLog(format, args);
+    if (!text.empty()) {
+        console.AppendText(text);
+    }
 }
 
 void PrintLog(IConsole& console, const char* format, ...) {

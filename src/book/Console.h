@@ -6,6 +6,7 @@
 // and the tests with a recorder.
 
 #include <cstdarg>
+#include <string>
 #include <string_view>
 
 #if defined(__GNUC__)
@@ -38,6 +39,10 @@ class IConsole {
 // Size of the buffer a log message is formatted into; longer messages are cut
 // to its last character.
 inline constexpr size_t kLogBufferSize = 1024;
+
+// Formats printf-style into the log buffer and returns the result; empty when
+// the format fails.
+std::string VFormatLog(const char* format, va_list args) PLINTH_PRINTF_FORMAT(1, 0);
 
 // Formats printf-style into the log buffer and appends the result.
 void PrintLog(IConsole& console, const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);

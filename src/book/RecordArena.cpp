@@ -1,6 +1,7 @@
 #include "book/RecordArena.h"
 
 #include <cstdlib>
+#include <memory>
 
 #if defined(__unix__)
 #include <sys/mman.h>
@@ -22,19 +23,23 @@ void* MapBlock(size_t size) {
     if (raw == MAP_FAILED) {
         return nullptr;
     }
-    const auto start = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
-    if (aligned > start) {
-        munmap(raw, aligned - start);
+    // Trim the mapping to the aligned part: the head before it and the tail after.
+    void* aligned = raw;
+    size_t space = mapped;
+    std::align(kLargePage, size, aligned, space);
+    auto* const head = static_cast<char*>(raw);
+    auto* const start = static_cast<char*>(aligned);
+    if (start > head) {
+        munmap(head, static_cast<size_t>(start - head));
     }
-    const uintptr_t tail = start + mapped - (aligned + size);
+    const size_t tail = space - size;
     if (tail > 0) {
-        munmap(reinterpret_cast<void*>(aligned + size), tail);
+        munmap(start + size, tail);
     }
 #if defined(MADV_HUGEPAGE)
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    madvise(start, size, MADV_HUGEPAGE);
 #endif
-    return reinterpret_cast<void*>(aligned);
+    return start;
 }
 
 void UnmapBlock(void* base, size_t size) { munmap(base, size); }

@@ -1,11 +1,11 @@
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -120,7 +120,7 @@ class PosixFileSystem final : public IFileSystem {
             }
             done += static_cast<size_t>(n);
             // Skip what was written, also in the middle of a piece.
-            for (size_t left = static_cast<size_t>(n); left > 0 && first < vectors.size();) {
+            for (auto left = static_cast<size_t>(n); left > 0 && first < vectors.size();) {
                 if (left >= vectors[first].iov_len) {
                     left -= vectors[first].iov_len;
                     ++first;

@@ -38,7 +38,7 @@ class BookReaderTest : public testing::Test {
         image.SetHeader(header);
         return image;
     }
-    static BookImage SmallBook(BookOptions options = {}) {
+    static BookImage SmallBook(const BookOptions& options = {}) {
         return builder::BuildBook(options, builder::MakePositions(options.kind, 50, 7));
     }
 
@@ -149,9 +149,11 @@ TEST_F(BookReaderTest, OddGeometriesOpenOrEndInTheFatalError) {
                                             {1024, 65535},
                                             {0, 65535},
                                             {65535, 65535}}) {
-        const bool opened = Open(Damaged([&](BookHeader& h) {
-            h.recordSize = static_cast<uint16_t>(recordSize);
-            h.hashIndexSize = static_cast<uint16_t>(slots);
+        const auto newRecordSize = static_cast<uint16_t>(recordSize);
+        const auto newSlots = static_cast<uint16_t>(slots);
+        const bool opened = Open(Damaged([=](BookHeader& h) {
+            h.recordSize = newRecordSize;
+            h.hashIndexSize = newSlots;
         }));
         if (opened) {
             EXPECT_EQ(console.rows.size(), 11u);
@@ -166,7 +168,7 @@ TEST_F(BookReaderTest, OddGeometriesOpenOrEndInTheFatalError) {
 
 TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     BookImage image = SmallBook();
-    const uint16_t last = static_cast<uint16_t>(image.RecordCount() - 1);
+    const auto last = static_cast<uint16_t>(image.RecordCount() - 1);
     image.Record(last)[100] = 0x5A;
     ASSERT_TRUE(Open(image));
     book.ReadRecord(last);
@@ -188,7 +190,7 @@ TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
 
 TEST_F(BookReaderTest, RecordHeldOnlyInPartIsAReadError) {
     BookImage image = SmallBook();
-    const uint16_t last = static_cast<uint16_t>(image.RecordCount() - 1);
+    const auto last = static_cast<uint16_t>(image.RecordCount() - 1);
     image.Truncate(static_cast<size_t>(last) * image.RecordSize() + 100);
     ASSERT_TRUE(Open(image));
     book.ReadRecord(static_cast<uint16_t>(last - 2));

@@ -18,7 +18,7 @@ class AnalyseCommandTest : public testing::Test {
         return builder::BuildBook({}, builder::MakePositions(BookKind::Standard, 100, 4));
     }
     std::string Write(const builder::BookImage& image, const std::string& name) {
-        const std::string path = dir.File(name);
+        std::string path = dir.File(name);
         image.WriteTo(path);
         return path;
     }

@@ -22,6 +22,7 @@ using testing::EndsWith;
 std::vector<builder::Position> OnePositionPerSlot(const std::vector<uint32_t>& slots) {
     builder::Random random(11);
     std::vector<builder::Position> positions;
+    positions.reserve(slots.size());
     for (const uint32_t slot : slots) {
         positions.push_back(builder::MakePosition(BookKind::Standard, slot, 1, random));
     }

@@ -89,7 +89,7 @@ class BookOptimizationTest : public testing::Test {
                              from.Header().attributes, from.Header().word36})),
                   "");
     }
-    static BookImage Book(size_t positions, uint64_t seed, BookOptions options = {}) {
+    static BookImage Book(size_t positions, uint64_t seed, const BookOptions& options = {}) {
         return builder::BuildBook(options, builder::MakePositions(options.kind, positions, seed));
     }
     bool UnchangedAt(const std::string& path, const BookImage& image) const {

@@ -23,9 +23,7 @@ std::pair<uint32_t, uint16_t> ParsePair(const std::string& text) {
             static_cast<uint16_t>(std::stoul(text.substr(equals + 1)))};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app{"Writes a book made by the book builder, sound or damaged."};
     std::string output;
     std::string kind = "BK";
@@ -108,4 +106,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "bookgen: " << error.what() << '\n';
+        return 1;
+    }
 }
