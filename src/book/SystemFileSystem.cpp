@@ -41,6 +41,28 @@ bool HardLinksRefused() {
     return refused;
 }
 
+// Repeats a positioned transfer from where the last one stopped until all of it is
+// done, the file ends, or it fails for a reason other than an interruption.
+// Returns the bytes transferred or -1.
+template <typename Transfer>
+int64_t TransferAll(size_t length, Transfer transfer) {
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = transfer(done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+}
+
 class PosixFileSystem final : public IFileSystem {
   public:
     int OpenForReading(const std::string& path) override {
@@ -56,43 +78,17 @@ class PosixFileSystem final : public IFileSystem {
 
     int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
         auto* bytes = static_cast<char*>(buffer);
-        size_t done = 0;
-        while (done < length) {
-            const ssize_t n =
-                ::pread(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return -1;
-            }
-            if (n == 0) {
-                break;
-            }
-            done += static_cast<size_t>(n);
-        }
-        return static_cast<int64_t>(done);
+        return TransferAll(length, [&](size_t done) {
+            return ::pread(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+        });
     }
 
     int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override {
         BeforeChange();
         const auto* bytes = static_cast<const char*>(buffer);
-        size_t done = 0;
-        while (done < length) {
-            const ssize_t n =
-                ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return -1;
-            }
-            if (n == 0) {
-                break;
-            }
-            done += static_cast<size_t>(n);
-        }
-        return static_cast<int64_t>(done);
+        return TransferAll(length, [&](size_t done) {
+            return ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+        });
     }
 
     int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
