@@ -99,24 +99,15 @@ class PosixFileSystem final : public IFileSystem {
         for (const std::span<const uint8_t> piece : pieces) {
             vectors.push_back({const_cast<uint8_t*>(piece.data()), piece.size()});
         }
-        size_t done = 0;
-        size_t first = 0;  // the first vector not written in full
-        while (first < vectors.size()) {
-            const int count = static_cast<int>(std::min<size_t>(vectors.size() - first, IOV_MAX));
-            const ssize_t n =
-                ::pwritev(fd, &vectors[first], count, static_cast<off_t>(offset + done));
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return -1;
-            }
-            if (n == 0) {
-                break;
-            }
-            done += static_cast<size_t>(n);
-            // Skip what was written, also in the middle of a piece.
-            for (auto left = static_cast<size_t>(n); left > 0 && first < vectors.size();) {
+        size_t length = 0;
+        for (const iovec& vector : vectors) {
+            length += vector.iov_len;
+        }
+        size_t first = 0;    // the first vector not written in full
+        size_t skipped = 0;  // bytes already taken off the front of the vectors
+        return TransferAll(length, [&](size_t done) {
+            // Skip what the calls before wrote, also in the middle of a piece.
+            for (size_t left = done - skipped; left > 0 || vectors[first].iov_len == 0;) {
                 if (left >= vectors[first].iov_len) {
                     left -= vectors[first].iov_len;
                     ++first;
@@ -126,11 +117,10 @@ class PosixFileSystem final : public IFileSystem {
                     left = 0;
                 }
             }
-            while (first < vectors.size() && vectors[first].iov_len == 0) {
-                ++first;
-            }
-        }
-        return static_cast<int64_t>(done);
+            skipped = done;
+            const int count = static_cast<int>(std::min<size_t>(vectors.size() - first, IOV_MAX));
+            return ::pwritev(fd, &vectors[first], count, static_cast<off_t>(offset + done));
+        });
     }
 
     int Sync(int fd) override {
