@@ -4,11 +4,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
+#include <memory>
 
 #include "BookBuilder.h"
 #include "book/BookFormat.h"
-#include "book/OpenBookState.h"
+#include "book/BookWriter.h"
 
 namespace plinth {
 namespace {
@@ -57,37 +57,29 @@ void BM_CheckRecord(benchmark::State& state) {
 BENCHMARK(BM_CheckRecord)->Args({1024, 0})->Args({16384, 0})->Args({16384, 1});
 
 // Places the positions of one full record again and again into a new book held
-// in memory; the chains are released every so often so memory stays bounded.
+// in memory; the writer starts afresh every so often so memory stays bounded.
 void BM_AddRecordPositions(benchmark::State& state) {
     const auto recordSize = static_cast<uint16_t>(state.range(0));
-    const std::string folder =
-        (std::filesystem::temp_directory_path() / "plinth-micro-benchmark").string();
-    std::filesystem::create_directories(folder);
-    OneFullRecord(BookKind::Standard, recordSize).WriteTo(folder + "/in.bk");
+    builder::BookImage image = OneFullRecord(BookKind::Standard, recordSize);
+    const std::span<const uint8_t> record = image.Record(image.RecordCount() - 1);
     NullConsole console;
-    OpenBookState book(console);
-    book.OpenBook(folder + "/in.bk");
-    book.SetOutputPath(folder + "/out.bk");
-    book.SetNewGeometry(recordSize, 1024);
-    book.CreateOutputBook();
-    book.ReadRecord(static_cast<uint16_t>(book.InputHeader().recordCount - 1));
+    const auto newWriter = [&] {
+        return std::make_unique<BookWriter>(console, SystemFileSystem(), image.Header(),
+                                            image.Record(1), recordSize, 1024);
+    };
+    std::unique_ptr<BookWriter> writer = newWriter();
     int placed = 0;
     // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the loop only drives the timing
     for (auto _ : state) {
-        book.AddRecordPositions();
+        writer->AddRecordPositions(record, BookKind::Standard);
         if (++placed == 1000) {
             state.PauseTiming();
-            book.FreeOutputChains();
-            book.CreateOutputBook();
-            book.ReadRecord(static_cast<uint16_t>(book.InputHeader().recordCount - 1));
+            writer = newWriter();
             placed = 0;
             state.ResumeTiming();
         }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * recordSize);
-    book.FreeOutputChains();
-    book.CloseOutputBook();
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_AddRecordPositions)->Arg(1024)->Arg(16384);
 

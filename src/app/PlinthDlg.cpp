@@ -170,7 +170,7 @@ void CPlinthDlg::OnOpenBook() {
 
 void CPlinthDlg::OpenBook(const std::string& path) {
     const WaitCursor wait;
-    m_book.OpenBook(path);
+    OpenBookPuttingBack(m_book, path);
     UpdateBookButtons();
 }
 

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/BookChooser.h"
+#include "book/BookReader.h"
 #include "book/Console.h"
 #include "book/FileSystem.h"
-#include "book/OpenBookState.h"
 
 class QAction;
 class QProgressBar;
@@ -50,7 +50,7 @@ class CPlinthDlg final : public QDialog, public IConsole {
     void OnHelp();
     void OnAbout();
 
-    const OpenBookState& Book() const { return m_book; }
+    const BookReader& Book() const { return m_book; }
     // The console's exact text.
     const std::string& ConsoleText() const;
     // The rows of the attribute list, as shown: field and value.
@@ -87,7 +87,7 @@ class CPlinthDlg final : public QDialog, public IConsole {
     QAction* m_actAbout = nullptr;
 
     BookChooser m_chooseBook;
-    OpenBookState m_book;
+    BookReader m_book;
 };
 
 }  // namespace plinth

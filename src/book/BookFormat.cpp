@@ -1,8 +1,71 @@
 #include "book/BookFormat.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace plinth {
+namespace {
+
+// The number of bits set in a value whose bits are set only at 0, 4, 8 and 12:
+// the multiplication adds the four into bits 12 to 15.
+size_t CountNibbleBits(unsigned bits) { return ((bits * 0x1111u) >> 12) & 0xFu; }
+
+}  // namespace
+
+namespace detail {
+
+size_t ScanMoves(std::span<const uint8_t> record, size_t m, size_t moveSize, EntryExtent& entry) {
+    const size_t recordSize = record.size();
+    const uint8_t* bytes = record.data();
+    size_t moves = 1;  // the move at m
+    size_t equalCodeMoves = 0;
+#if defined(__SSE2__)
+    // Standard books: four moves at a time while the four, and the move after
+    // them, fit in the record.
+    if (moveSize == layout::kStandardMoveSize) {
+        while (m + 5 * layout::kStandardMoveSize <= recordSize) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + m));
+            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            const auto equal =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_srli_si128(v, 1))));
+            const unsigned flags = high & 0x8888u;       // lastMoveFlag of each move
+            const unsigned sameCodes = equal & 0x1111u;  // byte 0 equals byte 1
+            if (flags != 0) {
+                const unsigned before = static_cast<unsigned>(__builtin_ctz(flags)) / 4;
+                equalCodeMoves += CountNibbleBits(sameCodes & ((1u << (4 * before)) - 1));
+                entry.equalCodeMoves += equalCodeMoves;
+                entry.moveCount = moves + before;
+                return m + before * layout::kStandardMoveSize;
+            }
+            if (sameCodes != 0) {
+                equalCodeMoves += CountNibbleBits(sameCodes);
+            }
+            m += 4 * layout::kStandardMoveSize;
+            moves += 4;
+        }
+    }
+#endif
+    while (!IsLastMove(&bytes[m])) {
+        if (m + 2 * moveSize > recordSize) {  // the next move would not fit
+            entry.cut = true;
+            break;
+        }
+        if (HasEqualMoveCodes(&bytes[m])) {
+            ++equalCodeMoves;
+        }
+        m += moveSize;
+        ++moves;
+    }
+    entry.equalCodeMoves += equalCodeMoves;
+    entry.moveCount = moves;
+    return m;
+}
+
+}  // namespace detail
 
 BookHeader DecodeHeader(std::span<const uint8_t, layout::kHeaderSize> bytes) {
     const uint8_t* b = bytes.data();
@@ -43,6 +106,69 @@ void EncodeHeader(const BookHeader& header, std::span<uint8_t, layout::kHeaderSi
     EncodeU32(b + layout::kTotalMoves, header.totalMoves);
     EncodeU16(b + layout::kAttributes, header.attributes);
     EncodeU16(b + layout::kWord36, header.word36);
+}
+
+std::span<const uint8_t> CommentText(std::span<const uint8_t> commentRecord) {
+    if (commentRecord.size() <= layout::kCommentText) {
+        return {};
+    }
+    const auto text = commentRecord.subspan(layout::kCommentText);
+    return text.first(
+        static_cast<size_t>(std::find(text.begin(), text.end(), uint8_t{0}) - text.begin()));
+}
+
+std::string RevisionText(const BookHeader& header) {
+    std::string text;
+    for (const uint8_t character : header.revision) {
+        if (character == 0) {
+            break;
+        }
+        text += static_cast<char>(character);
+    }
+    return text;
+}
+
+BookHeader NewBookHeader(const BookHeader& carried, uint32_t recordSize, uint32_t hashIndexSize) {
+    BookHeader header;
+    header.magic = carried.magic;
+    header.revision = written::kRevision;
+    header.recordSize = static_cast<uint16_t>(recordSize);
+    header.recordCount = static_cast<uint16_t>(written::kHashIndexRecord +
+                                               HashIndexRecords(recordSize, hashIndexSize));
+    header.commentRecord = written::kCommentRecord;
+    header.word12 = written::kWord12;
+    header.hashIndexRecord = written::kHashIndexRecord;
+    header.hashIndexSize = static_cast<uint16_t>(hashIndexSize);
+    header.hashMask = hashIndexSize - 1;
+    header.attributes = carried.attributes;
+    header.word36 = carried.word36;
+    return header;
+}
+
+size_t CopiedEntrySize(const EntryExtent& entry, BookKind kind) {
+    return layout::kEntryKeySize + (entry.moveCount - entry.equalCodeMoves) * MoveSize(kind);
+}
+
+void CopyEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
+               uint8_t* out) {
+    const size_t moveSize = MoveSize(kind);
+    const uint8_t* in = &record[entry.offset];
+    const size_t size = CopiedEntrySize(entry, kind);
+    if (entry.equalCodeMoves == 0) {
+        std::memcpy(out, in, size);
+    } else {
+        std::memcpy(out, in, layout::kEntryKeySize);
+        const uint8_t* moves = in + layout::kEntryKeySize;
+        uint8_t* kept = out + layout::kEntryKeySize;
+        for (size_t i = 0; i < entry.moveCount; ++i) {
+            const uint8_t* move = moves + i * moveSize;
+            if (i + 1 == entry.moveCount || !HasEqualMoveCodes(move)) {
+                std::memcpy(kept, move, moveSize);
+                kept += moveSize;
+            }
+        }
+    }
+    out[size - moveSize + layout::kMoveFlags] |= layout::kLastMoveFlag;
 }
 
 bool CheckRecord(std::span<const uint8_t> record, BookKind kind) {

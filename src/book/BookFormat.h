@@ -19,10 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <string>
 
 #include "book/Coding.h"
 
@@ -54,6 +51,9 @@ inline constexpr size_t kReserved18Size = 4;
 // Comment record.
 inline constexpr size_t kCommentText = 4;  // text from here, ended by a zero byte
 
+// HashIndex: hashIndexSize slots from the first byte of record hashIndexRecord.
+inline constexpr size_t kSlotSize = 2;  // u16: first record of the slot's chain, or 0
+
 // Chain record.
 inline constexpr size_t kNextRecord = 0;      // u16: next record of the chain, 0 for the last
 inline constexpr size_t kPreviousRecord = 2;  // u16: previous record, 0 for the first
@@ -82,6 +82,16 @@ inline constexpr uint16_t kMagicStatistics = 0x5842;  // "BX"
 inline constexpr uint32_t kMaxRecordCount = 65535;
 inline constexpr uint32_t kMaxWrittenRecordCount = 65534;
 
+// The layout of a book that the writer lays down: the header in record 0, the
+// comment in record 1, the HashIndex from record 2, then the chains in slot order,
+// each chain in consecutive records.
+namespace written {
+inline constexpr uint16_t kCommentRecord = 1;
+inline constexpr uint16_t kHashIndexRecord = 2;
+inline constexpr std::array<uint8_t, 2> kRevision = {'3', '0'};
+inline constexpr uint16_t kWord12 = 1;
+}  // namespace written
+
 // The header as stored, field by field. The two uninterpreted byte ranges are
 // kept so that decoding and encoding a header gives back the same bytes.
 struct BookHeader {
@@ -106,6 +116,13 @@ struct BookHeader {
 
 BookHeader DecodeHeader(std::span<const uint8_t, layout::kHeaderSize> bytes);
 void EncodeHeader(const BookHeader& header, std::span<uint8_t, layout::kHeaderSize> bytes);
+
+// The text of the comment record: its bytes from the text offset up to the first
+// zero byte, or up to the record's end when it has none.
+std::span<const uint8_t> CommentText(std::span<const uint8_t> commentRecord);
+
+// The two revision characters as text; a zero byte ends it early.
+std::string RevisionText(const BookHeader& header);
 
 // ---- Format rules -------------------------------------------------------------
 
@@ -142,6 +159,12 @@ inline uint32_t HashIndexRecords(uint32_t recordSize, uint32_t hashIndexSize) {
     return (recordSize + 2 * hashIndexSize - 1) / recordSize;
 }
 
+// The header of a new book of `recordSize`-byte records and `hashIndexSize`
+// slots, laid down in the written layout and holding no position yet: the kind,
+// attributes and word36 come from `carried`, the header of the book it is made
+// from. recordCount counts the header, comment and HashIndex records.
+BookHeader NewBookHeader(const BookHeader& carried, uint32_t recordSize, uint32_t hashIndexSize);
+
 // Byte offset of record `number`. 64-bit, so that a damaged header can never
 // make it wrap.
 inline uint64_t RecordOffset(uint32_t number, uint32_t recordSize) {
@@ -173,61 +196,11 @@ struct EntryExtent {
 
 namespace detail {
 
-// The number of bits set in a value whose bits are set only at 0, 4, 8 and 12:
-// the multiplication adds the four into bits 12 to 15.
-inline size_t CountNibbleBits(unsigned bits) { return ((bits * 0x1111u) >> 12) & 0xFu; }
-
 // Walks the moves of one entry from offset `m`, the entry's first move, to the
 // move that ends it: the first with lastMoveFlag, or the last that fits when the
 // next would run past the record (the entry is then cut). Fills in the entry's
 // move count, cut and equal-code moves; gives the offset of its last move.
-inline size_t ScanMoves(std::span<const uint8_t> record, size_t m, size_t moveSize,
-                        EntryExtent& entry) {
-    const size_t recordSize = record.size();
-    const uint8_t* bytes = record.data();
-    size_t moves = 1;  // the move at m
-    size_t equalCodeMoves = 0;
-#if defined(__SSE2__)
-    // Standard books: four moves at a time while the four, and the move after
-    // them, fit in the record.
-    if (moveSize == layout::kStandardMoveSize) {
-        while (m + 5 * layout::kStandardMoveSize <= recordSize) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + m));
-            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
-            const auto equal =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_srli_si128(v, 1))));
-            const unsigned flags = high & 0x8888u;       // lastMoveFlag of each move
-            const unsigned sameCodes = equal & 0x1111u;  // byte 0 equals byte 1
-            if (flags != 0) {
-                const unsigned before = static_cast<unsigned>(__builtin_ctz(flags)) / 4;
-                equalCodeMoves += CountNibbleBits(sameCodes & ((1u << (4 * before)) - 1));
-                entry.equalCodeMoves += equalCodeMoves;
-                entry.moveCount = moves + before;
-                return m + before * layout::kStandardMoveSize;
-            }
-            if (sameCodes != 0) {
-                equalCodeMoves += CountNibbleBits(sameCodes);
-            }
-            m += 4 * layout::kStandardMoveSize;
-            moves += 4;
-        }
-    }
-#endif
-    while (!IsLastMove(&bytes[m])) {
-        if (m + 2 * moveSize > recordSize) {  // the next move would not fit
-            entry.cut = true;
-            break;
-        }
-        if (HasEqualMoveCodes(&bytes[m])) {
-            ++equalCodeMoves;
-        }
-        m += moveSize;
-        ++moves;
-    }
-    entry.equalCodeMoves += equalCodeMoves;
-    entry.moveCount = moves;
-    return m;
-}
+size_t ScanMoves(std::span<const uint8_t> record, size_t m, size_t moveSize, EntryExtent& entry);
 
 }  // namespace detail
 
@@ -265,6 +238,38 @@ EntriesEnd WalkEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&&
         p = last + moveSize;
     }
 }
+
+// An entry as a new book takes it: the moves other than the last with two equal
+// move codes are left out, and the last move kept carries lastMoveFlag, also
+// where the entry was cut. CopiedEntrySize gives its size; CopyEntry writes it
+// to `out`, which holds that many bytes.
+size_t CopiedEntrySize(const EntryExtent& entry, BookKind kind);
+void CopyEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
+               uint8_t* out);
+
+// Whether an entry of `size` bytes fits in a record of `recordSize` bytes at all.
+inline bool EntryFitsInRecord(size_t size, size_t recordSize) {
+    return size + layout::kFirstEntry <= recordSize;
+}
+
+// How a chain of a book being written fills its records: an entry goes into the
+// chain's last record when it fits behind the entries there, else it starts a
+// new record. Entries are never split.
+struct ChainFill {
+    uint32_t records = 0;  // records the chain takes
+    size_t used = 0;       // bytes in use in its last record
+
+    // Places an entry of `size` bytes; true when it starts a new record.
+    bool Place(size_t size, size_t recordSize) {
+        const bool starts = records == 0 || used + size > recordSize;
+        if (starts) {
+            ++records;
+            used = layout::kFirstEntry;
+        }
+        used += size;
+        return starts;
+    }
+};
 
 // The structural test of one chain record: every entry fits, ends with a move
 // that carries lastMoveFlag, and has no move but its last with equal move codes;

@@ -1,14 +1,13 @@
 // The reader: opening the input book, reading its records, listing its header,
-// and the fatal error with which the book code gives up.
+// and the fatal error with which it gives up.
+
+#include "book/BookReader.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstring>
 #include <new>
 
 #include "book/DisplayText.h"
-#include "book/OpenBookState.h"
 
 namespace plinth {
 namespace {
@@ -20,46 +19,37 @@ constexpr size_t kZeroGuard = 10;
 // How much is read at once while records are read in file order.
 constexpr size_t kReadAheadBytes = 256 << 10;
 
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    std::array<char, 64> buffer{};
-    const int length = std::snprintf(buffer.data(), buffer.size(), format, args...);
-    return std::string(buffer.data(), static_cast<size_t>(std::max(length, 0)));
-}
-
 }  // namespace
 
-OpenBookState::OpenBookState(IConsole& console, IFileSystem& fileSystem)
-    : m_console(console), m_fileSystem(fileSystem) {}
+BookReader::BookReader(IConsole& console, IFileSystem& files)
+    : m_console(console), m_files(files) {}
 
-OpenBookState::~OpenBookState() = default;
+BookReader::~BookReader() = default;
 
-void OpenBookState::PrintLog(const char* format, ...) {
+void BookReader::PrintLog(const char* format, ...) {
     va_list args;
     va_start(args, format);
     VPrintLog(m_console, format, args);
     va_end(args);
 }
 
-void OpenBookState::FatalError(const char* format, ...) {
+void BookReader::FatalError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const std::string message = VFormatLog(format, args);
+    std::string message = VFormatLog(format, args);
     va_end(args);
-    m_console.AppendText(message);
-    CloseBookFiles();
-    throw BookFatalError(message);
+    CloseBookFile();
+    RaiseFatalError(m_console, std::move(message));
 }
 
-void OpenBookState::CloseBookFiles() {
-    m_input.Close();
-    m_output.Close();
-}
-
-bool OpenBookState::OpenBook(const std::string& path) {
+bool BookReader::OpenBook(const std::string& path) {
     CloseInputBook();
     m_strInputPath = path;
     m_console.ClearConsole();
+    return TryOpenInputBook();
+}
+
+bool BookReader::TryOpenInputBook() {
     try {
         OpenInputBook();
         return true;
@@ -68,16 +58,16 @@ bool OpenBookState::OpenBook(const std::string& path) {
     }
 }
 
-void OpenBookState::OpenInputBook() {
+void BookReader::OpenInputBook() {
     ForgetReadRecords();
-    const int fd = m_fileSystem.OpenForReading(m_strInputPath);
+    const int fd = m_files.OpenForReading(m_strInputPath);
     if (fd < 0) {
         FatalError("**Error** Can not open input file [%s]\n", m_strInputPath.c_str());
     }
-    m_input = FileDescriptor(m_fileSystem, fd);
+    m_input = FileDescriptor(m_files, fd);
 
     std::array<uint8_t, layout::kHeaderSize> headerBytes{};
-    if (m_fileSystem.ReadAt(fd, headerBytes.data(), headerBytes.size(), 0) !=
+    if (m_files.ReadAt(fd, headerBytes.data(), headerBytes.size(), 0) !=
         static_cast<int64_t>(headerBytes.size())) {
         FatalError("**Error** [%s] is not a valid book file\n", m_strInputPath.c_str());
     }
@@ -91,54 +81,52 @@ void OpenBookState::OpenInputBook() {
     AddAttributeRows();
 }
 
-void OpenBookState::AllocateRecordBuffer() {
-    const size_t size = m_inputHeader.recordSize + kZeroGuard + 2u * m_inputHeader.hashIndexSize;
+void BookReader::AllocateRecordBuffer() {
+    const size_t size =
+        m_inputHeader.recordSize + kZeroGuard + layout::kSlotSize * m_inputHeader.hashIndexSize;
     m_recordBuffer.reset(new (std::nothrow) uint8_t[size]());
     if (!m_recordBuffer) {
         FatalError("**Error** Memory error\n");
     }
 }
 
-void OpenBookState::LoadHashIndex() {
-    // A HashIndex that the file does not hold in full keeps zero (empty) slots
-    // where nothing could be read; that is not an error.
-    uint8_t* hashIndex = m_recordBuffer.get() + m_inputHeader.recordSize + kZeroGuard;
-    m_fileSystem.ReadAt(m_input.Get(), hashIndex, 2u * m_inputHeader.hashIndexSize,
-                        RecordOffset(m_inputHeader.hashIndexRecord, m_inputHeader.recordSize));
+uint8_t* BookReader::HashIndex() const {
+    return m_recordBuffer.get() + m_inputHeader.recordSize + kZeroGuard;
 }
 
-void OpenBookState::AddAttributeRows() {
+void BookReader::LoadHashIndex() {
+    // A HashIndex that the file does not hold in full keeps zero (empty) slots
+    // where nothing could be read; that is not an error.
+    m_files.ReadAt(m_input.Get(), HashIndex(), layout::kSlotSize * m_inputHeader.hashIndexSize,
+                   RecordOffset(m_inputHeader.hashIndexRecord, m_inputHeader.recordSize));
+}
+
+void BookReader::AddAttributeRows() {
     const BookHeader& h = m_inputHeader;
     m_console.AddAttribute("Input book", m_strInputPath);
-    m_console.AddAttribute("Type", h.magic == kMagicStandard ? "Standard" : "With statistics");
-    // The two revision characters, shown as C text: a zero byte ends it.
-    const std::array<char, 3> revision = {static_cast<char>(h.revision[0]),
-                                          static_cast<char>(h.revision[1]), '\0'};
-    m_console.AddAttribute("Revision", DisplayText(revision.data()));
+    m_console.AddAttribute("Type",
+                           InputKind() == BookKind::Standard ? "Standard" : "With statistics");
+    m_console.AddAttribute("Revision", DisplayText(RevisionText(h)));
 
     ReadRecord(h.commentRecord);
-    const std::span<const uint8_t> comment = RecordArea();
-    std::string text;
-    for (size_t i = layout::kCommentText; i < comment.size() && comment[i] != 0; ++i) {
-        text += static_cast<char>(comment[i]);
-    }
-    m_console.AddAttribute("Comment", DisplayText(text));
+    const std::span<const uint8_t> comment = CommentText(RecordArea());
+    m_console.AddAttribute("Comment", DisplayText(std::string(comment.begin(), comment.end())));
 
-    m_console.AddAttribute("Hash index size", Format("%u", unsigned{h.hashIndexSize}));
-    m_console.AddAttribute("Record size", Format("%u", unsigned{h.recordSize}));
-    m_console.AddAttribute("# of records", Format("%u", unsigned{h.recordCount}));
-    m_console.AddAttribute("Total positions", Format("%d", static_cast<int>(h.totalPositions)));
-    m_console.AddAttribute("Total moves", Format("%d", static_cast<int>(h.totalMoves)));
-    m_console.AddAttribute("Attributes", Format("%x", unsigned{h.attributes}));
+    m_console.AddAttribute("Hash index size", FormatLog("%u", unsigned{h.hashIndexSize}));
+    m_console.AddAttribute("Record size", FormatLog("%u", unsigned{h.recordSize}));
+    m_console.AddAttribute("# of records", FormatLog("%u", unsigned{h.recordCount}));
+    m_console.AddAttribute("Total positions", FormatLog("%d", static_cast<int>(h.totalPositions)));
+    m_console.AddAttribute("Total moves", FormatLog("%d", static_cast<int>(h.totalMoves)));
+    m_console.AddAttribute("Attributes", FormatLog("%x", unsigned{h.attributes}));
     // Without slots there is no average to show.
     m_console.AddAttribute(
         "Avg chain length",
         h.hashIndexSize == 0
             ? std::string("-")
-            : Format("%1.1f", static_cast<double>(h.recordCount) / h.hashIndexSize));
+            : FormatLog("%1.1f", static_cast<double>(h.recordCount) / h.hashIndexSize));
 }
 
-void OpenBookState::ReadRecord(uint16_t number) {
+void BookReader::ReadRecord(uint16_t number) {
     if (number >= m_inputHeader.recordCount) {
         FatalError("**Error** reading record, out of bounds: record #:%d\n", int{number});
     }
@@ -158,7 +146,7 @@ void OpenBookState::ReadRecord(uint16_t number) {
                                                 m_inputHeader.recordCount - number);
         m_readAhead.resize(records * recordSize);
         const int64_t got =
-            m_fileSystem.ReadAt(m_input.Get(), m_readAhead.data(), m_readAhead.size(), offset);
+            m_files.ReadAt(m_input.Get(), m_readAhead.data(), m_readAhead.size(), offset);
         m_readAheadOffset = offset;
         m_readAheadBytes = static_cast<size_t>(std::max<int64_t>(got, 0));
         if (m_readAheadBytes < recordSize) {
@@ -168,20 +156,20 @@ void OpenBookState::ReadRecord(uint16_t number) {
         m_record = m_readAhead.data();
         return;
     }
-    if (m_fileSystem.ReadAt(m_input.Get(), m_recordBuffer.get(), recordSize, offset) !=
+    if (m_files.ReadAt(m_input.Get(), m_recordBuffer.get(), recordSize, offset) !=
         static_cast<int64_t>(recordSize)) {
         FatalError("**Error** in _read reading record #:%d\n", int{number});
     }
 }
 
-void OpenBookState::CloseInputBook() {
+void BookReader::CloseInputBook() {
     m_input.Close();
     m_recordBuffer.reset();
     ForgetReadRecords();
     m_console.ClearAttributes();
 }
 
-void OpenBookState::ForgetReadRecords() {
+void BookReader::ForgetReadRecords() {
     m_readAhead.clear();
     m_readAhead.shrink_to_fit();
     m_readAheadBytes = 0;
@@ -189,17 +177,16 @@ void OpenBookState::ForgetReadRecords() {
     m_lastRead = UINT32_MAX;
 }
 
-std::span<const uint8_t> OpenBookState::RecordArea() const {
+std::span<const uint8_t> BookReader::RecordArea() const {
     return {m_record != nullptr ? m_record : m_recordBuffer.get(), m_inputHeader.recordSize};
 }
 
-uint16_t OpenBookState::RecordAreaNextRecord() const {
+uint16_t BookReader::RecordAreaNextRecord() const {
     return DecodeU16Padded(RecordArea(), layout::kNextRecord);
 }
 
-uint16_t OpenBookState::HashIndexSlot(uint32_t slot) const {
-    const uint8_t* hashIndex = m_recordBuffer.get() + m_inputHeader.recordSize + kZeroGuard;
-    return DecodeU16(hashIndex + 2u * slot);
+uint16_t BookReader::HashIndexSlot(uint32_t slot) const {
+    return DecodeU16(HashIndex() + layout::kSlotSize * slot);
 }
 
 }  // namespace plinth

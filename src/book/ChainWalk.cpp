@@ -2,17 +2,16 @@
 
 namespace plinth {
 
-ChainWalker::ChainWalker(OpenBookState& book)
+ChainWalker::ChainWalker(BookReader& book)
     : m_book(book), m_marks(book.InputHeader().recordCount, 0) {}
 
-void ReportInvalidSlot(OpenBookState& book, uint32_t slot, uint32_t link) {
+void ReportInvalidSlot(BookReader& book, uint32_t slot, uint32_t link) {
     book.PrintLog("Error - invalid link in HashIndex - idx=%d rec=%d free=%d\n",
                   static_cast<int>(slot), static_cast<int>(link),
                   static_cast<int>(book.InputHeader().recordCount));
 }
 
-void ReportBrokenChain(OpenBookState& book, uint32_t slot, ChainEnd end,
-                       const ChainWalker& walker) {
+void ReportBrokenChain(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker) {
     const int record = walker.LastRecord();
     const int next = walker.LastNext();
     if (end == ChainEnd::InvalidLink) {

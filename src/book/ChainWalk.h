@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "book/OpenBookState.h"
+#include "book/BookReader.h"
 
 namespace plinth {
 
@@ -22,7 +22,7 @@ enum class ChainEnd {
 class ChainWalker {
   public:
     // Marks per record of the open book, to tell when a chain comes back to itself.
-    explicit ChainWalker(OpenBookState& book);
+    explicit ChainWalker(BookReader& book);
 
     // Walks the chain that starts at `first` (a valid link, not 0). For each record
     // it reads the record into the record area and calls `onRecord(record)`, which
@@ -62,7 +62,7 @@ class ChainWalker {
     uint16_t LastNext() const { return m_lastNext; }
 
   private:
-    OpenBookState& m_book;
+    BookReader& m_book;
     std::vector<uint32_t> m_marks;  // the number of the chain that last passed each record
     uint32_t m_chain = 0;
     uint16_t m_lastRecord = 0;
@@ -70,8 +70,8 @@ class ChainWalker {
 };
 
 // Writes the message for a HashIndex slot that holds an invalid link.
-void ReportInvalidSlot(OpenBookState& book, uint32_t slot, uint32_t link);
+void ReportInvalidSlot(BookReader& book, uint32_t slot, uint32_t link);
 // Writes the message for a chain of `slot` that ended at an unsound link.
-void ReportBrokenChain(OpenBookState& book, uint32_t slot, ChainEnd end, const ChainWalker& walker);
+void ReportBrokenChain(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker);
 
 }  // namespace plinth

@@ -16,6 +16,14 @@ std::string VFormatLog(const char* format, va_list args) {
     return {buffer.data(), std::min(static_cast<size_t>(length), buffer.size() - 1)};
 }
 
+std::string FormatLog(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = VFormatLog(format, args);
+    va_end(args);
+    return text;
+}
+
 void VPrintLog(IConsole& console, const char* format, va_list args) {
     const std::string text = VFormatLog(format, args);
     if (!text.empty()) {

@@ -43,6 +43,7 @@ inline constexpr size_t kLogBufferSize = 1024;
 // Formats printf-style into the log buffer and returns the result; empty when
 // the format fails.
 std::string VFormatLog(const char* format, va_list args) PLINTH_PRINTF_FORMAT(1, 0);
+std::string FormatLog(const char* format, ...) PLINTH_PRINTF_FORMAT(1, 2);
 
 // Formats printf-style into the log buffer and appends the result.
 void PrintLog(IConsole& console, const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 namespace plinth {
@@ -38,29 +37,6 @@ class RecordArena {
     size_t m_recordSize = 0;
     uint8_t* m_next = nullptr;  // the next free buffer in the last block
     uint8_t* m_end = nullptr;   // the end of the last block
-};
-
-// A record buffer of the book being written. The arena owns the memory; a buffer
-// only refers to it, and moving a buffer leaves the source empty.
-class RecordBuffer {
-  public:
-    RecordBuffer() = default;
-    explicit RecordBuffer(uint8_t* bytes) : m_bytes(bytes) {}
-    RecordBuffer(RecordBuffer&& other) noexcept : m_bytes(std::exchange(other.m_bytes, nullptr)) {}
-    RecordBuffer& operator=(RecordBuffer&& other) noexcept {
-        m_bytes = std::exchange(other.m_bytes, nullptr);
-        return *this;
-    }
-    RecordBuffer(const RecordBuffer&) = delete;
-    RecordBuffer& operator=(const RecordBuffer&) = delete;
-    ~RecordBuffer() = default;
-
-    uint8_t* get() const { return m_bytes; }
-    explicit operator bool() const { return m_bytes != nullptr; }
-    void reset() { m_bytes = nullptr; }
-
-  private:
-    uint8_t* m_bytes = nullptr;
 };
 
 }  // namespace plinth

@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "book/FileSystem.h"
@@ -19,27 +17,6 @@ namespace {
 #ifndef O_BINARY
 constexpr int O_BINARY = 0;
 #endif
-
-// Test only, for the crash tests: with PLINTH_TEST_KILL_AT=N in the environment
-// the process kills itself (SIGKILL) right before its file operation number N
-// that changes a file, counted from 0, so that the tests see what a crash
-// between any two such operations leaves on the disk; PLINTH_TEST_NO_HARD_LINKS
-// makes Link fail as on a file system without hard links.
-void BeforeChange() {
-    static const long killAt = [] {
-        const char* value = std::getenv("PLINTH_TEST_KILL_AT");
-        return value != nullptr ? std::strtol(value, nullptr, 10) : -1L;
-    }();
-    static long changes = 0;
-    if (killAt >= 0 && changes++ == killAt) {
-        std::raise(SIGKILL);
-    }
-}
-
-bool HardLinksRefused() {
-    static const bool refused = std::getenv("PLINTH_TEST_NO_HARD_LINKS") != nullptr;
-    return refused;
-}
 
 // Repeats a positioned transfer from where the last one stopped until all of it is
 // done, the file ends, or it fails for a reason other than an interruption.
@@ -70,7 +47,6 @@ class PosixFileSystem final : public IFileSystem {
     }
 
     int CreateForWriting(const std::string& path) override {
-        BeforeChange();
         return ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666);
     }
 
@@ -84,7 +60,6 @@ class PosixFileSystem final : public IFileSystem {
     }
 
     int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override {
-        BeforeChange();
         const auto* bytes = static_cast<const char*>(buffer);
         return TransferAll(length, [&](size_t done) {
             return ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
@@ -93,7 +68,6 @@ class PosixFileSystem final : public IFileSystem {
 
     int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
                             uint64_t offset) override {
-        BeforeChange();
         std::vector<iovec> vectors;
         vectors.reserve(pieces.size());
         for (const std::span<const uint8_t> piece : pieces) {
@@ -123,31 +97,19 @@ class PosixFileSystem final : public IFileSystem {
         });
     }
 
-    int Sync(int fd) override {
-        BeforeChange();
-        return ::fsync(fd) == 0 ? 0 : errno;
-    }
+    int Sync(int fd) override { return ::fsync(fd) == 0 ? 0 : errno; }
 
-    int Remove(const std::string& path) override {
-        BeforeChange();
-        return ::unlink(path.c_str()) == 0 ? 0 : errno;
-    }
+    int Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
     int Rename(const std::string& from, const std::string& to) override {
-        BeforeChange();
         return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
     }
 
     int Link(const std::string& existing, const std::string& newName) override {
-        BeforeChange();
-        if (HardLinksRefused()) {
-            return EPERM;
-        }
         return ::link(existing.c_str(), newName.c_str()) == 0 ? 0 : errno;
     }
 
     int SyncDirectory(const std::string& folder) override {
-        BeforeChange();
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
             return errno;

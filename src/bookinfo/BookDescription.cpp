@@ -14,29 +14,21 @@ std::string Count(uint32_t count, const char* singular, const char* plural) {
     return std::to_string(count) + ' ' + (count == 1 ? singular : plural);
 }
 
-// The comment text of a comment record: from its text offset to the first zero
-// byte or the record's end. Line breaks and other control characters become
-// spaces, so that the comment stays on its line.
-std::string CommentText(const std::vector<uint8_t>& record) {
+// The comment, with line breaks and other control characters as spaces, so that
+// it stays on its line.
+std::string CommentLine(std::span<const uint8_t> commentRecord) {
     std::string text;
-    for (size_t i = layout::kCommentText; i < record.size() && record[i] != 0; ++i) {
-        text += record[i] < 0x20 ? ' ' : static_cast<char>(record[i]);
+    for (const uint8_t character : CommentText(commentRecord)) {
+        text += character < 0x20 ? ' ' : static_cast<char>(character);
     }
     return DisplayText(text);
-}
-
-std::string Revision(const BookHeader& header) {
-    // Two characters, as C text: a zero byte ends it.
-    const std::array<char, 3> revision = {static_cast<char>(header.revision[0]),
-                                          static_cast<char>(header.revision[1]), '\0'};
-    return DisplayText(revision.data());
 }
 
 std::string Describe(const BookHeader& header, const std::string& comment) {
     std::string text = comment.empty() ? std::string("(no comment)") : comment;
     text +=
         KindOf(header.magic) == BookKind::Standard ? "\nStandard book" : "\nBook with statistics";
-    const std::string revision = Revision(header);
+    const std::string revision = DisplayText(RevisionText(header));
     if (!revision.empty()) {
         text += ", revision " + revision;
     }
@@ -77,7 +69,7 @@ BookDescription DescribeBook(const std::string& path, IFileSystem& files) {
         static_cast<int64_t>(record.size())) {
         return {kCommentUnreadable, {}};
     }
-    return {kDescribed, Describe(header, CommentText(record))};
+    return {kDescribed, Describe(header, CommentLine(record))};
 }
 
 }  // namespace plinth::bookinfo

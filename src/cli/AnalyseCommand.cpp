@@ -1,6 +1,5 @@
 #include "cli/AnalyseCommand.h"
 
-#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli/CliConsole.h"
@@ -67,45 +66,33 @@ nlohmann::ordered_json ReportJson(const std::string& path, const AnalysisReport&
     return object;
 }
 
-void PrintJson(std::ostream& out, const nlohmann::ordered_json& object) {
-    out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-}
-
 }  // namespace
 
 void AnalyseCommand::AddOptions(CLI::App& subcommand) {
-    subcommand.add_option("books", m_books, "Book files")->required();
-    subcommand.add_flag("--json", m_json, "One JSON object per book instead of the console text");
+    AddBookOptions(subcommand, "One JSON object per book instead of the console text");
     subcommand.add_flag("--quiet,-q", m_quiet, "No progress bar");
 }
 
-int AnalyseCommand::Run(CliStreams& streams) {
-    int status = kExitSuccess;
-    for (const std::string& path : m_books) {
-        if (m_books.size() > 1 && !m_json) {
-            streams.out << "==> " << path << " <==\n";
-        }
-        // In JSON mode the console text is kept for the fatal error's message.
-        std::ostringstream kept;
-        std::ostream& text = m_json ? kept : streams.out;
-        CliConsole console(text, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
-        OpenBookState book(console);
-        AnalysisReport report;
-        if (!book.OpenBook(path) || OnAnalyse(book, &report) == AnalyseOutcome::FatalError) {
-            status = kExitFailure;
-            if (m_json) {
-                PrintJson(streams.out, {{"book", path}, {"fatalError", kept.str()}});
-            }
-            continue;
-        }
-        if (report.errors != 0 && status == kExitSuccess) {
-            status = kExitDamageFound;
-        }
-        if (m_json) {
-            PrintJson(streams.out, ReportJson(path, report));
-        }
+int AnalyseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams& streams) {
+    if (BookCount() > 1 && !Json()) {
+        streams.out << "==> " << path << " <==\n";
     }
-    return status;
+    // In JSON mode the console text is kept for the fatal error's message.
+    std::ostringstream kept;
+    std::ostream& text = Json() ? kept : streams.out;
+    CliConsole console(text, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
+    BookReader book(console, streams.files);
+    AnalysisReport report;
+    if (!book.OpenBook(path) || OnAnalyse(book, &report) == AnalyseOutcome::FatalError) {
+        if (Json()) {
+            PrintJson(streams.out, {{"book", path}, {"fatalError", kept.str()}});
+        }
+        return kExitFailure;
+    }
+    if (Json()) {
+        PrintJson(streams.out, ReportJson(path, report));
+    }
+    return report.errors != 0 ? kExitDamageFound : kExitSuccess;
 }
 
 }  // namespace plinth::cli

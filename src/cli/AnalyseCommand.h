@@ -1,26 +1,21 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "cli/Command.h"
+#include "cli/BookListCommand.h"
 
 namespace plinth::cli {
 
 // `analyse BOOK...`: the console text of the analysis of each book, or a JSON
 // object per book.
-class AnalyseCommand final : public Command {
+class AnalyseCommand final : public BookListCommand {
   public:
     const char* Name() const override { return "analyse"; }
     const char* Description() const override {
         return "Walk every chain of books, report damage and measure the chains";
     }
     void AddOptions(CLI::App& subcommand) override;
-    int Run(CliStreams& streams) override;
 
   private:
-    std::vector<std::string> m_books;
-    bool m_json = false;
+    int RunOnBook(const std::string& path, size_t index, CliStreams& streams) override;
     bool m_quiet = false;
 };
 

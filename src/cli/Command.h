@@ -9,6 +9,8 @@
 #include <ostream>
 #include <vector>
 
+#include "book/FileSystem.h"
+
 namespace plinth::cli {
 
 enum ExitCode : int {
@@ -18,11 +20,13 @@ enum ExitCode : int {
     kExitRefused = 3,      // the new sizes do not fit the book
 };
 
+// What a command runs against: its output streams and the files.
 struct CliStreams {
     std::ostream& out;
     std::ostream& err;
     // The progress bar is drawn on `err` only when it is a terminal.
     bool errIsTerminal = false;
+    IFileSystem& files = SystemFileSystem();
 };
 
 class Command {

@@ -1,9 +1,8 @@
 #include "cli/InfoCommand.h"
 
 #include <algorithm>
-#include <nlohmann/json.hpp>
 
-#include "book/OpenBookState.h"
+#include "book/BookReader.h"
 #include "cli/CliConsole.h"
 
 namespace plinth::cli {
@@ -25,43 +24,33 @@ void PrintTable(std::ostream& out, const Rows& rows) {
     }
 }
 
-void PrintJson(std::ostream& out, const Rows& rows) {
-    nlohmann::ordered_json object = nlohmann::ordered_json::object();
-    for (const auto& [field, value] : rows) {
-        object[field] = value;
-    }
-    out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-}
-
 }  // namespace
 
 void InfoCommand::AddOptions(CLI::App& subcommand) {
-    subcommand.add_option("books", m_books, "Book files")->required();
-    subcommand.add_flag("--json", m_json, "One JSON object per book, keyed by the field names");
+    AddBookOptions(subcommand, "One JSON object per book, keyed by the field names");
 }
 
-int InfoCommand::Run(CliStreams& streams) {
-    int status = kExitSuccess;
-    bool first = true;
-    for (const std::string& path : m_books) {
-        // Error messages go to stderr, so that stdout holds only the tables.
-        CliConsole console(streams.err, nullptr);
-        OpenBookState book(console);
-        if (!book.OpenBook(path)) {
-            status = kExitFailure;
-            continue;
-        }
-        if (m_json) {
-            PrintJson(streams.out, console.Attributes());
-        } else {
-            if (!first) {
-                streams.out << '\n';
-            }
-            PrintTable(streams.out, console.Attributes());
-        }
-        first = false;
+int InfoCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams& streams) {
+    // Error messages go to stderr, so that stdout holds only the tables.
+    CliConsole console(streams.err, nullptr);
+    BookReader book(console, streams.files);
+    if (!book.OpenBook(path)) {
+        return kExitFailure;
     }
-    return status;
+    if (Json()) {
+        nlohmann::ordered_json object = nlohmann::ordered_json::object();
+        for (const auto& [field, value] : console.Attributes()) {
+            object[field] = value;
+        }
+        PrintJson(streams.out, object);
+    } else {
+        if (m_printedTable) {
+            streams.out << '\n';
+        }
+        PrintTable(streams.out, console.Attributes());
+        m_printedTable = true;
+    }
+    return kExitSuccess;
 }
 
 }  // namespace plinth::cli

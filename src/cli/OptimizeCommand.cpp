@@ -11,11 +11,6 @@
 namespace plinth::cli {
 namespace {
 
-bool EndsWith(const std::string& text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // Accepts exactly the decimal spelling of a size of the table, so that "0x400",
 // "+1024" or " 1024" are refused as clearly as "big".
 CLI::Validator OfferedSize(std::span<const int> table) {
@@ -38,7 +33,7 @@ CLI::Validator OfferedSize(std::span<const int> table) {
 }
 
 bool IsConversionFileName(const std::string& path) {
-    return EndsWith(path, kNewBookSuffix) || EndsWith(path, kBackupSuffix);
+    return path.ends_with(kNewBookSuffix) || path.ends_with(kBackupSuffix);
 }
 
 // Whether the user may write the file (or create files in the folder) at `path`.
@@ -121,11 +116,10 @@ int OptimizeCommand::Run(CliStreams& streams) {
         return kExitFailure;
     }
     CliConsole console(streams.out, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
+    BookReader book(console, streams.files);
     // Running the tool again is how a user recovers from a conversion that was
     // cut off in the middle of the exchange.
-    RestoreBookAfterCutOffConversion(SystemFileSystem(), console, m_book);
-    OpenBookState book(console);
-    if (!book.OpenBook(m_book)) {
+    if (!OpenBookPuttingBack(book, m_book)) {
         return kExitFailure;
     }
     OptimizeRequest request;

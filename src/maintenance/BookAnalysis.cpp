@@ -13,7 +13,7 @@ constexpr int kSmallestRecommendation = 256;
 
 class Analysis {
   public:
-    explicit Analysis(OpenBookState& book) : m_book(book), m_walker(book) {}
+    explicit Analysis(BookReader& book) : m_book(book), m_walker(book) {}
 
     AnalysisReport Run() {
         const uint32_t slots = m_book.InputHeader().hashIndexSize;
@@ -97,7 +97,7 @@ class Analysis {
         m_book.Console().SetProgress(100);
     }
 
-    OpenBookState& m_book;
+    BookReader& m_book;
     ChainWalker m_walker;
     AnalysisReport m_report;
     int m_visited = 0;
@@ -114,9 +114,9 @@ int RecommendedHashIndexSize(uint32_t recordCount) {
     return size;
 }
 
-AnalysisReport AnalyseBook(OpenBookState& book) { return Analysis(book).Run(); }
+AnalysisReport AnalyseBook(BookReader& book) { return Analysis(book).Run(); }
 
-AnalyseOutcome OnAnalyse(OpenBookState& book, AnalysisReport* report) {
+AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report) {
     if (!book.IsInputOpen()) {
         return AnalyseOutcome::NoBookOpen;
     }

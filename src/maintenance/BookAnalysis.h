@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "book/OpenBookState.h"
+#include "book/BookReader.h"
 
 namespace plinth {
 
@@ -42,7 +42,7 @@ int RecommendedHashIndexSize(uint32_t recordCount);
 
 // Walks and checks the whole open book and writes its findings and statistics to
 // the console. Raises the fatal error when a record cannot be read.
-AnalysisReport AnalyseBook(OpenBookState& book);
+AnalysisReport AnalyseBook(BookReader& book);
 
 enum class AnalyseOutcome {
     NoBookOpen,  // nothing was done, the console is untouched
@@ -52,6 +52,6 @@ enum class AnalyseOutcome {
 
 // The Analyse command: clears the console, shows the progress while the analysis
 // runs and hides it afterwards, on every path.
-AnalyseOutcome OnAnalyse(OpenBookState& book, AnalysisReport* report = nullptr);
+AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report = nullptr);
 
 }  // namespace plinth

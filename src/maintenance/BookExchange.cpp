@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "book/Paths.h"
+
 namespace plinth {
 namespace {
 
@@ -17,14 +19,6 @@ void ReportWhereBooksAre(IConsole& console, const std::string& original,
 }
 
 }  // namespace
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePaths& paths) {
     const std::string folder = FolderOf(paths.book);

@@ -30,7 +30,4 @@ bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePath
 // true when it did and touches nothing in any other case.
 bool RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const ExchangePaths& paths);
 
-// The folder part of a path ("." when it has none).
-std::string FolderOf(const std::string& path);
-
 }  // namespace plinth

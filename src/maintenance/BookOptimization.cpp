@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "book/BookWriter.h"
 #include "book/ChainWalk.h"
+#include "book/Paths.h"
 #include "maintenance/BookExchange.h"
 #include "maintenance/OptimizeSettings.h"
 
@@ -14,68 +16,157 @@ namespace {
 // writer's own limit.
 constexpr int64_t kFitBound = 65436;
 
-// Gives up on a conversion before the exchange: the new file goes, the book stays.
-void AbandonConversion(OpenBookState& book) {
-    book.FreeOutputChains();
-    book.CloseOutputBook();
-    if (const int error = book.Files().Remove(book.OutputPath()); error != 0 && error != ENOENT) {
-        book.PrintLog("**Error** Can not remove the incomplete new book [%s]: %s\n",
-                      book.OutputPath().c_str(), std::strerror(error));
-    }
-    book.PrintLog("Conversion stopped, the book was not changed\n");
+ExchangePaths ConversionPaths(const std::string& book) {
+    return {book, book + kNewBookSuffix, book + kBackupSuffix};
 }
 
-// Writes the new book out and flushes it; false when it is no complete book.
-bool WriteAndFlush(OpenBookState& book) {
-    const OpenBookState::WriteOutcome written = book.WriteOutputBook();
-    book.FreeOutputChains();
-    if (written != OpenBookState::WriteOutcome::Complete) {
-        return false;
-    }
-    if (const int error = book.SyncOutputBook(); error != 0) {
-        book.PrintLog("**Error** Can not flush the new book to disk [%s]: %s\n",
-                      book.OutputPath().c_str(), std::strerror(error));
-        return false;
-    }
-    book.CloseOutputBook();
-    return true;
+// Puts the book at `path` back from its backup where a conversion was cut off in
+// the middle of its exchange; true when it did.
+bool PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::string& path) {
+    return RestoreInterruptedExchange(files, console, ConversionPaths(path));
 }
 
-// The conversion itself, from the creation of the new book on. Raises the fatal
-// error; `exchangeStarted` tells the caller whether the files have been touched.
-OptimizeOutcome Convert(OpenBookState& book, const OptimizeRequest& request,
-                        bool& exchangeStarted) {
-    book.CreateOutputBook();
-    book.PrintLog("Converting....");
-    if (!CopyChains(book) || !WriteAndFlush(book)) {
-        AbandonConversion(book);
-        return OptimizeOutcome::NotChanged;
+// One conversion of the open book, from the creation of the new book to the
+// opening of the converted one.
+class Conversion {
+  public:
+    Conversion(BookReader& book, const OptimizeRequest& request)
+        : m_book(book), m_request(request) {}
+
+    OptimizeOutcome Run() {
+        try {
+            return Convert();
+        } catch (const BookFatalError&) {
+            // The book is closed; an incomplete new book is of no use to anyone.
+            m_book.CloseBookFile();
+            if (m_writer && m_writer->OutputCreated() && !m_exchangeStarted) {
+                m_writer->CloseOutputBook();
+                m_book.Files().Remove(m_writer->OutputPath());
+            }
+            return OptimizeOutcome::FatalError;
+        }
     }
 
-    if (request.outputPath) {
-        book.Files().SyncDirectory(FolderOf(book.OutputPath()));
-        book.PrintLog("Conversion completed\n");
-        book.PrintLog("The converted book was written here:\n%s\n", book.OutputPath().c_str());
+  private:
+    OptimizeOutcome Convert() {
+        const BookHeader& input = m_book.InputHeader();
+        m_book.ReadRecord(input.commentRecord);
+        m_writer.emplace(m_book.Console(), m_book.Files(), input, m_book.RecordArea(),
+                         static_cast<uint32_t>(m_request.recordSize),
+                         static_cast<uint32_t>(m_request.hashIndexSize));
+        m_writer->CreateOutputBook(
+            m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix));
+        m_book.PrintLog("Converting....");
+        if (!CopyChains() || !WriteAndFlush()) {
+            Abandon();
+            return OptimizeOutcome::NotChanged;
+        }
+        const std::string output = m_writer->OutputPath();
+        m_writer.reset();
+
+        if (m_request.outputPath) {
+            m_book.Files().SyncDirectory(FolderOf(output));
+            m_book.PrintLog("Conversion completed\n");
+            m_book.PrintLog("The converted book was written here:\n%s\n", output.c_str());
+            return OptimizeOutcome::Converted;
+        }
+
+        m_book.CloseInputBook();
+        const ExchangePaths paths = ConversionPaths(m_book.InputPath());
+        m_exchangeStarted = true;
+        if (!ExchangeBookFiles(m_book.Files(), m_book.Console(), paths)) {
+            // Show whatever book is at the book's path again.
+            if (m_book.Files().Exists(paths.book)) {
+                m_book.OpenInputBook();
+            }
+            return OptimizeOutcome::ExchangeFailed;
+        }
+        m_book.OpenInputBook();
+        m_book.PrintLog("Conversion completed\n");
+        m_book.PrintLog("A backup copy of the original file can be found here:\r\n%s\n",
+                        paths.backup.c_str());
         return OptimizeOutcome::Converted;
     }
 
-    book.CloseInputBook();
-    const ExchangePaths paths{book.InputPath(), book.OutputPath(),
-                              book.InputPath() + kBackupSuffix};
-    exchangeStarted = true;
-    if (!ExchangeBookFiles(book.Files(), book.Console(), paths)) {
-        // Show whatever book is at the book's path again.
-        if (book.Files().Exists(paths.book)) {
-            book.OpenInputBook();
+    // Walks every chain of the book and hands each record it reaches to the
+    // writer. Gives false when a position does not fit a record of the new size
+    // (the message is in the console).
+    bool CopyChains() {
+        const uint32_t recordCount = m_book.InputHeader().recordCount;
+        const uint32_t slots = m_book.InputHeader().hashIndexSize;
+        const BookKind kind = m_book.InputKind();
+        ChainWalker walker(m_book);
+        uint32_t visited = 0;
+        for (uint32_t slot = 0; slot < slots; ++slot) {
+            const uint16_t first = m_book.HashIndexSlot(slot);
+            if (!IsValidLink(first, recordCount)) {
+                ReportInvalidSlot(m_book, slot, first);
+                continue;
+            }
+            if (first == 0) {
+                continue;
+            }
+            const ChainEnd end = walker.Walk(
+                first, [&](uint16_t record) { return CopyRecord(record, kind); },
+                [&]() {
+                    ++visited;
+                    const uint32_t percent = visited * 50 / recordCount;
+                    if (percent % 10 == 0) {
+                        m_book.Console().SetProgress(static_cast<int>(percent));
+                    }
+                });
+            if (end == ChainEnd::Stopped) {
+                return false;
+            }
+            ReportBrokenChain(m_book, slot, end, walker);
         }
-        return OptimizeOutcome::ExchangeFailed;
+        return true;
     }
-    book.OpenInputBook();
-    book.PrintLog("Conversion completed\n");
-    book.PrintLog("A backup copy of the original file can be found here:\r\n%s\n",
-                  paths.backup.c_str());
-    return OptimizeOutcome::Converted;
-}
+
+    bool CopyRecord(uint16_t record, BookKind kind) {
+        const BookWriter::PlaceResult placed =
+            m_writer->AddRecordPositions(m_book.RecordArea(), kind);
+        if (placed.outcome == BookWriter::PlaceOutcome::EntryTooLong) {
+            m_book.PrintLog(
+                "**Error** A position of record #%d takes %d bytes, more than a record of %d "
+                "bytes holds. Choose a larger record size\n",
+                int{record}, static_cast<int>(placed.entrySize), m_request.recordSize);
+            return false;
+        }
+        return true;
+    }
+
+    // Writes the new book out and flushes it; false when it is no complete book.
+    bool WriteAndFlush() {
+        if (m_writer->WriteOutputBook() != BookWriter::WriteOutcome::Complete) {
+            return false;
+        }
+        if (const int error = m_writer->SyncOutputBook(); error != 0) {
+            m_book.PrintLog("**Error** Can not flush the new book to disk [%s]: %s\n",
+                            m_writer->OutputPath().c_str(), std::strerror(error));
+            return false;
+        }
+        m_writer->CloseOutputBook();
+        return true;
+    }
+
+    // Gives up on a conversion before the exchange: the new file goes, the book
+    // stays.
+    void Abandon() {
+        const std::string output = m_writer->OutputPath();
+        m_writer.reset();
+        if (const int error = m_book.Files().Remove(output); error != 0 && error != ENOENT) {
+            m_book.PrintLog("**Error** Can not remove the incomplete new book [%s]: %s\n",
+                            output.c_str(), std::strerror(error));
+        }
+        m_book.PrintLog("Conversion stopped, the book was not changed\n");
+    }
+
+    BookReader& m_book;
+    const OptimizeRequest& m_request;
+    std::optional<BookWriter> m_writer;
+    bool m_exchangeStarted = false;
+};
 
 }  // namespace
 
@@ -100,58 +191,13 @@ std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newReco
     return std::nullopt;
 }
 
-bool CopyChains(OpenBookState& book) {
-    const uint32_t recordCount = book.InputHeader().recordCount;
-    const uint32_t slots = book.InputHeader().hashIndexSize;
-    ChainWalker walker(book);
-    uint32_t visited = 0;
-    for (uint32_t slot = 0; slot < slots; ++slot) {
-        const uint16_t first = book.HashIndexSlot(slot);
-        if (!IsValidLink(first, recordCount)) {
-            ReportInvalidSlot(book, slot, first);
-            continue;
-        }
-        if (first == 0) {
-            continue;
-        }
-        const ChainEnd end = walker.Walk(
-            first,
-            [&](uint16_t record) {
-                const OpenBookState::PlaceResult placed = book.AddRecordPositions();
-                if (placed.outcome == OpenBookState::PlaceOutcome::EntryTooLong) {
-                    const int recordSize = book.NewRecordSize();
-                    book.PrintLog(
-                        "**Error** A position of record #%d takes %d bytes, more than a record "
-                        "of %d bytes holds. Choose a larger record size\n",
-                        int{record}, static_cast<int>(placed.entrySize), recordSize);
-                    return false;
-                }
-                return true;
-            },
-            [&]() {
-                ++visited;
-                const uint32_t percent = visited * 50 / recordCount;
-                if (percent % 10 == 0) {
-                    book.Console().SetProgress(static_cast<int>(percent));
-                }
-            });
-        if (end == ChainEnd::Stopped) {
-            return false;
-        }
-        ReportBrokenChain(book, slot, end, walker);
-    }
-    return true;
-}
-
-OptimizeResult OnOptimize(OpenBookState& book, const OptimizeRequest& request) {
+OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
     OptimizeResult result;
     if (!book.IsInputOpen()) {
         return result;
     }
     IConsole& console = book.Console();
     console.ClearConsole();
-    book.SetNewGeometry(request.recordSize, request.hashIndexSize);
-    book.SetOutputPath(request.outputPath.value_or(book.InputPath() + kNewBookSuffix));
     if (!IsOfferedSize(kRecordSizeTable, request.recordSize) ||
         !IsOfferedSize(kHashIndexSizeTable, request.hashIndexSize)) {
         result.outcome = OptimizeOutcome::Refused;
@@ -168,26 +214,17 @@ OptimizeResult OnOptimize(OpenBookState& book, const OptimizeRequest& request) {
     }
 
     console.ShowProgress();
-    bool exchangeStarted = false;
-    try {
-        result.outcome = Convert(book, request, exchangeStarted);
-    } catch (const BookFatalError&) {
-        book.CloseOutputBook();
-        book.FreeOutputChains();
-        if (!exchangeStarted && book.OutputCreated()) {
-            // An incomplete new book is of no use to anyone.
-            book.Files().Remove(book.OutputPath());
-        }
-        result.outcome = OptimizeOutcome::FatalError;
-    }
+    result.outcome = Conversion(book, request).Run();
     console.HideProgress();
     return result;
 }
 
-bool RestoreBookAfterCutOffConversion(IFileSystem& files, IConsole& console,
-                                      const std::string& path) {
-    return RestoreInterruptedExchange(files, console,
-                                      {path, path + kNewBookSuffix, path + kBackupSuffix});
+bool OpenBookPuttingBack(BookReader& book, const std::string& path) {
+    book.CloseInputBook();
+    book.SetInputPath(path);
+    book.Console().ClearConsole();
+    PutBackCutOffConversion(book.Files(), book.Console(), path);
+    return book.TryOpenInputBook();
 }
 
 }  // namespace plinth

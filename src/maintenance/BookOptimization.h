@@ -15,12 +15,12 @@
 // Any failure before the exchange removes the new file and leaves the book as it
 // was. Where the file system has hard links the exchange never leaves the book's
 // path without a complete book; without them the book is for a moment only at
-// the backup path, and RestoreBookAfterCutOffConversion undoes a crash there.
+// the backup path, and the next open or conversion puts it back from there.
 
 #include <optional>
 #include <string>
 
-#include "book/OpenBookState.h"
+#include "book/BookReader.h"
 
 namespace plinth {
 
@@ -28,11 +28,6 @@ namespace plinth {
 // fit the book.
 std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newRecordSize,
                                             int newHashIndexSize);
-
-// Walks every chain of the open book and hands each reachable record to the
-// writer. Gives false when a position does not fit a record of the new size
-// (the message is in the console).
-bool CopyChains(OpenBookState& book);
 
 struct OptimizeRequest {
     int recordSize = 0;
@@ -57,15 +52,16 @@ struct OptimizeResult {
 };
 
 // The Optimize command after the settings have been chosen.
-OptimizeResult OnOptimize(OpenBookState& book, const OptimizeRequest& request);
+OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request);
 
 // Suffixes appended to the book's full path during and after a conversion.
 inline constexpr const char* kNewBookSuffix = ".new.bk";
 inline constexpr const char* kBackupSuffix = ".old.bk";
 
-// Puts the book at `path` back from its backup where a conversion was cut off in
-// the middle of its exchange (see RestoreInterruptedExchange); true when it did.
-bool RestoreBookAfterCutOffConversion(IFileSystem& files, IConsole& console,
-                                      const std::string& path);
+// Opens the book at `path` as "Open book ..." does (the open book is closed and
+// the console cleared first), after putting the book back from its backup where a
+// conversion was cut off in the middle of its exchange (the console then says
+// so). Gives false when the open ended in the fatal error.
+bool OpenBookPuttingBack(BookReader& book, const std::string& path);
 
 }  // namespace plinth

@@ -7,8 +7,8 @@
 #include "BookBuilder.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
+#include "book/BookReader.h"
 #include "book/DisplayText.h"
-#include "book/OpenBookState.h"
 
 namespace plinth {
 namespace {
@@ -45,7 +45,7 @@ class BookReaderTest : public testing::Test {
     test::TempDir dir;
     const std::string path = dir.File("book.bk");
     test::RecordingConsole console;
-    OpenBookState book{console};
+    BookReader book{console};
 };
 
 TEST_F(BookReaderTest, ListsTheElevenAttributeRows) {
@@ -108,7 +108,7 @@ TEST_F(BookReaderTest, FilesThatAreNoBook) {
     EXPECT_FALSE(Open(Damaged([](BookHeader& h) { h.magic = 0x4342; })));
     EXPECT_EQ(console.Text(), notABook);
     EXPECT_TRUE(console.rows.empty());
-    EXPECT_EQ(book.InputDescriptor(), -1);
+    EXPECT_FALSE(book.IsInputOpen());
 
     // A percent sign in a path is shown as it is, not taken as a format.
     const std::string missing = dir.File("100%s%d.bk");
@@ -129,8 +129,7 @@ TEST_F(BookReaderTest, CommentRecordOutOfRangeKeepsTheFirstThreeRows) {
     EXPECT_THAT(console.Fields(), ElementsAre("Input book", "Type", "Revision"));
     EXPECT_EQ(console.Text(), "**Error** reading record, out of bounds: record #:" +
                                   std::to_string(image.RecordCount()) + "\n");
-    EXPECT_EQ(book.InputDescriptor(), -1);
-    EXPECT_EQ(book.OutputDescriptor(), -1);
+    EXPECT_FALSE(book.IsInputOpen());
 }
 
 TEST_F(BookReaderTest, HashIndexBeyondTheEndOfTheFileLeavesEmptySlots) {
@@ -159,7 +158,7 @@ TEST_F(BookReaderTest, OddGeometriesOpenOrEndInTheFatalError) {
             EXPECT_EQ(console.rows.size(), 11u);
         } else {
             EXPECT_THAT(console.Text(), HasSubstr("**Error**"));
-            EXPECT_EQ(book.InputDescriptor(), -1);
+            EXPECT_FALSE(book.IsInputOpen());
         }
     }
     ASSERT_TRUE(Open(Damaged([](BookHeader& h) { h.recordSize = 0; })));
@@ -176,16 +175,11 @@ TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     EXPECT_THROW(book.ReadRecord(image.RecordCount()), BookFatalError);
     EXPECT_EQ(console.Text(), "**Error** reading record, out of bounds: record #:" +
                                   std::to_string(image.RecordCount()) + "\n");
-    // After the fatal error the rows and the record buffer stay until the book
-    // is closed, and closing again closes nothing.
-    EXPECT_EQ(book.InputDescriptor(), -1);
+    // After the fatal error the rows stay until the book is closed.
+    EXPECT_FALSE(book.IsInputOpen());
     EXPECT_EQ(console.rows.size(), 11u);
-    EXPECT_TRUE(book.HasRecordBuffer());
     book.CloseInputBook();
-    EXPECT_FALSE(book.HasRecordBuffer());
     EXPECT_TRUE(console.rows.empty());
-    book.CloseInputBook();
-    EXPECT_EQ(book.InputDescriptor(), -1);
 }
 
 TEST_F(BookReaderTest, RecordHeldOnlyInPartIsAReadError) {

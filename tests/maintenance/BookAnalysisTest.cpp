@@ -50,7 +50,7 @@ class BookAnalysisTest : public testing::Test {
 
     test::TempDir dir;
     test::RecordingConsole console;
-    OpenBookState book{console};
+    BookReader book{console};
     AnalysisReport report;
 };
 
@@ -108,79 +108,98 @@ TEST_F(BookAnalysisTest, HashIndexWithoutSlotsReadsNothing) {
     EXPECT_THAT(console.progress, ElementsAre(100));
 }
 
-TEST_F(BookAnalysisTest, SlotEqualToRecordCountIsAnInvalidLink) {
-    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({0, 1, 2}));
-    const uint16_t free = image.RecordCount();
-    image.SetSlot(1, free);
-    image.SetSlot(2, static_cast<uint16_t>(free - 1));  // valid: the last record
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    const std::string n = std::to_string(free);
-    EXPECT_EQ(console.Text(), "Error - invalid link in HashIndex - idx=1 rec=" + n + " free=" + n +
-                                  "\nLongest chain:\t\t1\nShortest chain:\t\t0\n"
-                                  "Found 1 errors, run optimize to fix them\nAnalisys completed\n");
-    EXPECT_EQ(report.slotsByChainLength[1], 2);
-}
-
-TEST_F(BookAnalysisTest, BadLinkInTheSecondRecordEndsTheChainThere) {
-    BookImage image = BookWithChainOf(3);
-    const std::vector<uint16_t> chain = image.ChainRecords(3);
-    const uint16_t free = image.RecordCount();
-    image.SetNextRecord(chain[1], static_cast<uint16_t>(free + 7));
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    EXPECT_EQ(console.Text(), "Error - invalid link in chain - currec=" + std::to_string(chain[1]) +
-                                  " next=" + std::to_string(free + 7) +
-                                  " free=" + std::to_string(free) +
-                                  "\nLongest chain:\t\t2\nShortest chain:\t\t0\n"
-                                  "Found 1 errors, run optimize to fix them\nAnalisys completed\n");
-}
-
-TEST_F(BookAnalysisTest, RecordFailingTheCheckAndTheLinkCountsTwice) {
-    BookImage image = BookWithChainOf(2);
-    const uint16_t first = image.ChainRecords(3)[0];
-    image.CutLastEntry(first);
-    image.SetNextRecord(first, 60000);
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    const std::string r = std::to_string(first);
-    EXPECT_THAT(
-        console.Text(),
-        testing::StartsWith("Error in freespace of record# " + r +
-                            "\nError - invalid link in chain - currec=" + r +
-                            " next=60000 free=" + std::to_string(image.RecordCount()) + "\n"));
-    EXPECT_EQ(report.errors, 2);
-}
-
-TEST_F(BookAnalysisTest, EqualMoveCodesFailTheRecordCheck) {
-    BookImage image = builder::BuildBook(
-        BookOptions{},
-        builder::MakePositionsInSlot(BookKind::Standard, 5, 9, 1023, 3, MoveRange{2, 4}));
-    const uint16_t record = image.Slot(9);
-    image.GiveEqualCodes(record);
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    EXPECT_THAT(console.Text(), testing::StartsWith("Error in freespace of record# " +
-                                                    std::to_string(record) + "\n"));
-    EXPECT_EQ(report.errors, 1);
-}
-
-TEST_F(BookAnalysisTest, LoopEndsTheChainWithOneError) {
-    BookImage image = BookWithChainOf(4);
-    const std::vector<uint16_t> chain = image.ChainRecords(3);
-    image.MakeLoop(3);
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    EXPECT_EQ(console.Text(), "Error - loop in chain - idx=3 currec=" + std::to_string(chain[3]) +
-                                  " next=" + std::to_string(chain[0]) +
-                                  "\nLongest chain:\t\t4\nShortest chain:\t\t0\n"
-                                  "Found 1 errors, run optimize to fix them\nAnalisys completed\n");
-    ASSERT_EQ(report.findings.size(), 1u);
-    EXPECT_EQ(report.findings[0].kind, AnalysisFinding::Kind::ChainLoop);
-}
-
-TEST_F(BookAnalysisTest, OnlyAChainThatComesBackToItselfIsALoop) {
-    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2, 4}));
-    image.SetSlot(2, image.Slot(1));  // two chains lead to one record: no loop
-    image.MakeLoop(4);                // a record that links to itself
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    EXPECT_EQ(report.errors, 1);
-    EXPECT_EQ(report.slotsByChainLength[1], 3);
+// Each kind of damage, with the exact text it gives: the findings in the order of
+// the walk, then the chain lengths and the error count.
+TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
+    struct Case {
+        const char* name;
+        BookImage image;
+        // The findings, given the damaged book.
+        std::string (*findings)(const BookImage&);
+        int longest;
+        int errors;
+    };
+    const auto n = [](int value) { return std::to_string(value); };
+    const auto chain = [](size_t records, void (*damage)(BookImage&)) {
+        BookImage image = BookWithChainOf(records);
+        damage(image);
+        return image;
+    };
+    const std::vector<Case> cases = {
+        {"slot equal to recordCount; the last record is a valid link",
+         [] {
+             BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({0, 1, 2}));
+             image.SetSlot(1, image.RecordCount());
+             image.SetSlot(2, static_cast<uint16_t>(image.RecordCount() - 1));
+             return image;
+         }(),
+         [](const BookImage& b) {
+             const std::string free = std::to_string(b.RecordCount());
+             return "Error - invalid link in HashIndex - idx=1 rec=" + free + " free=" + free +
+                    "\n";
+         },
+         1, 1},
+        {"bad link in the second record ends the chain there",
+         chain(3, [](BookImage& b) { b.SetNextRecord(b.ChainRecords(3)[1], b.RecordCount() + 7); }),
+         [](const BookImage& b) {
+             return "Error - invalid link in chain - currec=" + std::to_string(b.Slot(3) + 1) +
+                    " next=" + std::to_string(b.RecordCount() + 7) +
+                    " free=" + std::to_string(b.RecordCount()) + "\n";
+         },
+         2, 1},
+        {"a record that fails the check and carries a bad link counts twice",
+         chain(2,
+               [](BookImage& b) {
+                   b.CutLastEntry(b.Slot(3));
+                   b.SetNextRecord(b.Slot(3), 60000);
+               }),
+         [](const BookImage& b) {
+             const std::string r = std::to_string(b.Slot(3));
+             return "Error in freespace of record# " + r +
+                    "\nError - invalid link in chain - currec=" + r +
+                    " next=60000 free=" + std::to_string(b.RecordCount()) + "\n";
+         },
+         1, 2},
+        {"equal move codes fail the record check",
+         [] {
+             BookImage image = builder::BuildBook(
+                 BookOptions{},
+                 builder::MakePositionsInSlot(BookKind::Standard, 5, 3, 1023, 3, MoveRange{2, 4}));
+             image.GiveEqualCodes(image.Slot(3));
+             return image;
+         }(),
+         [](const BookImage& b) {
+             return "Error in freespace of record# " + std::to_string(b.Slot(3)) + "\n";
+         },
+         1, 1},
+        {"a loop ends the chain with one error", chain(4, [](BookImage& b) { b.MakeLoop(3); }),
+         [](const BookImage& b) {
+             return "Error - loop in chain - idx=3 currec=" + std::to_string(b.Slot(3) + 3) +
+                    " next=" + std::to_string(b.Slot(3)) + "\n";
+         },
+         4, 1},
+        {"two chains leading to one record are no loop; a record linking to itself is",
+         [] {
+             BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2, 4}));
+             image.SetSlot(2, image.Slot(1));
+             image.MakeLoop(4);
+             return image;
+         }(),
+         [](const BookImage& b) {
+             const std::string r = std::to_string(b.Slot(4));
+             return "Error - loop in chain - idx=4 currec=" + r + " next=" + r + "\n";
+         },
+         1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Analyse(c.image), AnalyseOutcome::Completed);
+        EXPECT_EQ(console.Text(), c.findings(c.image) + "Longest chain:\t\t" + n(c.longest) +
+                                      "\nShortest chain:\t\t0\nFound " + n(c.errors) +
+                                      " errors, run optimize to fix them\nAnalisys completed\n");
+        EXPECT_EQ(report.errors, c.errors);
+        EXPECT_EQ(report.findings.size(), static_cast<size_t>(c.errors));
+    }
 }
 
 TEST_F(BookAnalysisTest, TruncatedRecordEndsTheAnalysisAndClosesTheBook) {

@@ -42,12 +42,17 @@ std::vector<std::string> ConvertedBookProblems(const std::vector<uint8_t>& bytes
     ExpectEqual(problems, "hash index size", header.hashIndexSize, expected.hashIndexSize);
     ExpectEqual(problems, "hash mask", header.hashMask,
                 static_cast<uint32_t>(expected.hashIndexSize - 1));
-    ExpectEqual(problems, "comment record", header.commentRecord, 1);
-    ExpectEqual(problems, "HashIndex record", header.hashIndexRecord, 2);
+    ExpectEqual(problems, "comment record", header.commentRecord, written::kCommentRecord);
+    ExpectEqual(problems, "HashIndex record", header.hashIndexRecord, written::kHashIndexRecord);
+    ExpectEqual(problems, "word12", header.word12, written::kWord12);
     ExpectEqual(problems, "attributes", header.attributes, expected.attributes);
     ExpectEqual(problems, "word36", header.word36, expected.word36);
-    if (header.revision != std::array<uint8_t, 2>{'3', '0'}) {
-        problems.emplace_back("revision is not \"30\"");
+    if (header.revision != written::kRevision) {
+        problems.emplace_back("the revision is not the written one");
+    }
+    if (header.reserved8 != decltype(header.reserved8){} ||
+        header.reserved18 != decltype(header.reserved18){}) {
+        problems.emplace_back("the uninterpreted header bytes are not zero");
     }
     ExpectEqual(problems, "file size", bytes.size(),
                 static_cast<size_t>(header.recordCount) * header.recordSize);
@@ -76,7 +81,7 @@ std::vector<std::string> ConvertedBookProblems(const std::string& path,
     }
     std::vector<std::string> problems = ConvertedBookProblems(ReadFileBytes(path), expected);
     RecordingConsole console;
-    OpenBookState book(console);
+    BookReader book(console);
     AnalysisReport report;
     if (!book.OpenBook(path) || OnAnalyse(book, &report) != AnalyseOutcome::Completed) {
         problems.push_back("the program cannot analyse it: " + console.Text());

@@ -1,10 +1,14 @@
 #include "FaultyFileSystem.h"
 
 #include <cerrno>
+#include <csignal>
 
 namespace plinth::test {
 
 bool FaultyFileSystem::Fails(Operation operation, const std::string& path) {
+    if (m_calls.size() == m_killAt) {
+        std::raise(SIGKILL);
+    }
     int occurrence = 0;
     for (const Call& call : m_calls) {
         occurrence += call.operation == operation ? 1 : 0;
@@ -55,7 +59,7 @@ int FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
 }
 
 int FaultyFileSystem::Link(const std::string& existing, const std::string& newName) {
-    return Fails(Operation::Link, existing + " -> " + newName)
+    return Fails(Operation::Link, existing + " -> " + newName) || m_refuseHardLinks
                ? EPERM
                : ForwardingFileSystem::Link(existing, newName);
 }

@@ -9,7 +9,8 @@
 namespace plinth::test {
 
 // The operating system's files, with a log of every operation that changes a
-// file, and the power to make exactly one of those operations fail.
+// file, and the power to make exactly one of those operations fail, or to end
+// the process right before it.
 class FaultyFileSystem final : public ForwardingFileSystem {
   public:
     enum class Operation { Create, Write, Sync, Remove, Rename, Link, SyncDirectory };
@@ -25,6 +26,11 @@ class FaultyFileSystem final : public ForwardingFileSystem {
     void FailOperation(Operation operation, int occurrence) {
         m_failOperations.emplace_back(operation, occurrence);
     }
+    // Kills the process (SIGKILL) right before the changing operation with this
+    // index, as a crash there would.
+    void KillAtCall(size_t index) { m_killAt = index; }
+    // Every Link fails, as on a file system without hard links.
+    void RefuseHardLinks() { m_refuseHardLinks = true; }
     const std::vector<Call>& Calls() const { return m_calls; }
 
     int CreateForWriting(const std::string& path) override;
@@ -43,6 +49,8 @@ class FaultyFileSystem final : public ForwardingFileSystem {
 
     std::vector<Call> m_calls;
     size_t m_failAt = static_cast<size_t>(-1);
+    size_t m_killAt = static_cast<size_t>(-1);
+    bool m_refuseHardLinks = false;
     std::vector<std::pair<Operation, int>> m_failOperations;
 };
 

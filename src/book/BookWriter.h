@@ -1,0 +1,105 @@
+#pragma once
+
+// The writer: builds a new book from the entries handed to it. Every chain is
+// held in memory as a list of records until the write-out, so that each chain
+// can be laid down in consecutive records, the chains in slot order.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "book/BookFormat.h"
+#include "book/Console.h"
+#include "book/FatalError.h"
+#include "book/FileSystem.h"
+#include "book/RecordArena.h"
+
+namespace plinth {
+
+class BookWriter {
+  public:
+    // A new book of `recordSize`-byte records and `hashIndexSize` slots, of the
+    // kind, attributes and word36 of `input`, the header of the book it is made
+    // from, with the comment of `commentRecord`, that book's comment record.
+    BookWriter(IConsole& console, IFileSystem& files, const BookHeader& input,
+               std::span<const uint8_t> commentRecord, uint32_t recordSize, uint32_t hashIndexSize);
+    BookWriter(const BookWriter&) = delete;
+    BookWriter& operator=(const BookWriter&) = delete;
+    ~BookWriter();
+
+    const std::string& OutputPath() const { return m_strOutputPath; }
+    // Whether CreateOutputBook created the file at OutputPath().
+    bool OutputCreated() const { return m_outputCreated; }
+
+    // Creates the file at `path` with the header, the comment and an empty
+    // HashIndex. Raises the fatal error when the file cannot be created.
+    void CreateOutputBook(const std::string& path);
+
+    // Places every entry of `record`, a chain record of a book of `kind`, into the
+    // chain of its slot: an entry running past the record's end is cut after its
+    // last whole move, and moves other than the last with equal move codes are
+    // left out, each with a warning. Gives EntryTooLong, placing nothing more, for
+    // an entry that no record of the new size can hold.
+    enum class PlaceOutcome { Placed, EntryTooLong };
+    struct PlaceResult {
+        PlaceOutcome outcome = PlaceOutcome::Placed;
+        size_t entrySize = 0;  // the size of the entry that does not fit
+    };
+    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind);
+
+    // Writes all chains as consecutive records, then the header and the HashIndex,
+    // and prints the chain statistics. Gives Failed when a write failed or the
+    // book became full: the output file is then no complete book.
+    enum class WriteOutcome { Complete, Failed };
+    WriteOutcome WriteOutputBook();
+
+    // Flushes the output book to the disk; 0 or the errno of the failure.
+    int SyncOutputBook();
+    void CloseOutputBook() { m_output.Close(); }
+
+  private:
+    // One chain of the new book: its records in order, and how they are filled.
+    struct OutputChain {
+        std::vector<uint8_t*> records;
+        ChainFill fill;
+    };
+    // Where the write-out stands.
+    struct WriteOutState {
+        uint32_t total = 0;  // records to write
+        uint32_t written = 0;
+        int longest = 0;
+        int shortest = 65535;
+        bool writing = true;
+    };
+
+    [[noreturn]] void FatalError(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
+    void PrintLog(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
+    void PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
+                    size_t size);
+    void WriteOutputChain(uint32_t slot, WriteOutState& state);
+    // Writes `length` bytes at the start of output record `number`; false after a
+    // reported failure.
+    bool WriteOutputRecord(uint16_t number, const uint8_t* bytes, size_t length);
+    // Chain records are written in batches of consecutive records.
+    bool QueueOutputRecord(uint16_t number, const uint8_t* record);
+    bool FlushOutputBatch();
+
+    IConsole& m_console;
+    IFileSystem& m_files;
+    std::string m_strOutputPath;
+    FileDescriptor m_output;
+    BookHeader m_outputHeader;
+    std::vector<uint8_t> m_commentRecord;           // record 1 of the new book
+    std::vector<uint8_t> m_outputHashIndex;         // the HashIndex records of the new book
+    std::vector<OutputChain> m_chains;              // one per slot of the new HashIndex
+    uint32_t m_records = 0;                         // chain records held
+    RecordArena m_arena;                            // the memory of the chain records
+    std::vector<std::span<const uint8_t>> m_batch;  // records waiting to be written...
+    uint16_t m_batchFirst = 0;                      // ...from this record on
+    bool m_outputCreated = false;
+    // A write of the creation or the write-out failed: the output is no book.
+    bool m_outputFailed = false;
+};
+
+}  // namespace plinth

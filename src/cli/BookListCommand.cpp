@@ -1,0 +1,24 @@
+#include "cli/BookListCommand.h"
+
+#include <algorithm>
+
+namespace plinth::cli {
+
+void BookListCommand::AddBookOptions(CLI::App& subcommand, const char* jsonHelp) {
+    subcommand.add_option("books", m_books, "Book files")->required();
+    subcommand.add_flag("--json", m_json, jsonHelp);
+}
+
+int BookListCommand::Run(CliStreams& streams) {
+    int status = kExitSuccess;
+    for (size_t i = 0; i < m_books.size(); ++i) {
+        status = std::max(status, RunOnBook(m_books[i], i, streams));
+    }
+    return status;
+}
+
+void BookListCommand::PrintJson(std::ostream& out, const nlohmann::ordered_json& object) {
+    out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace plinth::cli
