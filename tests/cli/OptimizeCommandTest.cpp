@@ -59,17 +59,6 @@ TEST_F(OptimizeCommandTest, SizesNotOfferedByTheBookFallBackToTheFirstLine) {
     EXPECT_EQ(Info(book, "Hash index size"), "1024");
 }
 
-TEST_F(OptimizeCommandTest, OutputPathWritesANewBookOnly) {
-    const std::string output = dir.File("new.bk");
-    const test::CliRun run = test::RunCliCapture(
-        {"optimize", book, "--record-size", "4096", "--hash-size", "32768", "--output", output});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
-    EXPECT_EQ(Info(output, "Record size"), "4096");
-    EXPECT_EQ(Info(output, "Hash index size"), "32768");
-    EXPECT_FALSE(std::filesystem::exists(book + ".old.bk"));
-}
-
 TEST_F(OptimizeCommandTest, RefusedSizesExitThreeWithTheMessageOnStderr) {
     builder::BookImage big = image;
     BookHeader header = big.Header();

@@ -11,7 +11,6 @@
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "book/BookFormat.h"
-#include "book/DisplayText.h"
 #include "maintenance/BookAnalysis.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/OptimizeSettings.h"
@@ -67,21 +66,9 @@ bool HoldsTooLongPosition(const test::OracleReading& reading, int recordSize) {
 }
 
 const char* Name(OptimizeOutcome outcome) {
-    switch (outcome) {
-        case OptimizeOutcome::Converted:
-            return "converted";
-        case OptimizeOutcome::Refused:
-            return "refused";
-        case OptimizeOutcome::NotChanged:
-            return "stopped";
-        case OptimizeOutcome::ExchangeFailed:
-            return "exchange failed";
-        case OptimizeOutcome::FatalError:
-            return "fatal error";
-        case OptimizeOutcome::NoBookOpen:
-            return "no book open";
-    }
-    return "?";
+    constexpr std::array<const char*, 6> kNames = {
+        "converted", "refused", "stopped", "exchange failed", "fatal error", "no book open"};
+    return kNames.at(static_cast<size_t>(outcome));
 }
 
 class BookRun {
@@ -265,29 +252,6 @@ class BookRun {
 
 // ---- Single records ------------------------------------------------------------
 
-bool IsValidUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<uint8_t>(text[i]);
-        const size_t length = lead < 0x80   ? 1
-                              : lead < 0xC2 ? 0
-                              : lead < 0xE0 ? 2
-                              : lead < 0xF0 ? 3
-                              : lead < 0xF5 ? 4
-                                            : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        for (size_t k = 1; k < length; ++k) {
-            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
-
 void CheckEntry(const EntryExtent& entry, std::span<const uint8_t> record, size_t moveSize,
                 size_t expectedOffset, Problems& problems) {
     const auto fail = [&](const std::string& what) {
@@ -398,11 +362,6 @@ Problems CheckRecordInput(std::span<const uint8_t> data) {
         problems.emplace_back("the record check and the entry walk disagree");
     }
 
-    const std::string text =
-        DisplayText(std::string_view(reinterpret_cast<const char*>(record.data()), record.size()));
-    if (!IsValidUtf8(text)) {
-        problems.emplace_back("the text shown for the record's bytes is no valid UTF-8");
-    }
     return problems;
 }
 

@@ -151,39 +151,6 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
     }
 }
 
-// Every kind of damage, one at a time and all at once: the new book holds what an
-// independent reading finds reachable through sound links.
-TEST_F(BookOptimizationTest, RepairKeepsWhatSoundLinksReach) {
-    using Damage = void (*)(BookImage&);
-    const std::vector<std::pair<const char*, Damage>> damages = {
-        {"invalid slot", [](BookImage& b) { b.SetSlot(3, 60000); }},
-        {"invalid next in a second record",
-         [](BookImage& b) { b.SetNextRecord(b.ChainRecords(4)[1], 65000); }},
-        {"loop", [](BookImage& b) { b.MakeLoop(9); }},
-        {"cut entry", [](BookImage& b) { b.CutLastEntry(b.ChainRecords(5)[0]); }},
-        {"equal codes", [](BookImage& b) { b.GiveEqualCodes(b.ChainRecords(6)[1]); }},
-        {"record in two chains", [](BookImage& b) { b.SetSlot(7, b.Slot(8)); }},
-    };
-    BookOptions options;
-    options.hashIndexSize = 16;  // chains of three records and more
-    const BookImage sound = builder::BuildBook(
-        options, builder::MakePositions(BookKind::Standard, 1500, 41, builder::MoveRange{2, 6}));
-    BookImage all = sound;
-    for (const auto& [name, damage] : damages) {
-        SCOPED_TRACE(name);
-        BookImage image = sound;
-        damage(image);
-        damage(all);
-        for (const BookImage* damaged : {&image, &all}) {
-            const auto reachable = test::ReadAsOracle(damaged->Bytes()).positions;
-            ASSERT_EQ(Convert(*damaged, 1024, 1024).outcome, OptimizeOutcome::Converted)
-                << console.Text();
-            ExpectCompleteBook(Path(), *damaged, reachable, 1024, 1024);
-            EXPECT_TRUE(UnchangedAt(Backup(), *damaged));
-        }
-    }
-}
-
 TEST_F(BookOptimizationTest, BrokenLinksAreReportedOnTheConvertingLine) {
     BookImage image = Book(50, 3);
     image.SetSlot(1, image.RecordCount());
