@@ -140,31 +140,6 @@ TEST_F(BookReaderTest, HashIndexBeyondTheEndOfTheFileLeavesEmptySlots) {
     }
 }
 
-TEST_F(BookReaderTest, OddGeometriesOpenOrEndInTheFatalError) {
-    for (const auto& [recordSize, slots] : {std::pair{0, 1024},
-                                            {1, 1024},
-                                            {37, 1024},
-                                            {65535, 1024},
-                                            {1024, 65535},
-                                            {0, 65535},
-                                            {65535, 65535}}) {
-        const auto newRecordSize = static_cast<uint16_t>(recordSize);
-        const auto newSlots = static_cast<uint16_t>(slots);
-        const bool opened = Open(Damaged([=](BookHeader& h) {
-            h.recordSize = newRecordSize;
-            h.hashIndexSize = newSlots;
-        }));
-        if (opened) {
-            EXPECT_EQ(console.rows.size(), 11u);
-        } else {
-            EXPECT_THAT(console.Text(), HasSubstr("**Error**"));
-            EXPECT_FALSE(book.IsInputOpen());
-        }
-    }
-    ASSERT_TRUE(Open(Damaged([](BookHeader& h) { h.recordSize = 0; })));
-    EXPECT_EQ(console.Row("Comment"), "");
-}
-
 TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     BookImage image = SmallBook();
     const auto last = static_cast<uint16_t>(image.RecordCount() - 1);

@@ -1,9 +1,8 @@
 #pragma once
 
-// Runs a program in a child process, for tests that must see a real process end:
-// killed at a given moment, or run without the rights of root.
+// Runs a program in a child process, for tests that must see a real process end,
+// or run it without the rights of root.
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,8 +18,6 @@ enum class Rights {
 struct ChildOptions {
     std::vector<std::string> environment;  // NAME=VALUE added to the test's own
     Rights rights = Rights::Own;
-    // Kill the child with SIGKILL after this long, if it still runs.
-    std::optional<std::chrono::microseconds> killAfter;
 };
 
 struct ChildResult {
@@ -28,7 +25,6 @@ struct ChildResult {
     std::optional<int> signal;      // when a signal ended it
     std::string out;
     std::string err;
-    std::chrono::microseconds duration{0};
 
     bool KilledBy(int number) const { return signal == number; }
 };
