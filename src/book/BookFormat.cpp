@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -179,6 +180,24 @@ bool CheckRecord(std::span<const uint8_t> record, BookKind kind) {
         }
     });
     return sound && end != EntriesEnd::NoRoom;
+}
+
+}  // namespace plinth
+
+namespace plinth {
+
+bool IsRecoverableRecord(std::span<const uint8_t> record, BookKind kind, uint32_t hashMask) {
+    if (!CheckRecord(record, kind)) {
+        return false;
+    }
+    bool oneSlot = true;
+    std::optional<uint32_t> slot;
+    WalkEntries(record, kind, [&](const EntryExtent& entry) {
+        const uint32_t own = SlotOf(DecodeU32(&record[entry.offset + layout::kHashKey]), hashMask);
+        oneSlot = oneSlot && slot.value_or(own) == own;
+        slot = own;
+    });
+    return oneSlot;
 }
 
 }  // namespace plinth

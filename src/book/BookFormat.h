@@ -149,14 +149,26 @@ inline size_t SmallestEntry(BookKind kind) { return layout::kEntryKeySize + Move
 // The HashIndex slot of a position.
 inline uint32_t SlotOf(uint32_t hashKey, uint32_t hashMask) { return hashKey & hashMask; }
 
-// A HashIndex slot value or nextRecord is valid when it is below recordCount;
-// 0 means no record (an empty slot or the end of a chain).
-inline bool IsValidLink(uint32_t link, uint32_t recordCount) { return link < recordCount; }
-
 // Number of records that a HashIndex of `hashIndexSize` slots takes in a book of
-// `recordSize`-byte records.
+// `recordSize`-byte records (none in a book whose records have no size).
 inline uint32_t HashIndexRecords(uint32_t recordSize, uint32_t hashIndexSize) {
-    return (recordSize + 2 * hashIndexSize - 1) / recordSize;
+    return recordSize == 0 ? 0 : (recordSize + 2 * hashIndexSize - 1) / recordSize;
+}
+
+// Whether `record` holds the book's own layout rather than positions: the comment
+// record or one of the HashIndex records.
+inline bool IsLayoutRecord(uint32_t record, const BookHeader& header) {
+    const uint32_t index = header.hashIndexRecord;
+    return record == header.commentRecord ||
+           (record >= index &&
+            record - index < HashIndexRecords(header.recordSize, header.hashIndexSize));
+}
+
+// A HashIndex slot value or nextRecord is valid when it is below recordCount and
+// does not lead into the comment record or the HashIndex records; 0 means no
+// record (an empty slot or the end of a chain).
+inline bool IsValidLink(uint32_t link, const BookHeader& header) {
+    return link < header.recordCount && (link == 0 || !IsLayoutRecord(link, header));
 }
 
 // The header of a new book of `recordSize`-byte records and `hashIndexSize`
@@ -270,6 +282,11 @@ struct ChainFill {
         return starts;
     }
 };
+
+// Whether a record that no chain reaches is sound enough to take positions
+// from: it passes the record check and all its entries have one slot under
+// `hashMask`, as the entries of one chain record have.
+bool IsRecoverableRecord(std::span<const uint8_t> record, BookKind kind, uint32_t hashMask);
 
 // The structural test of one chain record: every entry fits, ends with a move
 // that carries lastMoveFlag, and has no move but its last with equal move codes;

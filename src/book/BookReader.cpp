@@ -65,6 +65,7 @@ void BookReader::OpenInputBook() {
         FatalError("**Error** Can not open input file [%s]\n", m_strInputPath.c_str());
     }
     m_input = FileDescriptor(m_files, fd);
+    m_fileSize = static_cast<uint64_t>(std::max<int64_t>(m_files.SizeOf(fd), 0));
 
     std::array<uint8_t, layout::kHeaderSize> headerBytes{};
     if (m_files.ReadAt(fd, headerBytes.data(), headerBytes.size(), 0) !=

@@ -61,6 +61,11 @@ class BookReader {
     const BookHeader& InputHeader() const { return m_inputHeader; }
     BookKind InputKind() const { return KindOf(m_inputHeader.magic); }
 
+    // Whether the file holds record `number` in full.
+    bool HoldsRecord(uint16_t number) const {
+        return RecordOffset(number + 1u, m_inputHeader.recordSize) <= m_fileSize;
+    }
+
     // The last record read, recordSize bytes.
     std::span<const uint8_t> RecordArea() const;
     // nextRecord of the record in the record area.
@@ -81,6 +86,7 @@ class BookReader {
     std::string m_strInputPath;
     FileDescriptor m_input;
     BookHeader m_inputHeader;
+    uint64_t m_fileSize = 0;
     // One block: the record area (recordSize bytes), zero bytes that stay zero,
     // then the HashIndex (hashIndexSize slots).
     std::unique_ptr<uint8_t[]> m_recordBuffer;

@@ -39,14 +39,20 @@ class BookWriter {
     // Places every entry of `record`, a chain record of a book of `kind`, into the
     // chain of its slot: an entry running past the record's end is cut after its
     // last whole move, and moves other than the last with equal move codes are
-    // left out, each with a warning. Gives EntryTooLong, placing nothing more, for
-    // an entry that no record of the new size can hold.
+    // left out, each with a warning. With Duplicates::LeaveOut an entry whose
+    // keyWord and hashKey are those of an entry placed before is left out. Gives
+    // EntryTooLong, placing nothing more, for an entry that no record of the new
+    // size can hold.
+    enum class Duplicates { Place, LeaveOut };
     enum class PlaceOutcome { Placed, EntryTooLong };
     struct PlaceResult {
         PlaceOutcome outcome = PlaceOutcome::Placed;
         size_t entrySize = 0;  // the size of the entry that does not fit
+        size_t placed = 0;     // entries placed
+        size_t leftOut = 0;    // entries left out as placed before
     };
-    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind);
+    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind,
+                                   Duplicates duplicates = Duplicates::Place);
 
     // Writes all chains as consecutive records, then the header and the HashIndex,
     // and prints the chain statistics. Gives Failed when a write failed or the
@@ -77,6 +83,8 @@ class BookWriter {
     void PrintLog(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
     void PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
                     size_t size);
+    // Whether an entry with this key has been placed.
+    bool HoldsPosition(uint16_t keyWord, uint32_t hashKey) const;
     void WriteOutputChain(uint32_t slot, WriteOutState& state);
     // Writes `length` bytes at the start of output record `number`; false after a
     // reported failure.

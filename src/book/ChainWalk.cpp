@@ -5,22 +5,51 @@ namespace plinth {
 ChainWalker::ChainWalker(BookReader& book)
     : m_book(book), m_marks(book.InputHeader().recordCount, 0) {}
 
-void ReportInvalidSlot(BookReader& book, uint32_t slot, uint32_t link) {
-    book.PrintLog("Error - invalid link in HashIndex - idx=%d rec=%d free=%d\n",
-                  static_cast<int>(slot), static_cast<int>(link),
-                  static_cast<int>(book.InputHeader().recordCount));
+std::optional<ChainEnd> ChainWalker::EndAt(uint16_t link) const {
+    const bool fromSlot = m_lastRecord == 0;
+    if (!IsValidLink(link, m_book.InputHeader())) {
+        return fromSlot ? ChainEnd::InvalidSlot : ChainEnd::InvalidLink;
+    }
+    if (link == 0) {
+        return fromSlot ? ChainEnd::Empty : ChainEnd::Complete;
+    }
+    if (m_marks[link] == m_chain) {
+        return ChainEnd::Loop;
+    }
+    if (m_marks[link] != 0) {
+        return ChainEnd::Shared;
+    }
+    return std::nullopt;
 }
 
-void ReportBrokenChain(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker) {
+bool ReportChainEnd(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker) {
+    const int index = static_cast<int>(slot);
     const int record = walker.LastRecord();
     const int next = walker.LastNext();
-    if (end == ChainEnd::InvalidLink) {
-        book.PrintLog("Error - invalid link in chain - currec=%d next=%d free=%d\n", record, next,
-                      static_cast<int>(book.InputHeader().recordCount));
-    } else if (end == ChainEnd::Loop) {
-        book.PrintLog("Error - loop in chain - idx=%d currec=%d next=%d\n", static_cast<int>(slot),
-                      record, next);
+    const int free = book.InputHeader().recordCount;
+    switch (end) {
+        case ChainEnd::InvalidSlot:
+            book.PrintLog("Error - invalid link in HashIndex - idx=%d rec=%d free=%d\n", index,
+                          next, free);
+            return true;
+        case ChainEnd::InvalidLink:
+            book.PrintLog("Error - invalid link in chain - currec=%d next=%d free=%d\n", record,
+                          next, free);
+            return true;
+        case ChainEnd::Loop:
+            book.PrintLog("Error - loop in chain - idx=%d currec=%d next=%d\n", index, record,
+                          next);
+            return true;
+        case ChainEnd::Shared:
+            book.PrintLog("Error - shared record in chain - idx=%d currec=%d next=%d\n", index,
+                          record, next);
+            return true;
+        case ChainEnd::Empty:
+        case ChainEnd::Complete:
+        case ChainEnd::Stopped:
+            return false;
     }
+    return false;
 }
 
 }  // namespace plinth

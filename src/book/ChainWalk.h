@@ -1,10 +1,14 @@
 #pragma once
 
 // Walking the chains of the input book: from a HashIndex slot through the
-// nextRecord links, record by record. The analysis and the conversion both walk
-// the chains this way and report broken chains with the same messages.
+// nextRecord links, record by record, slot after slot. The analysis, the
+// conversion and the prediction walk the chains this way and report broken
+// chains with the same messages. A record is passed by one chain at most: a link
+// to a record that the chain of an earlier slot passed ends the chain there, so
+// the whole walk reads every record once at most, however the links run.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "book/BookReader.h"
@@ -13,65 +17,93 @@ namespace plinth {
 
 // How the walk of one chain ended.
 enum class ChainEnd {
+    Empty,        // the slot holds no chain
     Complete,     // a record with nextRecord 0
-    InvalidLink,  // a nextRecord at or past the end of the book
-    Loop,         // a nextRecord back to a record this chain already passed
+    InvalidSlot,  // the slot's link is invalid
+    InvalidLink,  // a nextRecord is invalid
+    Loop,         // a nextRecord back to a record this chain passed already
+    Shared,       // a link to a record that the chain of an earlier slot passed
     Stopped,      // the caller stopped the walk
 };
 
 class ChainWalker {
   public:
-    // Marks per record of the open book, to tell when a chain comes back to itself.
+    // Marks per record of the open book: which slot's chain passed it.
     explicit ChainWalker(BookReader& book);
 
-    // Walks the chain that starts at `first` (a valid link, not 0). For each record
-    // it reads the record into the record area and calls `onRecord(record)`, which
-    // gives false to stop the walk; then, when the record's nextRecord is a sound
-    // link, `onLinkFollowed()`. The walk ends at the first unsound link;
-    // LastRecord() and LastNext() tell where.
+    // Walks the chain of `slot`, slots being walked in ascending order. For each
+    // record it reads the record into the record area and calls
+    // `onRecord(record)`, which gives false to stop the walk; then, when the
+    // record's nextRecord is a sound link, `onLinkFollowed()`. The walk ends at
+    // the first unsound link; LastRecord() and LastNext() tell where.
     // A record that cannot be read raises the fatal error.
     template <typename OnRecord, typename OnLinkFollowed>
-    ChainEnd Walk(uint16_t first, OnRecord&& onRecord, OnLinkFollowed&& onLinkFollowed) {
+    ChainEnd Walk(uint32_t slot, OnRecord&& onRecord, OnLinkFollowed&& onLinkFollowed) {
         ++m_chain;
-        const uint32_t recordCount = m_book.InputHeader().recordCount;
-        uint16_t record = first;
+        m_lastRecord = 0;
+        m_lastNext = m_book.HashIndexSlot(slot);
+        if (const std::optional<ChainEnd> end = EndAt(m_lastNext)) {
+            return *end;
+        }
         for (;;) {
+            const uint16_t record = m_lastNext;
             m_book.ReadRecord(record);
             m_marks[record] = m_chain;
             if (!onRecord(record)) {
                 return ChainEnd::Stopped;
             }
-            const uint16_t next = m_book.RecordAreaNextRecord();
             m_lastRecord = record;
-            m_lastNext = next;
-            if (!IsValidLink(next, recordCount)) {
-                return ChainEnd::InvalidLink;
-            }
-            if (next != 0 && m_marks[next] == m_chain) {
-                return ChainEnd::Loop;
+            m_lastNext = m_book.RecordAreaNextRecord();
+            const std::optional<ChainEnd> end = EndAt(m_lastNext);
+            if (end && *end != ChainEnd::Complete) {
+                return *end;
             }
             onLinkFollowed();
-            if (next == 0) {
-                return ChainEnd::Complete;
+            if (end) {
+                return *end;
             }
-            record = next;
         }
     }
 
+    // The record whose link ended the last walk (0 for the slot's own link), and
+    // that link.
     uint16_t LastRecord() const { return m_lastRecord; }
     uint16_t LastNext() const { return m_lastNext; }
 
+    // Calls `onRecord(record)` for every record, in ascending order, that no
+    // chain passed, that is neither the comment record nor a HashIndex record,
+    // and whose first keyWord is not 0: it holds something that looks like a
+    // position. The record is in the record area; `onRecord` gives false to stop.
+    // Records that the file does not hold in full hold nothing.
+    template <typename OnRecord>
+    void ForEachUnreachedRecord(OnRecord&& onRecord) {
+        const BookHeader& header = m_book.InputHeader();
+        for (uint32_t record = 1; record < header.recordCount; ++record) {
+            if (m_marks[record] != 0 || IsLayoutRecord(record, header) ||
+                !m_book.HoldsRecord(static_cast<uint16_t>(record))) {
+                continue;
+            }
+            m_book.ReadRecord(static_cast<uint16_t>(record));
+            if (DecodeU16Padded(m_book.RecordArea(), layout::kFirstEntry + layout::kKeyWord) != 0 &&
+                !onRecord(static_cast<uint16_t>(record))) {
+                return;
+            }
+        }
+    }
+
   private:
+    // How a chain ends at `link`, or nothing when the walk goes on to it.
+    std::optional<ChainEnd> EndAt(uint16_t link) const;
+
     BookReader& m_book;
-    std::vector<uint32_t> m_marks;  // the number of the chain that last passed each record
+    std::vector<uint32_t> m_marks;  // the number of the chain that passed each record
     uint32_t m_chain = 0;
     uint16_t m_lastRecord = 0;
     uint16_t m_lastNext = 0;
 };
 
-// Writes the message for a HashIndex slot that holds an invalid link.
-void ReportInvalidSlot(BookReader& book, uint32_t slot, uint32_t link);
-// Writes the message for a chain of `slot` that ended at an unsound link.
-void ReportBrokenChain(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker);
+// Writes the message for a chain of `slot` that ended at an unsound link and
+// gives true; gives false, writing nothing, for a chain that ended soundly.
+bool ReportChainEnd(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker);
 
 }  // namespace plinth

@@ -21,6 +21,8 @@ class IFileSystem {
     // Opens for reading and writing, creating or truncating the file.
     virtual int CreateForWriting(const std::string& path) = 0;
     virtual void Close(int fd) = 0;
+    // The size of an open file in bytes; -1 on failure.
+    virtual int64_t SizeOf(int fd) = 0;
 
     // Positional transfers; they go on after partial transfers and give the bytes
     // moved (fewer at the end of the file) or -1 on failure.

@@ -52,6 +52,11 @@ class PosixFileSystem final : public IFileSystem {
 
     void Close(int fd) override { ::close(fd); }
 
+    int64_t SizeOf(int fd) override {
+        struct stat status {};
+        return ::fstat(fd, &status) == 0 ? static_cast<int64_t>(status.st_size) : -1;
+    }
+
     int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
         auto* bytes = static_cast<char*>(buffer);
         return TransferAll(length, [&](size_t done) {

@@ -8,37 +8,40 @@
 namespace plinth::cli {
 namespace {
 
-const char* KindName(AnalysisFinding::Kind kind) {
-    switch (kind) {
-        case AnalysisFinding::Kind::InvalidHashIndexLink:
-            return "invalid-hash-index-link";
-        case AnalysisFinding::Kind::FailedRecordCheck:
-            return "failed-record-check";
-        case AnalysisFinding::Kind::InvalidChainLink:
-            return "invalid-chain-link";
-        case AnalysisFinding::Kind::ChainLoop:
-            return "chain-loop";
-    }
-    return "unknown";
-}
-
 nlohmann::ordered_json FindingJson(const AnalysisFinding& finding) {
+    using Kind = AnalysisFinding::Kind;
     nlohmann::ordered_json object;
-    object["kind"] = KindName(finding.kind);
-    object["slot"] = finding.slot;
-    object["record"] = finding.record;
+    const auto put = [&](const char* kind, bool next, bool free) {
+        object["kind"] = kind;
+        if (finding.kind != Kind::UnreachedRecord) {
+            object["slot"] = finding.slot;
+        }
+        object["record"] = finding.record;
+        if (next) {
+            object["next"] = finding.next;
+        }
+        if (free) {
+            object["free"] = finding.free;
+        }
+    };
     switch (finding.kind) {
-        case AnalysisFinding::Kind::InvalidHashIndexLink:
-            object["free"] = finding.free;
+        case Kind::InvalidHashIndexLink:
+            put("invalid-hash-index-link", false, true);
             break;
-        case AnalysisFinding::Kind::FailedRecordCheck:
+        case Kind::FailedRecordCheck:
+            put("failed-record-check", false, false);
             break;
-        case AnalysisFinding::Kind::InvalidChainLink:
-            object["next"] = finding.next;
-            object["free"] = finding.free;
+        case Kind::InvalidChainLink:
+            put("invalid-chain-link", true, true);
             break;
-        case AnalysisFinding::Kind::ChainLoop:
-            object["next"] = finding.next;
+        case Kind::ChainLoop:
+            put("chain-loop", true, false);
+            break;
+        case Kind::SharedRecord:
+            put("shared", true, false);
+            break;
+        case Kind::UnreachedRecord:
+            put("unreached", false, false);
             break;
     }
     return object;

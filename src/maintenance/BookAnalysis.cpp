@@ -23,6 +23,12 @@ class Analysis {
             m_report.shortest = std::min(m_report.shortest, length);
             ++m_report.slotsByChainLength[length];
         }
+        m_walker.ForEachUnreachedRecord([this](uint16_t record) {
+            m_book.PrintLog("Error - no chain reaches record# %d, which holds positions\n",
+                            int{record});
+            AddFinding({AnalysisFinding::Kind::UnreachedRecord, 0, record, 0, 0});
+            return true;
+        });
         WriteSummary();
         return std::move(m_report);
     }
@@ -30,21 +36,10 @@ class Analysis {
   private:
     // Walks the chain of `slot` and gives its length in records.
     int AnalyseChain(uint32_t slot) {
-        const BookHeader& header = m_book.InputHeader();
-        const uint16_t first = m_book.HashIndexSlot(slot);
-        if (!IsValidLink(first, header.recordCount)) {
-            ReportInvalidSlot(m_book, slot, first);
-            AddFinding(
-                {AnalysisFinding::Kind::InvalidHashIndexLink, slot, first, 0, header.recordCount});
-            return 0;
-        }
-        if (first == 0) {
-            return 0;
-        }
         int length = 0;
         const BookKind kind = m_book.InputKind();
         const ChainEnd end = m_walker.Walk(
-            first,
+            slot,
             [&](uint16_t record) {
                 if (!CheckRecord(m_book.RecordArea(), kind)) {
                     m_book.PrintLog("Error in freespace of record# %d\n", int{record});
@@ -54,15 +49,27 @@ class Analysis {
                 return true;
             },
             [&]() { AdvanceProgress(); });
-        if (end == ChainEnd::InvalidLink || end == ChainEnd::Loop) {
-            ReportBrokenChain(m_book, slot, end, m_walker);
-            const auto kindOfFinding = end == ChainEnd::Loop
-                                           ? AnalysisFinding::Kind::ChainLoop
-                                           : AnalysisFinding::Kind::InvalidChainLink;
-            AddFinding({kindOfFinding, slot, m_walker.LastRecord(), m_walker.LastNext(),
-                        end == ChainEnd::Loop ? 0u : header.recordCount});
+        if (ReportChainEnd(m_book, slot, end, m_walker)) {
+            // An invalid slot names the link it holds as its record.
+            const uint16_t record =
+                end == ChainEnd::InvalidSlot ? m_walker.LastNext() : m_walker.LastRecord();
+            AddFinding({FindingOf(end), slot, record, m_walker.LastNext(),
+                        m_book.InputHeader().recordCount});
         }
         return length;
+    }
+
+    static AnalysisFinding::Kind FindingOf(ChainEnd end) {
+        switch (end) {
+            case ChainEnd::InvalidSlot:
+                return AnalysisFinding::Kind::InvalidHashIndexLink;
+            case ChainEnd::Loop:
+                return AnalysisFinding::Kind::ChainLoop;
+            case ChainEnd::Shared:
+                return AnalysisFinding::Kind::SharedRecord;
+            default:
+                return AnalysisFinding::Kind::InvalidChainLink;
+        }
     }
 
     void AdvanceProgress() {

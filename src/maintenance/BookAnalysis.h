@@ -19,6 +19,8 @@ struct AnalysisFinding {
         FailedRecordCheck,     // slot, record
         InvalidChainLink,      // slot, record, next, free
         ChainLoop,             // slot, record, next
+        SharedRecord,          // slot, record (0: the slot's own link), next
+        UnreachedRecord,       // record
     };
     Kind kind;
     uint32_t slot = 0;

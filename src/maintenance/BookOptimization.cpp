@@ -12,6 +12,8 @@
 namespace plinth {
 namespace {
 
+using Duplicates = BookWriter::Duplicates;
+
 // The fit checks estimate the new book's records against this bound, below the
 // writer's own limit.
 constexpr int64_t kFitBound = 65436;
@@ -31,7 +33,7 @@ bool PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::s
 class Conversion {
   public:
     Conversion(BookReader& book, const OptimizeRequest& request)
-        : m_book(book), m_request(request) {}
+        : m_book(book), m_request(request), m_walker(book) {}
 
     OptimizeOutcome Run() {
         try {
@@ -57,7 +59,7 @@ class Conversion {
         m_writer->CreateOutputBook(
             m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix));
         m_book.PrintLog("Converting....");
-        if (!CopyChains() || !WriteAndFlush()) {
+        if (!CopyChains() || !RecoverUnreachedRecords() || !WriteAndFlush()) {
             Abandon();
             return OptimizeOutcome::NotChanged;
         }
@@ -94,20 +96,11 @@ class Conversion {
     bool CopyChains() {
         const uint32_t recordCount = m_book.InputHeader().recordCount;
         const uint32_t slots = m_book.InputHeader().hashIndexSize;
-        const BookKind kind = m_book.InputKind();
-        ChainWalker walker(m_book);
         uint32_t visited = 0;
         for (uint32_t slot = 0; slot < slots; ++slot) {
-            const uint16_t first = m_book.HashIndexSlot(slot);
-            if (!IsValidLink(first, recordCount)) {
-                ReportInvalidSlot(m_book, slot, first);
-                continue;
-            }
-            if (first == 0) {
-                continue;
-            }
-            const ChainEnd end = walker.Walk(
-                first, [&](uint16_t record) { return CopyRecord(record, kind); },
+            const ChainEnd end = m_walker.Walk(
+                slot,
+                [&](uint16_t record) { return CopyRecord(record, Duplicates::Place).has_value(); },
                 [&]() {
                     ++visited;
                     const uint32_t percent = visited * 50 / recordCount;
@@ -118,22 +111,66 @@ class Conversion {
             if (end == ChainEnd::Stopped) {
                 return false;
             }
-            ReportBrokenChain(m_book, slot, end, walker);
+            ReportChainEnd(m_book, slot, end, m_walker);
         }
         return true;
     }
 
-    bool CopyRecord(uint16_t record, BookKind kind) {
+    // Takes the positions of the records that no chain reaches, where the record
+    // is sound, leaving out those the new book holds already. Gives false when a
+    // position does not fit a record of the new size.
+    bool RecoverUnreachedRecords() {
+        const uint32_t hashMask = m_book.InputHeader().hashMask;
+        bool fits = true;
+        int positions = 0;
+        int records = 0;
+        int unsound = 0;
+        int duplicates = 0;
+        m_walker.ForEachUnreachedRecord([&](uint16_t record) {
+            if (!IsRecoverableRecord(m_book.RecordArea(), m_book.InputKind(), hashMask)) {
+                ++unsound;
+                return true;
+            }
+            const std::optional<BookWriter::PlaceResult> placed =
+                CopyRecord(record, Duplicates::LeaveOut);
+            fits = placed.has_value();
+            if (fits) {
+                positions += static_cast<int>(placed->placed);
+                records += placed->placed != 0 ? 1 : 0;
+                duplicates += static_cast<int>(placed->leftOut);
+            }
+            return fits;
+        });
+        if (positions != 0) {
+            m_book.PrintLog("Recovered %d positions from %d records that no chain reaches\n",
+                            positions, records);
+        }
+        if (unsound != 0) {
+            m_book.PrintLog(
+                "Left out %d records that no chain reaches: they fail the record check or mix "
+                "slots\n",
+                unsound);
+        }
+        if (duplicates != 0) {
+            m_book.PrintLog("Left out %d positions already in the book\n", duplicates);
+        }
+        return fits;
+    }
+
+    // Hands the record in the record area to the writer; nothing when one of its
+    // positions does not fit a record of the new size (the message is in the
+    // console).
+    std::optional<BookWriter::PlaceResult> CopyRecord(uint16_t record, Duplicates duplicates) {
         const BookWriter::PlaceResult placed =
-            m_writer->AddRecordPositions(m_book.RecordArea(), kind);
+            m_writer->AddRecordPositions(m_book.RecordArea(), m_book.InputKind(), duplicates);
         if (placed.outcome == BookWriter::PlaceOutcome::EntryTooLong) {
             m_book.PrintLog(
                 "**Error** A position of record #%d takes %d bytes, more than a record of %d "
                 "bytes holds. Choose a larger record size\n",
                 int{record}, static_cast<int>(placed.entrySize), m_request.recordSize);
-            return false;
+            return std::nullopt;
         }
-        return true;
+        return placed;
     }
 
     // Writes the new book out and flushes it; false when it is no complete book.
@@ -164,6 +201,7 @@ class Conversion {
 
     BookReader& m_book;
     const OptimizeRequest& m_request;
+    ChainWalker m_walker;
     std::optional<BookWriter> m_writer;
     bool m_exchangeStarted = false;
 };

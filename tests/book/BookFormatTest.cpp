@@ -30,8 +30,22 @@ TEST(CodingTest, IntegersAndHeaderFieldsAreLittleEndianAtTheirOffsets) {
 }
 
 TEST(FormatRulesTest, LinksGeometryAndOffsets) {
-    EXPECT_TRUE(IsValidLink(99, 100));
-    EXPECT_FALSE(IsValidLink(100, 100));
+    // 100 records; the comment in record 1, a HashIndex of 4096 slots in 2 to 9.
+    BookHeader header;
+    header.recordSize = 1024;
+    header.recordCount = 100;
+    header.commentRecord = 1;
+    header.hashIndexRecord = 2;
+    header.hashIndexSize = 4096;
+    for (const auto& [link, valid] : {std::pair{0u, true},
+                                      {1u, false},
+                                      {2u, false},
+                                      {9u, false},
+                                      {10u, true},
+                                      {99u, true},
+                                      {100u, false}}) {
+        EXPECT_EQ(IsValidLink(link, header), valid) << link;
+    }
     EXPECT_EQ(HashIndexRecords(1024, 4096), 8u);  // fills its records exactly
     EXPECT_EQ(HashIndexRecords(1024, 1000), 2u);  // the rest of the last one stays zero
     EXPECT_EQ(HashIndexRecords(16384, 1024), 1u);

@@ -47,12 +47,7 @@ std::vector<std::pair<const char*, Damage>> Damages() {
     };
     return {
         {"sound", [](BookImage&) {}},
-        {"zeroed-index",
-         [](BookImage& b) {
-             for (uint32_t slot = 0; slot < b.Header().hashIndexSize; ++slot) {
-                 b.SetSlot(slot, 0);
-             }
-         }},
+        {"zeroed-index", [](BookImage& b) { b.FillRecord(b.Header().hashIndexRecord, 0); }},
         {"invalid-slot", [](BookImage& b) { b.SetSlot(1, 60000); }},
         {"slot-at-record-count", [](BookImage& b) { b.SetSlot(2, b.RecordCount()); }},
         {"invalid-next", [=](BookImage& b) { b.SetNextRecord(first(b, 2), 65000); }},
@@ -61,6 +56,14 @@ std::vector<std::pair<const char*, Damage>> Damages() {
         {"cut-entry", [](BookImage& b) { b.CutLastEntry(b.ChainRecords(0)[0]); }},
         {"equal-codes", [](BookImage& b) { b.GiveEqualCodes(b.ChainRecords(1)[0]); }},
         {"record-in-two-chains", [](BookImage& b) { b.SetSlot(3, b.Slot(2)); }},
+        {"next-into-another-chain",
+         [=](BookImage& b) {
+             b.SetNextRecord(first(b, 1), b.ChainRecords(b.SlotWithChainOf(2))[1]);
+         }},
+        {"next-into-the-comment", [=](BookImage& b) { b.SetNextRecord(first(b, 2), 1); }},
+        {"slot-into-the-index", [](BookImage& b) { b.SetSlot(0, b.Header().hashIndexRecord); }},
+        {"garbage-record", [=](BookImage& b) { b.FillRecord(first(b, 2), 0x5A); }},
+        {"zeroed-record", [=](BookImage& b) { b.FillRecord(first(b, 2), 0); }},
         {"truncated", [](BookImage& b) { b.Truncate(b.Bytes().size() - b.RecordSize() / 2); }},
         {"padded", [](BookImage& b) { b.PadToRecordCount(b.RecordCount() + 3); }},
         {"comment-out-of-range", OfHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
@@ -118,8 +121,9 @@ std::vector<Seed> BookSeeds() {
             BookImage image = SmallBook(11, kind);
             damage(image);
             // Spread the seeds over the geometries, growing and keeping the sizes.
-            seeds.push_back({std::string(kind == BookKind::Standard ? "bk-" : "bx-") + name,
-                             JoinBookInput(image.Bytes(), choice, static_cast<uint8_t>(choice + 13))});
+            seeds.push_back(
+                {std::string(kind == BookKind::Standard ? "bk-" : "bx-") + name,
+                 JoinBookInput(image.Bytes(), choice, static_cast<uint8_t>(choice + 13))});
             choice = static_cast<uint8_t>(choice + 7);
         }
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "BookBuilder.h"
+#include "ForwardingFileSystem.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "maintenance/BookAnalysis.h"
@@ -27,6 +28,11 @@ std::vector<builder::Position> OnePositionPerSlot(const std::vector<uint32_t>& s
         positions.push_back(builder::MakePosition(BookKind::Standard, slot, 1, random));
     }
     return positions;
+}
+
+std::string Unreached(int record) {
+    return "Error - no chain reaches record# " + std::to_string(record) +
+           ", which holds positions\n";
 }
 
 // A book whose chain in slot 3 takes exactly `records` records of 1024 bytes
@@ -97,19 +103,9 @@ TEST(RecommendationTest, SmallestPowerOfTwoOfAQuarterNeverBelow256) {
     EXPECT_EQ(RecommendedHashIndexSize(65535), 16384);
 }
 
-TEST_F(BookAnalysisTest, HashIndexWithoutSlotsReadsNothing) {
-    BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2}));
-    BookHeader header = image.Header();
-    header.hashIndexSize = 0;
-    image.SetHeader(header);
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    EXPECT_EQ(console.Text(),
-              "Longest chain:\t\t0\nShortest chain:\t\t65535\nAnalisys completed\n");
-    EXPECT_THAT(console.progress, ElementsAre(100));
-}
-
-// Each kind of damage, with the exact text it gives: the findings in the order of
-// the walk, then the chain lengths and the error count.
+// Each kind of damage, with the exact text it gives: the findings of the chains in
+// the order of the walk, those of the records no chain reaches, then the chain
+// lengths and the error count.
 TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
     struct Case {
         const char* name;
@@ -117,36 +113,49 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
         // The findings, given the damaged book.
         std::string (*findings)(const BookImage&);
         int longest;
+        int shortest;
         int errors;
     };
-    const auto n = [](int value) { return std::to_string(value); };
     const auto chain = [](size_t records, void (*damage)(BookImage&)) {
         BookImage image = BookWithChainOf(records);
         damage(image);
         return image;
     };
+    const auto slots = [](const std::vector<uint32_t>& used, void (*damage)(BookImage&)) {
+        BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot(used));
+        damage(image);
+        return image;
+    };
+    const auto n = [](int value) { return std::to_string(value); };
     const std::vector<Case> cases = {
         {"slot equal to recordCount; the last record is a valid link",
-         [] {
-             BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({0, 1, 2}));
-             image.SetSlot(1, image.RecordCount());
-             image.SetSlot(2, static_cast<uint16_t>(image.RecordCount() - 1));
-             return image;
-         }(),
+         slots({0, 1, 2},
+               [](BookImage& b) {
+                   b.SetSlot(1, b.RecordCount());
+                   b.SetSlot(2, static_cast<uint16_t>(b.RecordCount() - 1));
+               }),
          [](const BookImage& b) {
              const std::string free = std::to_string(b.RecordCount());
              return "Error - invalid link in HashIndex - idx=1 rec=" + free + " free=" + free +
-                    "\n";
+                    "\n" + Unreached(b.RecordCount() - 2);
          },
-         1, 1},
+         1, 0, 2},
         {"bad link in the second record ends the chain there",
          chain(3, [](BookImage& b) { b.SetNextRecord(b.ChainRecords(3)[1], b.RecordCount() + 7); }),
          [](const BookImage& b) {
              return "Error - invalid link in chain - currec=" + std::to_string(b.Slot(3) + 1) +
                     " next=" + std::to_string(b.RecordCount() + 7) +
-                    " free=" + std::to_string(b.RecordCount()) + "\n";
+                    " free=" + std::to_string(b.RecordCount()) + "\n" + Unreached(b.Slot(3) + 2);
          },
-         2, 1},
+         2, 0, 2},
+        {"a link into the comment record is invalid",
+         chain(2, [](BookImage& b) { b.SetNextRecord(b.Slot(3), 1); }),
+         [](const BookImage& b) {
+             return "Error - invalid link in chain - currec=" + std::to_string(b.Slot(3)) +
+                    " next=1 free=" + std::to_string(b.RecordCount()) + "\n" +
+                    Unreached(b.Slot(3) + 1);
+         },
+         1, 0, 2},
         {"a record that fails the check and carries a bad link counts twice",
          chain(2,
                [](BookImage& b) {
@@ -157,9 +166,10 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
              const std::string r = std::to_string(b.Slot(3));
              return "Error in freespace of record# " + r +
                     "\nError - invalid link in chain - currec=" + r +
-                    " next=60000 free=" + std::to_string(b.RecordCount()) + "\n";
+                    " next=60000 free=" + std::to_string(b.RecordCount()) + "\n" +
+                    Unreached(b.Slot(3) + 1);
          },
-         1, 2},
+         1, 0, 3},
         {"equal move codes fail the record check",
          [] {
              BookImage image = builder::BuildBook(
@@ -171,31 +181,49 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
          [](const BookImage& b) {
              return "Error in freespace of record# " + std::to_string(b.Slot(3)) + "\n";
          },
-         1, 1},
+         1, 0, 1},
         {"a loop ends the chain with one error", chain(4, [](BookImage& b) { b.MakeLoop(3); }),
          [](const BookImage& b) {
              return "Error - loop in chain - idx=3 currec=" + std::to_string(b.Slot(3) + 3) +
                     " next=" + std::to_string(b.Slot(3)) + "\n";
          },
-         4, 1},
-        {"two chains leading to one record are no loop; a record linking to itself is",
-         [] {
-             BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot({1, 2, 4}));
-             image.SetSlot(2, image.Slot(1));
-             image.MakeLoop(4);
-             return image;
-         }(),
+         4, 0, 1},
+        {"a slot that leads to another chain's record shares it; a record linking to itself loops",
+         slots({1, 2, 4},
+               [](BookImage& b) {
+                   b.SetSlot(2, b.Slot(1));
+                   b.MakeLoop(4);
+               }),
          [](const BookImage& b) {
              const std::string r = std::to_string(b.Slot(4));
-             return "Error - loop in chain - idx=4 currec=" + r + " next=" + r + "\n";
+             return "Error - shared record in chain - idx=2 currec=0 next=" +
+                    std::to_string(b.Slot(1)) + "\nError - loop in chain - idx=4 currec=" + r +
+                    " next=" + r + "\n" + Unreached(b.Slot(1) + 1);
          },
-         1, 1},
+         1, 0, 3},
+        {"a record that links into another chain's tail shares it",
+         slots({5, 6},
+               [](BookImage& b) { b.SetNextRecord(b.Slot(6), static_cast<uint16_t>(b.Slot(5))); }),
+         [](const BookImage& b) {
+             return "Error - shared record in chain - idx=6 currec=" + std::to_string(b.Slot(6)) +
+                    " next=" + std::to_string(b.Slot(5)) + "\n";
+         },
+         1, 0, 1},
+        {"without slots every record that holds something is unreached",
+         slots({1, 2},
+               [](BookImage& b) {
+                   BookHeader header = b.Header();
+                   header.hashIndexSize = 0;  // the old HashIndex records hold slot values
+                   b.SetHeader(header);
+               }),
+         [](const BookImage&) { return Unreached(2) + Unreached(4) + Unreached(5); }, 0, 65535, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Analyse(c.image), AnalyseOutcome::Completed);
         EXPECT_EQ(console.Text(), c.findings(c.image) + "Longest chain:\t\t" + n(c.longest) +
-                                      "\nShortest chain:\t\t0\nFound " + n(c.errors) +
+                                      "\nShortest chain:\t\t" + n(c.shortest) + "\nFound " +
+                                      n(c.errors) +
                                       " errors, run optimize to fix them\nAnalisys completed\n");
         EXPECT_EQ(report.errors, c.errors);
         EXPECT_EQ(report.findings.size(), static_cast<size_t>(c.errors));
@@ -215,6 +243,25 @@ TEST_F(BookAnalysisTest, TruncatedRecordEndsTheAnalysisAndClosesTheBook) {
     const std::string before = console.Text();
     EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
     EXPECT_EQ(console.Text(), before);
+}
+
+// However the links run, the analysis reads each record once at most: here 1024
+// slots lead into one chain of 40 records.
+TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
+    BookImage image = BookWithChainOf(40);
+    for (uint32_t slot = 0; slot < 1024; ++slot) {
+        image.SetSlot(slot, image.Slot(3));
+    }
+    test::TempDir dir;
+    image.WriteTo(dir.File("tail.bk"));
+    test::RecordingConsole console;
+    test::CountingFileSystem files;
+    BookReader book(console, files);
+    ASSERT_TRUE(book.OpenBook(dir.File("tail.bk")));
+    AnalysisReport report;
+    EXPECT_EQ(OnAnalyse(book, &report), AnalyseOutcome::Completed);
+    EXPECT_EQ(report.errors, 1023);  // every slot but the first shares the chain
+    EXPECT_LE(files.reads, image.RecordCount());
 }
 
 TEST_F(BookAnalysisTest, WithoutABookNothingChanges) {

@@ -151,6 +151,98 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
     }
 }
 
+// Damage of every kind, one at a time and all at once, in both kinds of book: the
+// repaired book holds every position of the records left intact, each once, and
+// besides them only what damaged records that a chain still reaches hold (those
+// are copied and mended, as their record check's findings tell the user).
+TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
+    // Each damage finds its records in the sound book `s`, so that they can pile up.
+    using Damage = void (*)(BookImage & b, const BookImage& s);
+    const std::vector<std::pair<const char*, Damage>> damages = {
+        {"zeroed HashIndex record", [](BookImage& b, const BookImage&) { b.FillRecord(2, 0); }},
+        {"invalid slot", [](BookImage& b, const BookImage&) { b.SetSlot(3, 60000); }},
+        {"invalid next",
+         [](BookImage& b, const BookImage& s) { b.SetNextRecord(s.ChainRecords(4)[0], 65000); }},
+        {"loop", [](BookImage& b,
+                    const BookImage& s) { b.SetNextRecord(s.ChainRecords(9).back(), s.Slot(9)); }},
+        {"next into another chain",
+         [](BookImage& b, const BookImage& s) {
+             b.SetNextRecord(s.ChainRecords(5)[0], s.ChainRecords(6)[1]);
+         }},
+        {"slot into the comment", [](BookImage& b, const BookImage&) { b.SetSlot(7, 1); }},
+        {"garbage record",
+         [](BookImage& b, const BookImage& s) { b.FillRecord(s.ChainRecords(8)[1], 0xA5); }},
+        {"zeroed record",
+         [](BookImage& b, const BookImage& s) { b.FillRecord(s.ChainRecords(10)[0], 0); }},
+    };
+    for (const BookKind kind : {BookKind::Standard, BookKind::WithStatistics}) {
+        BookOptions options;
+        options.kind = kind;
+        options.hashIndexSize = 16;  // chains of several records
+        const BookImage sound = builder::BuildBook(
+            options, builder::MakePositions(kind, 1200, 41, builder::MoveRange{2, 6}));
+        BookImage all = sound;
+        for (const auto& [name, damage] : damages) {
+            SCOPED_TRACE(name);
+            BookImage image = sound;
+            damage(image, sound);
+            damage(all, sound);
+            for (const BookImage* damaged : {&image, &all}) {
+                ASSERT_EQ(Convert(*damaged, 1024, 1024).outcome, OptimizeOutcome::Converted)
+                    << console.Text();
+                const std::vector<builder::Position> converted =
+                    test::Sorted(test::ReadAsOracle(test::ReadFileBytes(Path())).positions);
+                const std::vector<builder::Position> original = test::Sorted(sound.Positions());
+                for (auto twice = std::adjacent_find(converted.begin(), converted.end());
+                     twice != converted.end();
+                     twice = std::adjacent_find(twice + 1, converted.end())) {
+                    EXPECT_FALSE(std::binary_search(original.begin(), original.end(), *twice))
+                        << "a position of the book is there twice";
+                }
+                std::vector<builder::Position> held = sound.Positions();
+                for (uint32_t r = 1; r < sound.RecordCount(); ++r) {
+                    const auto record = [r](const BookImage& b) {
+                        return std::span(b.Bytes()).subspan(size_t{r} * 1024, 1024);
+                    };
+                    const bool intact = std::ranges::equal(record(*damaged), record(sound));
+                    const auto positions =
+                        test::PositionsOfRecord(record(intact ? sound : *damaged), MoveSize(kind));
+                    for (const builder::Position& position : positions) {
+                        EXPECT_TRUE(
+                            IsLayoutRecord(r, sound.Header()) || !intact ||
+                            std::binary_search(converted.begin(), converted.end(), position))
+                            << "a position of record " << r;
+                    }
+                    if (!intact) {
+                        held.insert(held.end(), positions.begin(), positions.end());
+                    }
+                }
+                held = test::Sorted(std::move(held));
+                EXPECT_TRUE(
+                    std::includes(held.begin(), held.end(), converted.begin(), converted.end()));
+                ExpectCompleteBook(Path(), *damaged, test::ReadAsOracle(damaged->Bytes()).positions,
+                                   1024, 1024);
+            }
+        }
+    }
+}
+
+// One bad sector over the HashIndex of a book of 50 000 positions.
+TEST_F(BookOptimizationTest, BookWithAZeroedHashIndexComesBackWhole) {
+    BookOptions options;
+    options.hashIndexSize = 512;  // the HashIndex takes record 2 alone
+    BookImage image =
+        builder::BuildBook(options, builder::MakePositions(BookKind::Standard, 50000, 12));
+    image.FillRecord(2, 0);
+    ASSERT_EQ(Convert(image, 1024, 4096).outcome, OptimizeOutcome::Converted);
+    EXPECT_THAT(console.Text(),
+                testing::StartsWith("Converting....Recovered 50000 positions from " +
+                                    std::to_string(image.RecordCount() - 3) +
+                                    " records that no chain reaches\n\nWriting output file\n"));
+    EXPECT_EQ(console.Row("Total positions"), "50000");
+    ExpectCompleteBook(Path(), image, image.Positions(), 1024, 4096);
+}
+
 TEST_F(BookOptimizationTest, BrokenLinksAreReportedOnTheConvertingLine) {
     BookImage image = Book(50, 3);
     image.SetSlot(1, image.RecordCount());

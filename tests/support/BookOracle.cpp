@@ -1,6 +1,7 @@
 #include "BookOracle.h"
 
 #include <algorithm>
+#include <set>
 
 namespace plinth::test {
 namespace {
@@ -95,43 +96,56 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
     const size_t moveSize = bytes[1] == 'K' ? 4 : 16;
     const uint32_t recordSize = U16(bytes, 4);
     const uint32_t recordCount = U16(bytes, 6);
+    const uint32_t commentRecord = U16(bytes, 10);
     const uint32_t hashIndexRecord = U16(bytes, 14);
     const uint32_t slots = U16(bytes, 16);
     const uint32_t mask = U32(bytes, 22);
+    const uint32_t indexRecords = recordSize == 0 ? 0 : (recordSize + 2 * slots - 1) / recordSize;
+    const auto isLayout = [&](uint32_t r) {
+        return r == commentRecord || (r >= hashIndexRecord && r - hashIndexRecord < indexRecords);
+    };
+    const auto record = [&](uint32_t r) {
+        return std::span<const uint8_t>(bytes.data() + static_cast<uint64_t>(r) * recordSize,
+                                        recordSize);
+    };
+    const auto inFile = [&](uint32_t r) {
+        return (static_cast<uint64_t>(r) + 1) * recordSize <= bytes.size();
+    };
     const uint64_t indexOffset = static_cast<uint64_t>(hashIndexRecord) * recordSize;
+    std::vector<uint32_t> passedBy(recordCount, 0);  // 1 + the slot whose chain passed it
     for (uint32_t slot = 0; slot < slots; ++slot) {
         // A HashIndex that the file holds only in part reads as zeros past its end.
         uint32_t r = U16(bytes, indexOffset + 2 * slot);
-        if (r >= recordCount) {
-            ++reading.findings;
-            r = 0;
-        }
         std::vector<uint32_t> chain;
-        while (r != 0) {
-            const uint64_t offset = static_cast<uint64_t>(r) * recordSize;
-            if (offset + recordSize > bytes.size()) {
+        for (;;) {
+            if (r >= recordCount || (r != 0 && isLayout(r))) {
+                ++reading.findings;  // an invalid link
+                break;
+            }
+            if (r == 0) {
+                break;
+            }
+            if (passedBy[r] != 0) {
+                ++reading.findings;  // a loop, or a record an earlier chain passed
+                break;
+            }
+            if (!inFile(r)) {
                 reading.unreadableRecord = true;
                 return reading;
             }
             chain.push_back(r);
-            const std::span<const uint8_t> record(bytes.data() + offset, recordSize);
-            if (!RecordPassesCheck(record, moveSize)) {
+            passedBy[r] = slot + 1;
+            if (!RecordPassesCheck(record(r), moveSize)) {
                 ++reading.findings;
             }
             std::vector<uint32_t> hashKeys;
-            ReadRecordPositions(record, moveSize, reading.positions, hashKeys);
+            ReadRecordPositions(record(r), moveSize, reading.positions, hashKeys);
             for (const uint32_t hashKey : hashKeys) {
                 if ((hashKey & mask) != slot) {
                     ++reading.misplacedEntries;
                 }
             }
-            r = U16(record, 0);
-            const bool invalid = r >= recordCount;
-            const bool loop = !invalid && std::find(chain.begin(), chain.end(), r) != chain.end();
-            if (invalid || loop) {
-                ++reading.findings;
-                r = 0;
-            }
+            r = U16(record(r), 0);
         }
         const int length = static_cast<int>(chain.size());
         reading.longestChain = std::max(reading.longestChain, length);
@@ -143,7 +157,40 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
             }
         }
     }
+    // Records no chain passed that hold something: each a finding; the positions
+    // of the sound ones, all in one slot, are recovered unless already held.
+    std::set<std::pair<uint16_t, uint32_t>> held;
+    for (const builder::Position& position : reading.positions) {
+        held.emplace(position.keyWord, position.hashKey);
+    }
+    for (uint32_t r = 1; r < recordCount; ++r) {
+        if (passedBy[r] != 0 || isLayout(r) || !inFile(r) || U16(record(r), 4) == 0) {
+            continue;
+        }
+        ++reading.findings;
+        std::vector<builder::Position> positions;
+        std::vector<uint32_t> hashKeys;
+        ReadRecordPositions(record(r), moveSize, positions, hashKeys);
+        const bool oneSlot = std::all_of(hashKeys.begin(), hashKeys.end(), [&](uint32_t key) {
+            return (key & mask) == (hashKeys[0] & mask);
+        });
+        if (!RecordPassesCheck(record(r), moveSize) || !oneSlot) {
+            continue;
+        }
+        for (builder::Position& position : positions) {
+            if (held.emplace(position.keyWord, position.hashKey).second) {
+                reading.positions.push_back(std::move(position));
+            }
+        }
+    }
     return reading;
+}
+
+std::vector<builder::Position> PositionsOfRecord(std::span<const uint8_t> record, size_t moveSize) {
+    std::vector<builder::Position> positions;
+    std::vector<uint32_t> hashKeys;
+    ReadRecordPositions(record, moveSize, positions, hashKeys);
+    return positions;
 }
 
 std::vector<builder::Position> Sorted(std::vector<builder::Position> positions) {

@@ -12,20 +12,23 @@
 namespace plinth::test {
 
 struct OracleReading {
-    // The positions reachable from the HashIndex through sound links, as a
-    // conversion must copy them: an entry running past its record's end cut after
-    // its last whole move, and moves other than the last with two equal move codes
-    // left out. A record reached by two chains counts twice; a chain that comes
-    // back to one of its own records ends there.
+    // The positions a conversion must carry over: those reachable from the
+    // HashIndex through sound links (an entry running past its record's end cut
+    // after its last whole move, moves other than the last with two equal move
+    // codes left out; a chain ends at a link into the comment or HashIndex records
+    // and at a record that a chain passed before), then those of the records no
+    // chain reaches that pass the record check and hold one slot only, each
+    // position once.
     std::vector<builder::Position> positions;
     // A chain led to a record that the file does not hold in full. The program
     // gives up there with a read error, so the reading stops there too:
     // `positions` holds what was read before.
     bool unreadableRecord = false;
 
-    // What an analysis must report: one finding per invalid HashIndex link,
-    // invalid chain link, loop and record that fails the record check, and the
-    // longest and shortest chain in records (empty and invalid slots count 0).
+    // What an analysis must report: one finding per invalid link, loop, shared
+    // record, record that fails the record check and record that no chain reaches
+    // but holds something, and the longest and shortest chain in records (empty
+    // and invalid slots count 0).
     int findings = 0;
     int longestChain = 0;
     int shortestChain = 65535;
@@ -37,6 +40,10 @@ struct OracleReading {
 };
 
 OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes);
+
+// The positions of one chain record, read on their own terms (`moveSize` is 4 or
+// 16), as a conversion copies them.
+std::vector<builder::Position> PositionsOfRecord(std::span<const uint8_t> record, size_t moveSize);
 
 // The record check, step by step as the format describes it, apart from the
 // program's own entry walk: `moveSize` is 4 or 16, bytes past the end read as 0.

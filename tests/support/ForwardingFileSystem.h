@@ -13,6 +13,7 @@ class ForwardingFileSystem : public IFileSystem {
         return m_system.CreateForWriting(path);
     }
     void Close(int fd) override { m_system.Close(fd); }
+    int64_t SizeOf(int fd) override { return m_system.SizeOf(fd); }
     int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
         return m_system.ReadAt(fd, buffer, length, offset);
     }
@@ -36,6 +37,18 @@ class ForwardingFileSystem : public IFileSystem {
 
   private:
     IFileSystem& m_system = SystemFileSystem();
+};
+
+// The operating system's files, counting the reads, so that a walk that reads
+// more than it should shows up.
+class CountingFileSystem final : public ForwardingFileSystem {
+  public:
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        ++reads;
+        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+    }
+
+    uint64_t reads = 0;
 };
 
 }  // namespace plinth::test

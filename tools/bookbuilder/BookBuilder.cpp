@@ -175,6 +175,11 @@ void BookImage::GiveEqualCodes(uint32_t record) {
     move[layout::kSecondMoveCode] = move[layout::kFirstMoveCode];
 }
 
+void BookImage::FillRecord(uint32_t record, uint8_t byte) {
+    const std::span<uint8_t> bytes = Record(record);
+    std::fill(bytes.begin(), bytes.end(), byte);
+}
+
 void BookImage::Truncate(size_t size) { m_bytes.resize(std::min(size, m_bytes.size())); }
 
 void BookImage::PadToRecordCount(uint32_t recordCount) {

@@ -101,6 +101,8 @@ class BookImage {
     // Gives the first move of the record's first entry two equal move codes; the
     // entry must have two moves or more.
     void GiveEqualCodes(uint32_t record);
+    // Overwrites the whole record with `byte`, as a bad sector or a stray write does.
+    void FillRecord(uint32_t record, uint8_t byte);
     void Truncate(size_t size);
     // Appends zero records up to `recordCount` and stores it in the header.
     void PadToRecordCount(uint32_t recordCount);

@@ -40,6 +40,7 @@ int Run(int argc, char** argv) {
     std::vector<uint32_t> loops;
     std::vector<uint32_t> cuts;
     std::vector<uint32_t> equalCodes;
+    std::vector<uint32_t> zeroRecords;
     size_t truncate = 0;
     uint32_t padRecords = 0;
 
@@ -62,6 +63,7 @@ int Run(int argc, char** argv) {
     app.add_option("--loop", loops, "SLOT: make the chain of SLOT link back to its start");
     app.add_option("--cut", cuts, "RECORD: make the last entry run into the record's end");
     app.add_option("--equal-codes", equalCodes, "RECORD: equal move codes in the first entry");
+    app.add_option("--zero-record", zeroRecords, "RECORD: overwrite a whole record with zeros");
     app.add_option("--pad-records", padRecords, "Append zero records up to this record count");
     app.add_option("--truncate", truncate, "Cut the file to this many bytes");
     CLI11_PARSE(app, argc, argv);
@@ -93,6 +95,9 @@ int Run(int argc, char** argv) {
         for (const std::string& pair : breakNexts) {
             const auto [record, value] = ParsePair(pair);
             image.SetNextRecord(record, value);
+        }
+        for (const uint32_t record : zeroRecords) {
+            image.FillRecord(record, 0);
         }
         if (padRecords > 0) {
             image.PadToRecordCount(padRecords);
