@@ -269,7 +269,7 @@ inline bool EntryFitsInRecord(size_t size, size_t recordSize) {
 // new record. Entries are never split.
 struct ChainFill {
     uint32_t records = 0;  // records the chain takes
-    size_t used = 0;       // bytes in use in its last record
+    uint32_t used = 0;     // bytes in use in its last record
 
     // Places an entry of `size` bytes; true when it starts a new record.
     bool Place(size_t size, size_t recordSize) {
@@ -278,7 +278,7 @@ struct ChainFill {
             ++records;
             used = layout::kFirstEntry;
         }
-        used += size;
+        used += static_cast<uint32_t>(size);
         return starts;
     }
 };

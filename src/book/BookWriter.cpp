@@ -74,51 +74,19 @@ void BookWriter::CreateOutputBook(const std::string& path) {
 }
 
 BookWriter::PlaceResult BookWriter::AddRecordPositions(std::span<const uint8_t> record,
-                                                       BookKind kind, Duplicates duplicates) {
+                                                       BookKind kind) {
     PlaceResult result;
-    WalkEntries(record, kind, [&](const EntryExtent& entry) {
-        if (result.outcome != PlaceOutcome::Placed) {
-            return;
-        }
-        if (duplicates == Duplicates::LeaveOut &&
-            HoldsPosition(DecodeU16(&record[entry.offset + layout::kKeyWord]),
-                          DecodeU32(&record[entry.offset + layout::kHashKey]))) {
-            ++result.leftOut;
-            return;
-        }
-        // The cut and the moves with equal codes are damage; the copy mends both.
-        if (entry.cut) {
-            PrintLog("Warning, corrupt record, ignoring moves\n");
-        }
-        if (entry.equalCodeMoves != 0) {
-            PrintLog("Warning, corrupt record, ignoring moves\n");
-        }
-        const size_t size = CopiedEntrySize(entry, kind);
+    ForEachCopiedEntry(record, kind, m_console, [&](const EntryExtent& entry, size_t size) {
         if (!EntryFitsInRecord(size, m_outputHeader.recordSize)) {
-            result = {PlaceOutcome::EntryTooLong, size};
-            return;
+            result.outcome = PlaceOutcome::EntryTooLong;
+            result.entrySize = size;
+            return false;
         }
         PlaceEntry(record, entry, kind, size);
         ++result.placed;
+        return true;
     });
     return result;
-}
-
-bool BookWriter::HoldsPosition(uint16_t keyWord, uint32_t hashKey) const {
-    const OutputChain& chain = m_chains[SlotOf(hashKey, m_outputHeader.hashMask)];
-    const BookKind kind = KindOf(m_outputHeader.magic);
-    bool held = false;
-    for (const uint8_t* record : chain.records) {
-        const std::span<const uint8_t> bytes(record, m_outputHeader.recordSize);
-        WalkEntries(bytes, kind, [&](const EntryExtent& entry) {
-            held = held || (DecodeU16(&bytes[entry.offset + layout::kKeyWord]) == keyWord &&
-                            DecodeU32(&bytes[entry.offset + layout::kHashKey]) == hashKey);
-        });
-        if (held) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry,

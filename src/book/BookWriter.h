@@ -17,7 +17,49 @@
 
 namespace plinth {
 
-class BookWriter {
+// Calls `onEntry(entry, size)` for every entry of `record`, a chain record of a
+// book of `kind`, with the size of the entry as a new book takes it (CopyEntry).
+// An entry that runs past the record's end, and one with moves left out for
+// their equal move codes, first get a warning each in the console. `onEntry`
+// gives false to stop.
+template <typename OnEntry>
+void ForEachCopiedEntry(std::span<const uint8_t> record, BookKind kind, IConsole& console,
+                        OnEntry&& onEntry) {
+    bool going = true;
+    WalkEntries(record, kind, [&](const EntryExtent& entry) {
+        if (!going) {
+            return;
+        }
+        // The cut and the moves with equal codes are damage; the copy mends both.
+        if (entry.cut) {
+            console.AppendText("Warning, corrupt record, ignoring moves\n");
+        }
+        if (entry.equalCodeMoves != 0) {
+            console.AppendText("Warning, corrupt record, ignoring moves\n");
+        }
+        going = onEntry(entry, CopiedEntrySize(entry, kind));
+    });
+}
+
+// What a conversion hands the positions it takes to: the writer of the new book,
+// or what predicts the new book without writing it.
+class PositionSink {
+  public:
+    virtual ~PositionSink() = default;
+
+    // Places every entry of `record`, a chain record of a book of `kind`, into the
+    // chain of its slot, as ForEachCopiedEntry gives them. Gives EntryTooLong,
+    // placing nothing more, for an entry that no record of the new size can hold.
+    enum class PlaceOutcome { Placed, EntryTooLong };
+    struct PlaceResult {
+        PlaceOutcome outcome = PlaceOutcome::Placed;
+        size_t entrySize = 0;  // the size of the entry that does not fit
+        size_t placed = 0;     // entries placed
+    };
+    virtual PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) = 0;
+};
+
+class BookWriter final : public PositionSink {
   public:
     // A new book of `recordSize`-byte records and `hashIndexSize` slots, of the
     // kind, attributes and word36 of `input`, the header of the book it is made
@@ -26,7 +68,7 @@ class BookWriter {
                std::span<const uint8_t> commentRecord, uint32_t recordSize, uint32_t hashIndexSize);
     BookWriter(const BookWriter&) = delete;
     BookWriter& operator=(const BookWriter&) = delete;
-    ~BookWriter();
+    ~BookWriter() override;
 
     const std::string& OutputPath() const { return m_strOutputPath; }
     // Whether CreateOutputBook created the file at OutputPath().
@@ -36,23 +78,7 @@ class BookWriter {
     // HashIndex. Raises the fatal error when the file cannot be created.
     void CreateOutputBook(const std::string& path);
 
-    // Places every entry of `record`, a chain record of a book of `kind`, into the
-    // chain of its slot: an entry running past the record's end is cut after its
-    // last whole move, and moves other than the last with equal move codes are
-    // left out, each with a warning. With Duplicates::LeaveOut an entry whose
-    // keyWord and hashKey are those of an entry placed before is left out. Gives
-    // EntryTooLong, placing nothing more, for an entry that no record of the new
-    // size can hold.
-    enum class Duplicates { Place, LeaveOut };
-    enum class PlaceOutcome { Placed, EntryTooLong };
-    struct PlaceResult {
-        PlaceOutcome outcome = PlaceOutcome::Placed;
-        size_t entrySize = 0;  // the size of the entry that does not fit
-        size_t placed = 0;     // entries placed
-        size_t leftOut = 0;    // entries left out as placed before
-    };
-    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind,
-                                   Duplicates duplicates = Duplicates::Place);
+    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override;
 
     // Writes all chains as consecutive records, then the header and the HashIndex,
     // and prints the chain statistics. Gives Failed when a write failed or the
@@ -83,8 +109,6 @@ class BookWriter {
     void PrintLog(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
     void PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
                     size_t size);
-    // Whether an entry with this key has been placed.
-    bool HoldsPosition(uint16_t keyWord, uint32_t hashKey) const;
     void WriteOutputChain(uint32_t slot, WriteOutState& state);
     // Writes `length` bytes at the start of output record `number`; false after a
     // reported failure.

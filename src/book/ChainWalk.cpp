@@ -22,27 +22,27 @@ std::optional<ChainEnd> ChainWalker::EndAt(uint16_t link) const {
     return std::nullopt;
 }
 
-bool ReportChainEnd(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker) {
+bool ChainWalker::ReportEnd(IConsole& console, uint32_t slot, ChainEnd end) const {
     const int index = static_cast<int>(slot);
-    const int record = walker.LastRecord();
-    const int next = walker.LastNext();
-    const int free = book.InputHeader().recordCount;
+    const int record = m_lastRecord;
+    const int next = m_lastNext;
+    const int free = m_book.InputHeader().recordCount;
     switch (end) {
         case ChainEnd::InvalidSlot:
-            book.PrintLog("Error - invalid link in HashIndex - idx=%d rec=%d free=%d\n", index,
-                          next, free);
+            PrintLog(console, "Error - invalid link in HashIndex - idx=%d rec=%d free=%d\n", index,
+                     next, free);
             return true;
         case ChainEnd::InvalidLink:
-            book.PrintLog("Error - invalid link in chain - currec=%d next=%d free=%d\n", record,
-                          next, free);
+            PrintLog(console, "Error - invalid link in chain - currec=%d next=%d free=%d\n", record,
+                     next, free);
             return true;
         case ChainEnd::Loop:
-            book.PrintLog("Error - loop in chain - idx=%d currec=%d next=%d\n", index, record,
-                          next);
+            PrintLog(console, "Error - loop in chain - idx=%d currec=%d next=%d\n", index, record,
+                     next);
             return true;
         case ChainEnd::Shared:
-            book.PrintLog("Error - shared record in chain - idx=%d currec=%d next=%d\n", index,
-                          record, next);
+            PrintLog(console, "Error - shared record in chain - idx=%d currec=%d next=%d\n", index,
+                     record, next);
             return true;
         case ChainEnd::Empty:
         case ChainEnd::Complete:

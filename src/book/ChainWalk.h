@@ -70,6 +70,14 @@ class ChainWalker {
     uint16_t LastRecord() const { return m_lastRecord; }
     uint16_t LastNext() const { return m_lastNext; }
 
+    // Writes to `console` the message for the chain of `slot` that ended at an
+    // unsound link and gives true; gives false, writing nothing, for a chain that
+    // ended soundly.
+    bool ReportEnd(IConsole& console, uint32_t slot, ChainEnd end) const;
+
+    // Whether a chain passed `record`.
+    bool Passed(uint32_t record) const { return m_marks[record] != 0; }
+
     // Calls `onRecord(record)` for every record, in ascending order, that no
     // chain passed, that is neither the comment record nor a HashIndex record,
     // and whose first keyWord is not 0: it holds something that looks like a
@@ -79,7 +87,7 @@ class ChainWalker {
     void ForEachUnreachedRecord(OnRecord&& onRecord) {
         const BookHeader& header = m_book.InputHeader();
         for (uint32_t record = 1; record < header.recordCount; ++record) {
-            if (m_marks[record] != 0 || IsLayoutRecord(record, header) ||
+            if (Passed(record) || IsLayoutRecord(record, header) ||
                 !m_book.HoldsRecord(static_cast<uint16_t>(record))) {
                 continue;
             }
@@ -101,9 +109,5 @@ class ChainWalker {
     uint16_t m_lastRecord = 0;
     uint16_t m_lastNext = 0;
 };
-
-// Writes the message for a chain of `slot` that ended at an unsound link and
-// gives true; gives false, writing nothing, for a chain that ended soundly.
-bool ReportChainEnd(BookReader& book, uint32_t slot, ChainEnd end, const ChainWalker& walker);
 
 }  // namespace plinth

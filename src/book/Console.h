@@ -36,6 +36,24 @@ class IConsole {
     virtual void ClearAttributes() = 0;
 };
 
+// A console that keeps the text appended to it and nothing else: for a pass
+// whose findings are looked at later, or not at all.
+class TextConsole final : public IConsole {
+  public:
+    void AppendText(std::string_view text) override { m_text.append(text); }
+    void ClearConsole() override { m_text.clear(); }
+    void ShowProgress() override {}
+    void SetProgress(int /*position*/) override {}
+    void HideProgress() override {}
+    void AddAttribute(std::string_view /*field*/, std::string_view /*value*/) override {}
+    void ClearAttributes() override {}
+
+    const std::string& Text() const { return m_text; }
+
+  private:
+    std::string m_text;
+};
+
 // Size of the buffer a log message is formatted into; longer messages are cut
 // to its last character.
 inline constexpr size_t kLogBufferSize = 1024;

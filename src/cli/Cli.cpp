@@ -1,5 +1,6 @@
 #include <PlinthVersion.h>
 
+#include "cli/AdviseCommand.h"
 #include "cli/AnalyseCommand.h"
 #include "cli/Command.h"
 #include "cli/InfoCommand.h"
@@ -12,6 +13,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
     commands.push_back(std::make_unique<InfoCommand>());
     commands.push_back(std::make_unique<AnalyseCommand>());
     commands.push_back(std::make_unique<OptimizeCommand>());
+    commands.push_back(std::make_unique<AdviseCommand>());
     return commands;
 }
 

@@ -54,6 +54,8 @@ void OptimizeCommand::AddOptions(CLI::App& subcommand) {
     subcommand.add_option("--output", m_output,
                           "Write the new book to this new file and leave the book as it is");
     subcommand.add_flag("--quiet,-q", m_quiet, "No progress bar");
+    subcommand.add_flag("--dry-run", m_dryRun,
+                        "Tell what the conversion would find and produce; change nothing");
 }
 
 std::string OptimizeCommand::CheckPaths() const {
@@ -110,7 +112,49 @@ std::string OptimizeCommand::CheckOutputPath(const std::string& output) const {
     return {};
 }
 
+SizePair OptimizeCommand::ChosenSizes(const BookHeader& book) const {
+    return {m_recordSize != 0 ? m_recordSize : PreselectedSize(kRecordSizeTable, book.recordSize),
+            m_hashIndexSize != 0 ? m_hashIndexSize
+                                 : PreselectedSize(kHashIndexSizeTable, book.hashIndexSize)};
+}
+
+int OptimizeCommand::DryRun(CliStreams& streams) {
+    CliConsole console(streams.out, nullptr);
+    BookReader book(console, streams.files);
+    if (!book.OpenBook(m_book)) {
+        return kExitFailure;
+    }
+    const SizePair sizes = ChosenSizes(book.InputHeader());
+    if (auto refusal =
+            CheckNewGeometry(book.InputHeader(), sizes.recordSize, sizes.hashIndexSize)) {
+        streams.err << *refusal << '\n';
+        return kExitRefused;
+    }
+    book.PrintLog("Converting....");
+    try {
+        const Prediction prediction = PredictConversions(book, {&sizes, 1}, console).front();
+        book.PrintLog("\nDry run, nothing was written. Record size %d, hash index size %d:\n%s\n",
+                      sizes.recordSize, sizes.hashIndexSize,
+                      DescribePrediction(prediction).c_str());
+        if (prediction.outcome != Prediction::Outcome::Fits) {
+            return kExitRefused;
+        }
+        book.PrintLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n", prediction.longestChain,
+                      prediction.shortestChain);
+        return kExitSuccess;
+    } catch (const BookFatalError&) {
+        return kExitFailure;
+    }
+}
+
 int OptimizeCommand::Run(CliStreams& streams) {
+    if (m_dryRun) {
+        if (m_output) {
+            streams.err << "plinth-cli: --dry-run writes nothing; leave out --output\n";
+            return kExitFailure;
+        }
+        return DryRun(streams);
+    }
     if (const std::string reason = CheckPaths(); !reason.empty()) {
         streams.err << reason << '\n';
         return kExitFailure;
@@ -122,21 +166,16 @@ int OptimizeCommand::Run(CliStreams& streams) {
     if (!OpenBookPuttingBack(book, m_book)) {
         return kExitFailure;
     }
-    OptimizeRequest request;
-    request.recordSize = m_recordSize != 0
-                             ? m_recordSize
-                             : PreselectedSize(kRecordSizeTable, book.InputHeader().recordSize);
-    request.hashIndexSize =
-        m_hashIndexSize != 0
-            ? m_hashIndexSize
-            : PreselectedSize(kHashIndexSizeTable, book.InputHeader().hashIndexSize);
-    request.outputPath = m_output;
+    const SizePair sizes = ChosenSizes(book.InputHeader());
+    const OptimizeRequest request{sizes.recordSize, sizes.hashIndexSize, m_output};
     const OptimizeResult result = OnOptimize(book, request);
     switch (result.outcome) {
         case OptimizeOutcome::Converted:
             return kExitSuccess;
         case OptimizeOutcome::Refused:
             streams.err << result.refusal << '\n';
+            return kExitRefused;
+        case OptimizeOutcome::DoesNotFit:
             return kExitRefused;
         default:
             return kExitFailure;

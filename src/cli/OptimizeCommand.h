@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/Command.h"
+#include "maintenance/ConversionPrediction.h"
 
 namespace plinth::cli {
 
@@ -19,6 +20,11 @@ class OptimizeCommand final : public Command {
     int Run(CliStreams& streams) override;
 
   private:
+    // The conversion's findings and the prediction of the new book; nothing is
+    // written.
+    int DryRun(CliStreams& streams);
+    // The sizes asked for, else the preselection for the book.
+    SizePair ChosenSizes(const BookHeader& book) const;
     // A reason not to start, or an empty text.
     std::string CheckPaths() const;
     std::string CheckOutputPath(const std::string& output) const;
@@ -28,6 +34,7 @@ class OptimizeCommand final : public Command {
     int m_hashIndexSize = 0;
     std::optional<std::string> m_output;
     bool m_quiet = false;
+    bool m_dryRun = false;
 };
 
 }  // namespace plinth::cli

@@ -49,7 +49,7 @@ class Analysis {
                 return true;
             },
             [&]() { AdvanceProgress(); });
-        if (ReportChainEnd(m_book, slot, end, m_walker)) {
+        if (m_walker.ReportEnd(m_book.Console(), slot, end)) {
             // An invalid slot names the link it holds as its record.
             const uint16_t record =
                 end == ChainEnd::InvalidSlot ? m_walker.LastNext() : m_walker.LastRecord();

@@ -4,15 +4,14 @@
 #include <cstring>
 
 #include "book/BookWriter.h"
-#include "book/ChainWalk.h"
 #include "book/Paths.h"
 #include "maintenance/BookExchange.h"
+#include "maintenance/ConversionPrediction.h"
+#include "maintenance/CopyWalk.h"
 #include "maintenance/OptimizeSettings.h"
 
 namespace plinth {
 namespace {
-
-using Duplicates = BookWriter::Duplicates;
 
 // The fit checks estimate the new book's records against this bound, below the
 // writer's own limit.
@@ -33,7 +32,7 @@ bool PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::s
 class Conversion {
   public:
     Conversion(BookReader& book, const OptimizeRequest& request)
-        : m_book(book), m_request(request), m_walker(book) {}
+        : m_book(book), m_request(request) {}
 
     OptimizeOutcome Run() {
         try {
@@ -51,6 +50,30 @@ class Conversion {
 
   private:
     OptimizeOutcome Convert() {
+        // The exact outcome first, counted without writing anything, so that a book
+        // that does not fit the new sizes is refused before a file is created or the
+        // new book takes memory.
+        const SizePair sizes{m_request.recordSize, m_request.hashIndexSize};
+        TextConsole walkText;
+        const Prediction prediction = PredictConversions(m_book, {&sizes, 1}, walkText).front();
+        if (prediction.outcome == Prediction::Outcome::TooLong) {
+            m_book.PrintLog("Converting....");
+            m_book.Console().AppendText(walkText.Text());
+            m_book.PrintLog("Conversion stopped, the book was not changed\n");
+            return OptimizeOutcome::NotChanged;
+        }
+        if (prediction.outcome == Prediction::Outcome::Full) {
+            m_book.PrintLog("Converting....");
+            m_book.Console().AppendText(walkText.Text());
+            m_book.PrintLog("\nWriting output file\n*** Error *** Output book full\n");
+            m_book.PrintLog(
+                "The new book would need %d records; a book holds at most %d. Choose a larger "
+                "record size or a smaller hash index size\n",
+                static_cast<int>(prediction.records), static_cast<int>(kMaxWrittenRecordCount));
+            m_book.PrintLog("Conversion stopped, the book was not changed\n");
+            return OptimizeOutcome::DoesNotFit;
+        }
+
         const BookHeader& input = m_book.InputHeader();
         m_book.ReadRecord(input.commentRecord);
         m_writer.emplace(m_book.Console(), m_book.Files(), input, m_book.RecordArea(),
@@ -59,7 +82,9 @@ class Conversion {
         m_writer->CreateOutputBook(
             m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix));
         m_book.PrintLog("Converting....");
-        if (!CopyChains() || !RecoverUnreachedRecords() || !WriteAndFlush()) {
+        if (!CopyWalk(m_book, *m_writer, m_book.Console(), m_request.recordSize)
+                 .Run(CopyWalk::Progress::Shown) ||
+            !WriteAndFlush()) {
             Abandon();
             return OptimizeOutcome::NotChanged;
         }
@@ -90,89 +115,6 @@ class Conversion {
         return OptimizeOutcome::Converted;
     }
 
-    // Walks every chain of the book and hands each record it reaches to the
-    // writer. Gives false when a position does not fit a record of the new size
-    // (the message is in the console).
-    bool CopyChains() {
-        const uint32_t recordCount = m_book.InputHeader().recordCount;
-        const uint32_t slots = m_book.InputHeader().hashIndexSize;
-        uint32_t visited = 0;
-        for (uint32_t slot = 0; slot < slots; ++slot) {
-            const ChainEnd end = m_walker.Walk(
-                slot,
-                [&](uint16_t record) { return CopyRecord(record, Duplicates::Place).has_value(); },
-                [&]() {
-                    ++visited;
-                    const uint32_t percent = visited * 50 / recordCount;
-                    if (percent % 10 == 0) {
-                        m_book.Console().SetProgress(static_cast<int>(percent));
-                    }
-                });
-            if (end == ChainEnd::Stopped) {
-                return false;
-            }
-            ReportChainEnd(m_book, slot, end, m_walker);
-        }
-        return true;
-    }
-
-    // Takes the positions of the records that no chain reaches, where the record
-    // is sound, leaving out those the new book holds already. Gives false when a
-    // position does not fit a record of the new size.
-    bool RecoverUnreachedRecords() {
-        const uint32_t hashMask = m_book.InputHeader().hashMask;
-        bool fits = true;
-        int positions = 0;
-        int records = 0;
-        int unsound = 0;
-        int duplicates = 0;
-        m_walker.ForEachUnreachedRecord([&](uint16_t record) {
-            if (!IsRecoverableRecord(m_book.RecordArea(), m_book.InputKind(), hashMask)) {
-                ++unsound;
-                return true;
-            }
-            const std::optional<BookWriter::PlaceResult> placed =
-                CopyRecord(record, Duplicates::LeaveOut);
-            fits = placed.has_value();
-            if (fits) {
-                positions += static_cast<int>(placed->placed);
-                records += placed->placed != 0 ? 1 : 0;
-                duplicates += static_cast<int>(placed->leftOut);
-            }
-            return fits;
-        });
-        if (positions != 0) {
-            m_book.PrintLog("Recovered %d positions from %d records that no chain reaches\n",
-                            positions, records);
-        }
-        if (unsound != 0) {
-            m_book.PrintLog(
-                "Left out %d records that no chain reaches: they fail the record check or mix "
-                "slots\n",
-                unsound);
-        }
-        if (duplicates != 0) {
-            m_book.PrintLog("Left out %d positions already in the book\n", duplicates);
-        }
-        return fits;
-    }
-
-    // Hands the record in the record area to the writer; nothing when one of its
-    // positions does not fit a record of the new size (the message is in the
-    // console).
-    std::optional<BookWriter::PlaceResult> CopyRecord(uint16_t record, Duplicates duplicates) {
-        const BookWriter::PlaceResult placed =
-            m_writer->AddRecordPositions(m_book.RecordArea(), m_book.InputKind(), duplicates);
-        if (placed.outcome == BookWriter::PlaceOutcome::EntryTooLong) {
-            m_book.PrintLog(
-                "**Error** A position of record #%d takes %d bytes, more than a record of %d "
-                "bytes holds. Choose a larger record size\n",
-                int{record}, static_cast<int>(placed.entrySize), m_request.recordSize);
-            return std::nullopt;
-        }
-        return placed;
-    }
-
     // Writes the new book out and flushes it; false when it is no complete book.
     bool WriteAndFlush() {
         if (m_writer->WriteOutputBook() != BookWriter::WriteOutcome::Complete) {
@@ -201,7 +143,6 @@ class Conversion {
 
     BookReader& m_book;
     const OptimizeRequest& m_request;
-    ChainWalker m_walker;
     std::optional<BookWriter> m_writer;
     bool m_exchangeStarted = false;
 };

@@ -5,13 +5,17 @@
 //
 // The conversion runs in phases:
 //   1. fit checks: refuse sizes that would overflow the new book; nothing touched
-//   2. create BOOK.new.bk with header, comment and an empty HashIndex
-//   3. copy walk: every chain of the old book, record by record, into the new
-//      chains held in memory (progress 0-50)
-//   4. write-out of the new chains, the header and the HashIndex (progress 50-100)
-//   5. flush the new book to the disk
-//   6. exchange: the old book becomes BOOK.old.bk, the new book takes its place
-//   7. open the new book again
+//   2. the exact outcome, counted without writing (ConversionPrediction): a
+//      position too long for the new records or a new book too large for the
+//      record numbers stops it here; nothing touched
+//   3. create BOOK.new.bk with header, comment and an empty HashIndex
+//   4. copy walk (CopyWalk): every chain of the old book, record by record, then
+//      the sound records no chain reaches, into the new chains held in memory
+//      (progress 0-50)
+//   5. write-out of the new chains, the header and the HashIndex (progress 50-100)
+//   6. flush the new book to the disk
+//   7. exchange: the old book becomes BOOK.old.bk, the new book takes its place
+//   8. open the new book again
 // Any failure before the exchange removes the new file and leaves the book as it
 // was. Where the file system has hard links the exchange never leaves the book's
 // path without a complete book; without them the book is for a moment only at
@@ -40,6 +44,8 @@ enum class OptimizeOutcome {
     Converted,       // the new book is in place (or at the output path) and open
     Refused,         // the sizes do not fit; nothing was touched, the console is empty
     NotChanged,      // the conversion stopped early; the book is unchanged and open
+    DoesNotFit,      // the new book would hold more records than a book can; the
+                     // book is unchanged and open
     ExchangeFailed,  // a file operation of the exchange failed; the console says
                      // where each file is
     FatalError,      // the fatal error ended it; the book is closed

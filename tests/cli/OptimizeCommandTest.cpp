@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "BookBuilder.h"
 #include "ChildProcess.h"
@@ -227,6 +228,39 @@ TEST_F(OptimizePermissionTest, FolderThatIsNotWritableTakesNoNewFile) {
     EXPECT_EQ(copy.exitStatus, 2);
     EXPECT_THAT(copy.out, HasSubstr("**Error** Creating output file: [" + output + "]\n"));
     ExpectNothingTouched(dir.Path(), book, image);
+}
+
+// advise and optimize --dry-run tell what conversions would produce and touch nothing.
+TEST_F(OptimizeCommandTest, AdviseAndDryRunTellWithoutWriting) {
+    const test::CliRun advice = test::RunCliCapture({"advise", "--json", book});
+    ASSERT_EQ(advice.status, 0) << advice.err;
+    const nlohmann::json object = nlohmann::json::parse(advice.out);
+    EXPECT_EQ(object["current"],
+              nlohmann::json::parse(R"({"recordSize":2048,"hashIndexSize":4096})"));
+    ASSERT_EQ(object["pairs"].size(), 30u);
+    // 80 positions: every pair fits, and the smallest book with the shortest chains
+    // and lookups is the recommended one.
+    EXPECT_EQ(object["recommended"],
+              nlohmann::json::parse(R"({"recordSize":1024,"hashIndexSize":1024})"));
+    for (const nlohmann::json& pair : object["pairs"]) {
+        EXPECT_EQ(pair["outcome"], "fits");
+        EXPECT_EQ(pair["longestChain"], 1);
+        EXPECT_EQ(pair["bytes"], pair["records"].get<int>() * pair["recordSize"].get<int>());
+    }
+    const test::CliRun dry = test::RunCliCapture({"optimize", book, "--dry-run"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_THAT(dry.out, testing::StartsWith("Converting....\nDry run, nothing was written. Record "
+                                             "size 2048, hash index size 4096:\nNew book: "));
+    ExpectNothingTouched(dir.Path(), book, image);
+    builder::BookImage big = image;
+    BookHeader header = big.Header();
+    header.recordCount = 40000;  // the fit check goes by the header alone
+    big.SetHeader(header);
+    big.WriteTo(book);
+    const test::CliRun refused =
+        test::RunCliCapture({"optimize", book, "--dry-run", "--record-size", "1024"});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_THAT(refused.err, HasSubstr("New Recordsize to small"));
 }
 
 TEST_F(OptimizeCommandTest, RepairedBookAnalysesClean) {

@@ -13,6 +13,7 @@
 #include "book/BookFormat.h"
 #include "maintenance/BookAnalysis.h"
 #include "maintenance/BookOptimization.h"
+#include "maintenance/ConversionPrediction.h"
 #include "maintenance/OptimizeSettings.h"
 
 namespace plinth::fuzz {
@@ -53,8 +54,9 @@ bool HoldsTooLongPosition(const test::OracleReading& reading, int recordSize) {
 }
 
 const char* Name(OptimizeOutcome outcome) {
-    constexpr std::array<const char*, 6> kNames = {
-        "converted", "refused", "stopped", "exchange failed", "fatal error", "no book open"};
+    constexpr std::array<const char*, 7> kNames = {"converted",    "refused",         "stopped",
+                                                   "does not fit", "exchange failed", "fatal error",
+                                                   "no book open"};
     return kNames.at(static_cast<size_t>(outcome));
 }
 
@@ -71,7 +73,7 @@ class BookRun {
         test::WriteFileBytes(m_path, m_original);
     }
 
-    Problems Run(Geometry toNewFile, Geometry inPlace) {
+    Problems Run(SizePair toNewFile, SizePair inPlace) {
         const bool opened = m_book.OpenBook(m_path);
         if (opened != MustOpen(m_original)) {
             Fail(opened ? "a file that is no book opened" : "the book did not open");
@@ -130,18 +132,21 @@ class BookRun {
     // Whatever the conversion ends in must be borne out by the book: a refusal or
     // a stop touches nothing, a fatal error needs a chain that leads past the end
     // of the file, and a converted book holds exactly what sound links reach.
-    void Convert(Geometry to, const std::optional<std::string>& outputPath) {
+    void Convert(SizePair to, const std::optional<std::string>& outputPath) {
         if (!m_book.IsInputOpen() && !m_book.OpenBook(m_path)) {
             Fail("the book did not open again");
             return;
         }
         const std::string where = outputPath ? "into a new file" : "in place";
         const BookHeader header = Header();
+        const std::optional<Prediction> predicted = Predicted(to);
         const uint64_t readsBefore = m_files.reads;
         const OptimizeResult result =
             OnOptimize(m_book, {to.recordSize, to.hashIndexSize, outputPath});
-        // The copy walk, the comment, and the opening of the new book.
-        if (m_files.reads - readsBefore > MostChainReads(header) + 4) {
+        // The prediction and the copy walk, each reading a record twice at most
+        // (once more where the recovery needs it), the comment, and the opening
+        // of the new book.
+        if (m_files.reads - readsBefore > 4 * MostChainReads(header) + 4) {
             Fail("the conversion read more records than the chains hold");
         }
         if (m_console.progressVisible) {
@@ -151,6 +156,14 @@ class BookRun {
                                     " to " + std::to_string(to.recordSize) + "/" +
                                     std::to_string(to.hashIndexSize) + ")";
         const std::string& text = m_console.Text();
+        if (predicted &&
+            !PredictionHolds(*predicted, result.outcome, text, outputPath.value_or(m_path))) {
+            Fail("the prediction (" + std::to_string(static_cast<int>(predicted->outcome)) + ", " +
+                 std::to_string(predicted->records) + " records, chains " +
+                 std::to_string(predicted->longestChain) + ".." +
+                 std::to_string(predicted->shortestChain) + ") differs from the conversion" +
+                 outcome);
+        }
         switch (result.outcome) {
             case OptimizeOutcome::Refused:
                 if (!text.empty() || !result.refusal.starts_with("**Error** New ")) {
@@ -159,9 +172,10 @@ class BookRun {
                 ExpectBookUntouched(outcome);
                 break;
             case OptimizeOutcome::NotChanged:
+            case OptimizeOutcome::DoesNotFit:
                 if (!text.ends_with("Conversion stopped, the book was not changed\n") ||
-                    !(HoldsTooLongPosition(m_reading, to.recordSize) ||
-                      text.find("*** Error *** Output book full\n") != std::string::npos)) {
+                    (result.outcome == OptimizeOutcome::NotChanged) !=
+                        HoldsTooLongPosition(m_reading, to.recordSize)) {
                     Fail("the conversion stopped without a position too long or a full book" +
                          outcome);
                 }
@@ -184,7 +198,54 @@ class BookRun {
         }
     }
 
-    void ExpectConverted(Geometry to, const std::optional<std::string>& outputPath,
+    // What one pass over the book for every pair of sizes predicts for `to`;
+    // nothing when the pass met the fatal error, as it must exactly when a chain
+    // leads past the end of the file.
+    std::optional<Prediction> Predicted(SizePair to) {
+        if (m_predictions.empty()) {
+            TextConsole ignored;
+            try {
+                m_predictions = PredictConversions(m_book, m_pairs, ignored);
+            } catch (const BookFatalError&) {
+                if (!m_reading.unreadableRecord) {
+                    Fail("the prediction ended in the fatal error");
+                }
+                m_book.OpenBook(m_path);
+                return std::nullopt;
+            }
+        }
+        return m_predictions.at(
+            static_cast<size_t>(std::find(m_pairs.begin(), m_pairs.end(), to) - m_pairs.begin()));
+    }
+
+    // Whether the conversion ended as predicted, with the predicted records and
+    // chains when it converted.
+    static bool PredictionHolds(const Prediction& predicted, OptimizeOutcome outcome,
+                                const std::string& text, const std::string& converted) {
+        using Outcome = Prediction::Outcome;
+        switch (outcome) {
+            case OptimizeOutcome::Refused:
+                return predicted.outcome == Outcome::Refused;
+            case OptimizeOutcome::NotChanged:
+                return predicted.outcome == Outcome::TooLong;
+            case OptimizeOutcome::DoesNotFit:
+                return predicted.outcome == Outcome::Full &&
+                       text.find("would need " + std::to_string(predicted.records) + " records") !=
+                           std::string::npos;
+            case OptimizeOutcome::Converted:
+                return predicted.outcome == Outcome::Fits &&
+                       HeaderOf(test::ReadFileBytes(converted))
+                               .value_or(BookHeader{})
+                               .recordCount == predicted.records &&
+                       text.find("Longest chain:\t\t" + std::to_string(predicted.longestChain) +
+                                 "\nShortest chain:\t\t" + std::to_string(predicted.shortestChain) +
+                                 "\n") != std::string::npos;
+            default:
+                return true;
+        }
+    }
+
+    void ExpectConverted(SizePair to, const std::optional<std::string>& outputPath,
                          const std::string& outcome) {
         if (!m_book.IsInputOpen()) {
             Fail("the converted book is not open" + outcome);
@@ -232,6 +293,8 @@ class BookRun {
     test::OracleReading m_reading;
     BookHeader m_originalHeader = HeaderOf(m_original).value_or(BookHeader{});
     test::CountingFileSystem m_files;
+    const std::vector<SizePair> m_pairs = OfferedPairs();
+    std::vector<Prediction> m_predictions;
     test::RecordingConsole m_console;
     BookReader m_book{m_console, m_files};
     Problems m_problems;
@@ -298,7 +361,7 @@ std::vector<uint8_t> JoinBookInput(std::span<const uint8_t> book, uint8_t toNewF
     return data;
 }
 
-Geometry GeometryOf(uint8_t choice) {
+SizePair GeometryOf(uint8_t choice) {
     const std::vector<int> recordSizes = OfferedSizes(kRecordSizeTable);
     const std::vector<int> hashIndexSizes = OfferedSizes(kHashIndexSizeTable);
     return {recordSizes[choice % recordSizes.size()],

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "maintenance/ConversionPrediction.h"
+
 namespace plinth::fuzz {
 
 // An input of the book target: the bytes of a book file followed by two bytes
@@ -24,11 +26,7 @@ std::vector<uint8_t> JoinBookInput(std::span<const uint8_t> book, uint8_t toNewF
                                    uint8_t inPlace);
 
 // The record size and hash index size a choice byte stands for.
-struct Geometry {
-    int recordSize = 0;
-    int hashIndexSize = 0;
-};
-Geometry GeometryOf(uint8_t choice);
+SizePair GeometryOf(uint8_t choice);
 
 // Writes the book into `folder`, opens it, lists its attributes, analyses it,
 // converts it into a new file and then in place, and checks every step against

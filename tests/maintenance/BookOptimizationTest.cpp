@@ -14,6 +14,7 @@
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "maintenance/BookOptimization.h"
+#include "maintenance/ConversionPrediction.h"
 #include "maintenance/OptimizeSettings.h"
 
 namespace plinth {
@@ -138,15 +139,23 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
         header.reserved18 = {9, 9, 9, 9};
         header.word12 = 77;
         image.SetHeader(header);
-        for (const int recordSize : OfferedSizes(kRecordSizeTable)) {
-            for (const int hashIndexSize : OfferedSizes(kHashIndexSizeTable)) {
-                SCOPED_TRACE(std::to_string(recordSize) + " " + std::to_string(hashIndexSize));
-                ASSERT_EQ(Convert(image, recordSize, hashIndexSize).outcome,
-                          OptimizeOutcome::Converted)
-                    << console.Text();
-                EXPECT_THAT(console.Text(), Not(HasSubstr("Warning")));
-                ExpectCompleteBook(Path(), image, image.Positions(), recordSize, hashIndexSize);
-            }
+        // What one pass predicts for every pair is what each conversion produces.
+        image.WriteTo(Path());
+        ASSERT_TRUE(book.OpenBook(Path()));
+        const std::vector<Prediction> predictions =
+            PredictConversions(book, OfferedPairs(), console);
+        for (const Prediction& predicted : predictions) {
+            const auto [recordSize, hashIndexSize] = predicted.sizes;
+            SCOPED_TRACE(std::to_string(recordSize) + " " + std::to_string(hashIndexSize));
+            ASSERT_EQ(Convert(image, recordSize, hashIndexSize).outcome, OptimizeOutcome::Converted)
+                << console.Text();
+            EXPECT_THAT(console.Text(), Not(HasSubstr("Warning")));
+            ExpectCompleteBook(Path(), image, image.Positions(), recordSize, hashIndexSize);
+            EXPECT_EQ(predicted.outcome, Prediction::Outcome::Fits);
+            EXPECT_EQ(predicted.bytes, test::ReadFileBytes(Path()).size());
+            EXPECT_THAT(console.Text(),
+                        HasSubstr(FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n",
+                                            predicted.longestChain, predicted.shortestChain)));
         }
     }
 }
@@ -241,6 +250,26 @@ TEST_F(BookOptimizationTest, BookWithAZeroedHashIndexComesBackWhole) {
                                     " records that no chain reaches\n\nWriting output file\n"));
     EXPECT_EQ(console.Row("Total positions"), "50000");
     ExpectCompleteBook(Path(), image, image.Positions(), 1024, 4096);
+}
+
+// Positions of 518 bytes, three in a record of 2048 but one in a record of 1024:
+// the fit check lets the smaller records pass, the exact count refuses them before
+// anything is written.
+TEST_F(BookOptimizationTest, BookThatWouldNotFitIsRefusedBeforeAnythingIsWritten) {
+    BookOptions options;
+    options.recordSize = 2048;
+    const BookImage image =
+        builder::BuildFilledBook(options, 22000, 3, builder::MoveRange{128, 128});
+    EXPECT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::DoesNotFit);
+    EXPECT_EQ(console.Text(),
+              "Converting....\nWriting output file\n*** Error *** Output book full\nThe new book "
+              "would need " +
+                  std::to_string(4 + image.Positions().size()) +
+                  " records; a book holds at most 65534. Choose a larger record size or a smaller "
+                  "hash index size\nConversion stopped, the book was not changed\n");
+    EXPECT_TRUE(UnchangedAt(Path(), image));
+    EXPECT_FALSE(std::filesystem::exists(NewBook()));
+    EXPECT_TRUE(book.IsInputOpen());
 }
 
 TEST_F(BookOptimizationTest, BrokenLinksAreReportedOnTheConvertingLine) {

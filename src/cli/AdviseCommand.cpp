@@ -1,0 +1,124 @@
+#include "cli/AdviseCommand.h"
+
+#include <algorithm>
+
+#include "cli/CliConsole.h"
+#include "maintenance/ConversionPrediction.h"
+
+namespace plinth::cli {
+namespace {
+
+using Outcome = Prediction::Outcome;
+
+const char* OutcomeName(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Refused:
+            return "refused";
+        case Outcome::TooLong:
+            return "too-long";
+        case Outcome::Full:
+            return "full";
+        case Outcome::Fits:
+            return "fits";
+    }
+    return "?";
+}
+
+nlohmann::ordered_json PairJson(const std::optional<SizePair>& pair) {
+    if (!pair) {
+        return nullptr;
+    }
+    return {{"recordSize", pair->recordSize}, {"hashIndexSize", pair->hashIndexSize}};
+}
+
+nlohmann::ordered_json PredictionJson(const Prediction& p) {
+    const bool fits = p.outcome == Outcome::Fits;
+    const auto number = [fits](auto value) {
+        return fits ? nlohmann::ordered_json(value) : nlohmann::ordered_json(nullptr);
+    };
+    return {{"recordSize", p.sizes.recordSize},
+            {"hashIndexSize", p.sizes.hashIndexSize},
+            {"outcome", OutcomeName(p.outcome)},
+            {"records", fits || p.outcome == Outcome::Full ? nlohmann::ordered_json(p.records)
+                                                           : nlohmann::ordered_json(nullptr)},
+            {"bytes", number(p.bytes)},
+            {"longestChain", number(p.longestChain)},
+            {"shortestChain", number(p.shortestChain)},
+            {"meanReads", number(p.meanReads)}};
+}
+
+void PrintTable(std::ostream& out, const std::vector<Prediction>& predictions,
+                const std::optional<SizePair>& current, const std::optional<SizePair>& best) {
+    out << FormatLog("%11s %10s  %-8s %8s %10s %8s %10s\n", "Record size", "Hash size", "Outcome",
+                     "Records", "MiB", "Longest", "Mean reads");
+    for (const Prediction& p : predictions) {
+        std::string line = FormatLog("%11d %10d  %-8s", p.sizes.recordSize, p.sizes.hashIndexSize,
+                                     OutcomeName(p.outcome));
+        if (p.outcome == Outcome::Fits) {
+            line += FormatLog(" %8u %10.1f %8d %10.2f", p.records,
+                              static_cast<double>(p.bytes) / (1024.0 * 1024.0), p.longestChain,
+                              p.meanReads);
+        } else if (p.outcome == Outcome::Full) {
+            line += FormatLog(" %8u", p.records);
+        }
+        if (current == p.sizes) {
+            line += "  <- the book's own";
+        }
+        if (best == p.sizes) {
+            line += "  <- recommended";
+        }
+        out << line << '\n';
+    }
+    if (best) {
+        out << "Recommended: record size " << best->recordSize << ", hash index size "
+            << best->hashIndexSize << '\n';
+    } else {
+        out << "No sizes in the tables fit this book\n";
+    }
+}
+
+}  // namespace
+
+void AdviseCommand::AddOptions(CLI::App& subcommand) {
+    AddBookOptions(subcommand, "One JSON object per book instead of the table");
+}
+
+int AdviseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams& streams) {
+    if (BookCount() > 1 && !Json()) {
+        streams.out << "==> " << path << " <==\n";
+    }
+    // The findings of the walk are the analysis's to tell; errors go to stderr.
+    CliConsole console(streams.err, nullptr);
+    BookReader book(console, streams.files);
+    if (!book.OpenBook(path)) {
+        return kExitFailure;
+    }
+    TextConsole findings;
+    const std::vector<SizePair> pairs = OfferedPairs();
+    std::vector<Prediction> predictions;
+    try {
+        predictions = PredictConversions(book, pairs, findings);
+    } catch (const BookFatalError&) {
+        return kExitFailure;
+    }
+    const SizePair own{book.InputHeader().recordSize, book.InputHeader().hashIndexSize};
+    const std::optional<SizePair> current =
+        std::find(pairs.begin(), pairs.end(), own) != pairs.end() ? std::optional(own)
+                                                                  : std::nullopt;
+    const std::optional<SizePair> best = RecommendedPair(predictions);
+    if (Json()) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const Prediction& prediction : predictions) {
+            list.push_back(PredictionJson(prediction));
+        }
+        PrintJson(streams.out, {{"book", path},
+                                {"current", PairJson(current)},
+                                {"recommended", PairJson(best)},
+                                {"pairs", list}});
+    } else {
+        PrintTable(streams.out, predictions, current, best);
+    }
+    return kExitSuccess;
+}
+
+}  // namespace plinth::cli

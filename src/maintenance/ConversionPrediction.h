@@ -1,0 +1,60 @@
+#pragma once
+
+// What a conversion of the open book would produce, for pairs of sizes from the
+// tables, worked out without writing anything: by the walk, recovery, copy and
+// placing rules of the conversion itself, with counters per slot of each new
+// book in place of its records.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "book/BookReader.h"
+
+namespace plinth {
+
+struct SizePair {
+    int recordSize = 0;
+    int hashIndexSize = 0;
+    bool operator==(const SizePair&) const = default;
+};
+
+// Every pair of sizes that the tables offer, record size first.
+std::vector<SizePair> OfferedPairs();
+
+struct Prediction {
+    enum class Outcome {
+        Refused,  // the fit check refuses the sizes (`refusal` says why)
+        TooLong,  // a position takes more bytes than a record of the new size holds
+        Full,     // the new book needs more records than a book holds (`records`)
+        Fits,
+    };
+    SizePair sizes;
+    Outcome outcome = Outcome::Fits;
+    std::string refusal;
+    uint32_t records = 0;  // records of the new book, or those it would need
+    uint64_t bytes = 0;
+    int longestChain = 0;  // in records, over the chains that hold positions
+    int shortestChain = 65535;
+    // The records a lookup reads on average to find a stored position: k for a
+    // position in the k-th record of its chain; 0 for a book without positions.
+    double meanReads = 0;
+};
+
+// Predicts the conversion of the open book into each pair, in one pass over the
+// book; the pass's findings and warnings go to `messages`. A record that cannot
+// be read raises the fatal error of `book`.
+std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
+                                           IConsole& messages);
+
+// The prediction in one line, for people: "New book: 1 027 records, 4.0 MiB;
+// longest chain 2, 1.03 reads per lookup", or "Does not fit: " and why.
+std::string DescribePrediction(const Prediction& prediction);
+
+// The pair that suits the book best among those that fit: the shortest longest
+// chain, then the fewest reads per lookup, then the smallest file, then the
+// smaller record size, then the smaller hash index size.
+std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions);
+
+}  // namespace plinth

@@ -1,0 +1,150 @@
+#include "maintenance/CopyWalk.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace plinth {
+namespace {
+
+// A position's key: its keyWord and its hashKey.
+uint64_t KeyOf(std::span<const uint8_t> record, const EntryExtent& entry) {
+    return (uint64_t{DecodeU16(&record[entry.offset + layout::kKeyWord])} << 32) |
+           DecodeU32(&record[entry.offset + layout::kHashKey]);
+}
+
+}  // namespace
+
+CopyWalk::CopyWalk(BookReader& book, PositionSink& sink, IConsole& messages, int recordSize)
+    : m_book(book), m_sink(sink), m_messages(messages), m_recordSize(recordSize), m_walker(book) {}
+
+bool CopyWalk::Run(Progress progress) { return CopyChains(progress) && RecoverUnreachedRecords(); }
+
+bool CopyWalk::CopyChains(Progress progress) {
+    const uint32_t recordCount = m_book.InputHeader().recordCount;
+    const uint32_t slots = m_book.InputHeader().hashIndexSize;
+    uint32_t visited = 0;
+    for (uint32_t slot = 0; slot < slots; ++slot) {
+        const ChainEnd end = m_walker.Walk(
+            slot, [&](uint16_t record) { return Take(record, m_book.RecordArea()).has_value(); },
+            [&]() {
+                ++visited;
+                const uint32_t percent = visited * 50 / recordCount;
+                if (progress == Progress::Shown && percent % 10 == 0) {
+                    m_book.Console().SetProgress(static_cast<int>(percent));
+                }
+            });
+        if (end == ChainEnd::Stopped) {
+            return false;
+        }
+        m_walker.ReportEnd(m_messages, slot, end);
+    }
+    return true;
+}
+
+bool CopyWalk::RecoverUnreachedRecords() {
+    const BookKind kind = m_book.InputKind();
+    std::vector<uint16_t> sound;
+    std::vector<std::pair<uint64_t, size_t>> keys;  // of their entries, with their place
+    int unsound = 0;
+    m_walker.ForEachUnreachedRecord([&](uint16_t number) {
+        const std::span<const uint8_t> record = m_book.RecordArea();
+        if (!IsRecoverableRecord(record, kind, m_book.InputHeader().hashMask)) {
+            ++unsound;
+            return true;
+        }
+        sound.push_back(number);
+        WalkEntries(record, kind, [&](const EntryExtent& entry) {
+            keys.emplace_back(KeyOf(record, entry), keys.size());
+        });
+        return true;
+    });
+    const std::vector<bool> duplicate = Duplicates(std::move(keys));
+    bool fits = true;
+    int positions = 0;
+    int records = 0;
+    int duplicates = 0;
+    size_t entry = 0;
+    for (const uint16_t number : sound) {
+        // The record's entries that are kept, one after the other, in a record of
+        // its own.
+        m_book.ReadRecord(number);
+        const std::span<const uint8_t> record = m_book.RecordArea();
+        std::vector<uint8_t> kept(record.size(), 0);
+        size_t used = layout::kFirstEntry;
+        WalkEntries(record, kind, [&](const EntryExtent& extent) {
+            if (duplicate[entry++]) {
+                ++duplicates;
+                return;
+            }
+            std::copy_n(record.begin() + static_cast<ptrdiff_t>(extent.offset), extent.size,
+                        kept.begin() + static_cast<ptrdiff_t>(used));
+            used += extent.size;
+        });
+        const std::optional<PositionSink::PlaceResult> placed = Take(number, kept);
+        if (!placed) {
+            fits = false;
+            break;
+        }
+        positions += static_cast<int>(placed->placed);
+        records += placed->placed != 0 ? 1 : 0;
+    }
+    if (positions != 0) {
+        PrintLog(m_messages, "Recovered %d positions from %d records that no chain reaches\n",
+                 positions, records);
+    }
+    if (unsound != 0) {
+        PrintLog(m_messages,
+                 "Left out %d records that no chain reaches: they fail the record check or mix "
+                 "slots\n",
+                 unsound);
+    }
+    if (duplicates != 0) {
+        PrintLog(m_messages, "Left out %d positions already in the book\n", duplicates);
+    }
+    return fits;
+}
+
+std::vector<bool> CopyWalk::Duplicates(std::vector<std::pair<uint64_t, size_t>> keys) {
+    const BookKind kind = m_book.InputKind();
+    std::vector<bool> duplicate(keys.size(), false);
+    if (keys.empty()) {
+        return duplicate;
+    }
+    // An entry is a duplicate when an earlier one of the recovery has its key...
+    std::sort(keys.begin(), keys.end());
+    for (size_t i = 1; i < keys.size(); ++i) {
+        duplicate[keys[i].second] = keys[i].first == keys[i - 1].first;
+    }
+    // ...or a position that a chain took does.
+    const uint32_t recordCount = m_book.InputHeader().recordCount;
+    for (uint32_t number = 1; number < recordCount; ++number) {
+        if (!m_walker.Passed(number)) {
+            continue;
+        }
+        m_book.ReadRecord(static_cast<uint16_t>(number));
+        const std::span<const uint8_t> record = m_book.RecordArea();
+        WalkEntries(record, kind, [&](const EntryExtent& entry) {
+            const uint64_t key = KeyOf(record, entry);
+            for (auto it = std::lower_bound(keys.begin(), keys.end(), std::pair{key, size_t{0}});
+                 it != keys.end() && it->first == key; ++it) {
+                duplicate[it->second] = true;
+            }
+        });
+    }
+    return duplicate;
+}
+
+std::optional<PositionSink::PlaceResult> CopyWalk::Take(uint16_t number,
+                                                        std::span<const uint8_t> record) {
+    const PositionSink::PlaceResult placed = m_sink.AddRecordPositions(record, m_book.InputKind());
+    if (placed.outcome == PositionSink::PlaceOutcome::EntryTooLong) {
+        PrintLog(m_messages,
+                 "**Error** A position of record #%d takes %d bytes, more than a record of %d "
+                 "bytes holds. Choose a larger record size\n",
+                 int{number}, static_cast<int>(placed.entrySize), m_recordSize);
+        return std::nullopt;
+    }
+    return placed;
+}
+
+}  // namespace plinth
