@@ -7,10 +7,10 @@
 #include <QTextStream>
 
 #include "app/AppNames.h"
+#include "app/BookInfoLoader.h"
 #include "app/PlinthDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
-#include "ui/BookInfoLoader.h"
 
 namespace plinth {
 

@@ -17,11 +17,11 @@
 #include "app/AppNames.h"
 #include "app/ConsoleView.h"
 #include "app/HelpPage.h"
+#include "app/OptimizeDlg.h"
 #include "app/PlinthIcon.h"
 #include "app/WaitCursor.h"
 #include "maintenance/BookAnalysis.h"
 #include "maintenance/BookOptimization.h"
-#include "maintenance/OptimizeDlg.h"
 #include "ui/DialogLayout.h"
 
 namespace plinth {

@@ -31,12 +31,12 @@
 #include "BookBuilder.h"
 #include "FaultyFileSystem.h"
 #include "app/HelpPage.h"
+#include "app/OptimizeDlg.h"
 #include "app/PlinthApp.h"
 #include "app/PlinthDlg.h"
-#include "maintenance/OptimizeDlg.h"
+#include "app/SelectBookDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
-#include "ui/SelectBookDlg.h"
 
 namespace plinth::test {
 namespace {

@@ -15,11 +15,11 @@
 #include <string>
 
 #include "app/AboutDlg.h"
+#include "app/OptimizeDlg.h"
 #include "app/PlinthDlg.h"
-#include "maintenance/OptimizeDlg.h"
+#include "app/SelectBookDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
-#include "ui/SelectBookDlg.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "ui/BookInfoLoader.h"
+#include "app/BookInfoLoader.h"
 #include "ui/FileDlg.h"
 
 class QLabel;

@@ -1,4 +1,4 @@
-#include "ui/SelectBookDlg.h"
+#include "app/SelectBookDlg.h"
 
 #include <QFile>
 #include <QFileInfo>
