@@ -25,7 +25,7 @@ bool CPlinthApp::InitInstance() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kMakerName));
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
 
-    LinuxDirectoryPlatform platform;
+    LinuxDirectoryPlatform platform(kMakerName, kApplicationName);
     g_DefaultDirectories.Initialize(platform, kMakerName, kProductName);
 
     QStringList arguments = m_arguments.mid(1);

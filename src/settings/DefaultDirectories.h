@@ -85,7 +85,7 @@ class CDefaultDirectories {
     const dirEntry* FindEntry(std::string_view name) const;
     dirEntry* FindEntry(std::string_view name);
 
-    std::string m_strProgramDir;     // folder of the executable, "." when unknown
+    std::string m_strProgramDir;     // the platform's program folder, "." when unknown
     std::string m_strUserDataDir;    // user's application data + maker + product
     std::string m_strDocumentsDir;   // user's documents + maker
     std::string m_strCommonDataDir;  // all users' application data + maker + product

@@ -160,7 +160,7 @@ class FakeBookInfo final : public IBookInfo {
 }  // namespace
 
 void PlinthAppTest::init() {
-    LinuxDirectoryPlatform platform;
+    LinuxDirectoryPlatform platform("Quarnet", "Plinth");
     g_DefaultDirectories.Initialize(platform, "Quarnet", "Velmora 6.0");
 }
 

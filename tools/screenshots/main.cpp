@@ -63,7 +63,7 @@ bool MakeCurrent(QWidget& dialog, const QString& path) {
 
 // The book selection dialog in the book's folder, with the book selected.
 bool SaveBookSelection(QWidget& main, const std::string& book, const QDir& folder) {
-    plinth::LinuxDirectoryPlatform platform;
+    plinth::LinuxDirectoryPlatform platform("Quarnet", "Plinth");
     plinth::g_DefaultDirectories.Initialize(platform, "Quarnet", "Velmora 6.0");
     plinth::g_DefaultDirectories.SetPath(
         plinth::kBookDirectoryId,
