@@ -8,7 +8,9 @@
 
 #include "app/AppNames.h"
 #include "app/BookInfoLoader.h"
+#include "app/HelpPage.h"
 #include "app/PlinthDlg.h"
+#include "app/SelectBookDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
 
@@ -35,8 +37,11 @@ bool CPlinthApp::InitInstance() {
     }
     CPlinthDlg dialog;
     if (!arguments.isEmpty()) {
-        const QString book = QFileInfo(arguments.front()).absoluteFilePath();
-        dialog.OpenBook(QFile::encodeName(book).toStdString());
+        const std::string book =
+            QFile::encodeName(QFileInfo(arguments.front()).absoluteFilePath()).toStdString();
+        // "Open book ..." then starts in the book's folder, as after choosing it there.
+        RememberBookFolder(book);
+        dialog.OpenBook(book);
     }
     if (check) {
         m_exitCode = ReportCheck(dialog, !arguments.isEmpty());
@@ -59,7 +64,9 @@ int CPlinthApp::ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const {
     }
     const bool component = CreateBookInfo() != nullptr;
     out << "Book information component: " << (component ? "found" : "missing") << '\n';
-    return (opened || !bookGiven) && component ? 0 : 1;
+    const bool help = FindHelpPage(QCoreApplication::applicationDirPath()).has_value();
+    out << "Help page: " << (help ? "found" : "missing") << '\n';
+    return (opened || !bookGiven) && component && help ? 0 : 1;
 }
 
 }  // namespace plinth

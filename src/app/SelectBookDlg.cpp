@@ -84,13 +84,16 @@ QString CSelectBookDlg::DescriptionOf(const QString& path) const {
     }
 }
 
+void RememberBookFolder(const std::string& path) {
+    const size_t separator = path.rfind(kPathSeparator);
+    if (separator != std::string::npos && separator > 0) {
+        g_DefaultDirectories.SetPath(kBookDirectoryId, path.substr(0, separator));
+    }
+}
+
 void CSelectBookDlg::done(int result) {
     if (result == QDialog::Accepted) {
-        const std::string path = QFile::encodeName(GetPathName()).toStdString();
-        const size_t separator = path.rfind(kPathSeparator);
-        if (separator != std::string::npos && separator > 0) {
-            g_DefaultDirectories.SetPath(kBookDirectoryId, path.substr(0, separator));
-        }
+        RememberBookFolder(QFile::encodeName(GetPathName()).toStdString());
     }
     CFileDlg::done(result);
 }
