@@ -1,5 +1,6 @@
 // plinth-screenshots: renders what the desktop program shows into PNG files: the
-// main window after the analysis of a book, the optimize settings dialog, the
+// main window during the analysis of a book (the pass held at the book's middle)
+// and after it, at the window's default size; the optimize settings dialog, the
 // About box and the book selection dialog with the book selected and described.
 // Runs without a display (QT_QPA_PLATFORM=offscreen).
 
@@ -10,8 +11,12 @@
 #include <QFileSystemModel>
 #include <QListView>
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <cstdio>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "app/AboutDlg.h"
@@ -43,6 +48,61 @@ bool Save(QWidget& widget, const QDir& folder, const char* name) {
     std::printf("%s\n", qPrintable(path));
     return true;
 }
+
+// The system's files, where the first read at or past `holdAt` waits until the
+// window's thread has run `whileHeld`: a pass held in its middle.
+class HoldingFileSystem final : public plinth::IFileSystem {
+  public:
+    HoldingFileSystem(uint64_t holdAt, std::function<void()> whileHeld)
+        : m_holdAt(holdAt), m_whileHeld(std::move(whileHeld)) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            if (m_held) {
+                m_whileHeld();
+                m_held = false;
+                m_held.notify_one();
+            }
+        });
+        m_poll.start(10);
+    }
+
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        if (offset >= m_holdAt) {
+            m_holdAt = UINT64_MAX;
+            m_held = true;
+            m_held.wait(true);
+        }
+        return m_files.ReadAt(fd, buffer, length, offset);
+    }
+    int OpenForReading(const std::string& path) override { return m_files.OpenForReading(path); }
+    int CreateForWriting(const std::string& path) override {
+        return m_files.CreateForWriting(path);
+    }
+    void Close(int fd) override { m_files.Close(fd); }
+    int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override {
+        return m_files.WriteAt(fd, buffer, length, offset);
+    }
+    int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                            uint64_t offset) override {
+        return m_files.WriteAtGathered(fd, pieces, offset);
+    }
+    int Sync(int fd) override { return m_files.Sync(fd); }
+    int Remove(const std::string& path) override { return m_files.Remove(path); }
+    int Rename(const std::string& from, const std::string& to) override {
+        return m_files.Rename(from, to);
+    }
+    int Link(const std::string& existing, const std::string& newName) override {
+        return m_files.Link(existing, newName);
+    }
+    int SyncDirectory(const std::string& folder) override { return m_files.SyncDirectory(folder); }
+    bool Exists(const std::string& path) override { return m_files.Exists(path); }
+
+  private:
+    plinth::IFileSystem& m_files = plinth::SystemFileSystem();
+    uint64_t m_holdAt;
+    std::function<void()> m_whileHeld;
+    QTimer m_poll;
+    std::atomic<bool> m_held = false;
+};
 
 // Makes the entry at `path` the current one of a file dialog's list, as a click
 // does, once the list has read its folder.
@@ -90,12 +150,25 @@ int main(int argc, char** argv) {
     std::string book = QDir(arguments.at(1)).absolutePath().toStdString();
     const QDir folder(arguments.at(2));
 
-    plinth::CPlinthDlg main;
+    // The analysis is held at the middle of the book while the window is taken.
+    bool saved = true;
+    bool taken = false;
+    plinth::CPlinthDlg* window = nullptr;
+    HoldingFileSystem files(QFileInfo(arguments.at(1)).size() / 2, [&] {
+        taken = true;
+        saved = Save(*window, folder, "main-window-pass.png") && saved;
+    });
+    plinth::CPlinthDlg main(files);
+    window = &main;
     main.SetBookChooser([&](QWidget*) { return book; });
     main.show();
     main.OnOpenBook();
     main.OnAnalyse();
-    bool saved = Save(main, folder, "main-window.png");
+    if (!taken) {
+        std::fprintf(stderr, "plinth-screenshots: the analysis did not reach the book's middle\n");
+        saved = false;
+    }
+    saved = Save(main, folder, "main-window.png") && saved;
 
     plinth::COptimizeDlg settings(&main);
     settings.SetHashIndexSize(main.Book().InputHeader().hashIndexSize);
