@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "ui/SelectBookDlg.h"
+#include "app/SelectBookDlg.h"
 
 namespace plinth {
 

@@ -7,10 +7,12 @@
 #include <QTextStream>
 
 #include "app/AppNames.h"
+#include "app/BookInfoLoader.h"
+#include "app/HelpPage.h"
 #include "app/PlinthDlg.h"
+#include "app/SelectBookDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
-#include "ui/BookInfoLoader.h"
 
 namespace plinth {
 
@@ -25,7 +27,7 @@ bool CPlinthApp::InitInstance() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kMakerName));
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
 
-    LinuxDirectoryPlatform platform;
+    LinuxDirectoryPlatform platform(kMakerName, kApplicationName);
     g_DefaultDirectories.Initialize(platform, kMakerName, kProductName);
 
     QStringList arguments = m_arguments.mid(1);
@@ -35,8 +37,11 @@ bool CPlinthApp::InitInstance() {
     }
     CPlinthDlg dialog;
     if (!arguments.isEmpty()) {
-        const QString book = QFileInfo(arguments.front()).absoluteFilePath();
-        dialog.OpenBook(QFile::encodeName(book).toStdString());
+        const std::string book =
+            QFile::encodeName(QFileInfo(arguments.front()).absoluteFilePath()).toStdString();
+        // "Open book ..." then starts in the book's folder, as after choosing it there.
+        RememberBookFolder(book);
+        dialog.OpenBook(book);
     }
     if (check) {
         m_exitCode = ReportCheck(dialog, !arguments.isEmpty());
@@ -59,7 +64,9 @@ int CPlinthApp::ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const {
     }
     const bool component = CreateBookInfo() != nullptr;
     out << "Book information component: " << (component ? "found" : "missing") << '\n';
-    return (opened || !bookGiven) && component ? 0 : 1;
+    const bool help = FindHelpPage(QCoreApplication::applicationDirPath()).has_value();
+    out << "Help page: " << (help ? "found" : "missing") << '\n';
+    return (opened || !bookGiven) && component && help ? 0 : 1;
 }
 
 }  // namespace plinth

@@ -16,8 +16,8 @@ class CPlinthApp {
     // `arguments`: the program's command line; a path after the program's name is
     // the book to open at start, as a file manager's "Open with" passes it. With
     // "--check" first, the program starts, opens the book, reports on stdout what
-    // it found (the attribute rows and the book-information component) and ends
-    // without showing its window: a check of an installation.
+    // it found (the attribute rows, the book-information component and the help
+    // page) and ends without showing its window: a check of an installation.
     explicit CPlinthApp(QStringList arguments) : m_arguments(std::move(arguments)) {}
     CPlinthApp(const CPlinthApp&) = delete;
     CPlinthApp& operator=(const CPlinthApp&) = delete;

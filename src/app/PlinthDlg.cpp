@@ -9,19 +9,26 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QShortcut>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QUrl>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 
 #include "app/AboutDlg.h"
 #include "app/AppNames.h"
 #include "app/ConsoleView.h"
 #include "app/HelpPage.h"
+#include "app/OptimizeDlg.h"
 #include "app/PlinthIcon.h"
 #include "app/WaitCursor.h"
+#include "app/WorkerThread.h"
+#include "book/DisplayText.h"
 #include "maintenance/BookAnalysis.h"
 #include "maintenance/BookOptimization.h"
-#include "maintenance/OptimizeDlg.h"
 #include "ui/DialogLayout.h"
 
 namespace plinth {
@@ -32,7 +39,8 @@ using ui::DialogUnits;
 using ui::Follow;
 using ui::Sizing;
 
-// The main window's template, in dialog units.
+// The main window's template, in dialog units. The list is made taller, and the
+// console and the window with it, where the list's rows need more room.
 constexpr QSize kTemplateSize(369, 240);
 constexpr QRect kOpenBookButton(7, 7, 55, 14);
 constexpr QRect kAnalyseButton(69, 7, 50, 14);
@@ -42,23 +50,41 @@ constexpr QRect kConsole(7, 132, 355, 101);
 constexpr QRect kProgressBar(182, 7, 128, 15);
 constexpr QRect kHelpButton(313, 7, 50, 14);
 
-// When the window grows, the list and the console take all of the extra width
-// and share the extra height in the proportion of their template heights.
-constexpr double kListShare =
-    static_cast<double>(kAttributeList.height()) / (kAttributeList.height() + kConsole.height());
-constexpr Follow kListFollows{0.0, 1.0, 0.0, kListShare};
-constexpr Follow kConsoleFollows{0.0, 1.0, kListShare, 1.0 - kListShare};
+// When the window grows, the progress bar takes the extra width of the top row
+// and Help keeps to the right edge.
+constexpr Follow kProgressFollows{0.0, 1.0, 0.0, 0.0};
+constexpr Follow kHelpFollows{1.0, 0.0, 0.0, 0.0};
 
+// The reader lists this many attribute rows; the list has room for all of them.
+constexpr int kAttributeRows = 11;
+// Pixels between the text of a row and the next row.
+constexpr int kRowSpacing = 2;
 constexpr int kFieldColumnWidth = 100;
-constexpr int kValueColumnWidth = 400;
 // Tab stops of the console, every 32 horizontal dialog units.
 constexpr int kTabStopUnits = 32;
+
+// What a pass reports is shown at most this often: about 30 times a second.
+constexpr std::chrono::milliseconds kReportInterval(33);
 
 QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
     return button;
 }
+
+// The height of one compact row of the list.
+int RowHeight(const QWidget& list) { return list.fontMetrics().height() + kRowSpacing; }
+
+// Draws the rows of a list as the style does, in compact rows.
+class CompactRowDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QSize size = QStyledItemDelegate::sizeHint(option, index);
+        return {size.width(), RowHeight(*option.widget)};
+    }
+};
 
 // The attribute list: a list in report view with the columns "Field" and "Value".
 QTreeWidget* MakeAttributeList(QWidget* parent) {
@@ -69,12 +95,24 @@ QTreeWidget* MakeAttributeList(QWidget* parent) {
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
     list->setUniformRowHeights(true);
+    list->setItemDelegate(new CompactRowDelegate(list));
     list->setAllColumnsShowFocus(true);
-    list->header()->setStretchLastSection(false);
+    // The value takes the width that the field leaves; a long path loses its
+    // middle rather than the file name.
+    list->header()->setStretchLastSection(true);
     list->header()->setSectionsMovable(false);
+    list->setTextElideMode(Qt::ElideMiddle);
     list->setColumnWidth(0, kFieldColumnWidth);
-    list->setColumnWidth(1, kValueColumnWidth);
     return list;
+}
+
+// The template height of the list, in dialog units: the template's, or what the
+// header and all attribute rows need when that is more.
+int AttributeListUnits(const QTreeWidget& list, const DialogUnits& units) {
+    const int pixels = list.header()->sizeHint().height() + kAttributeRows * RowHeight(list) +
+                       2 * list.frameWidth();
+    const int needed = static_cast<int>(std::ceil(pixels * 8.0 / units.BaseY()));
+    return std::max(kAttributeList.height(), needed);
 }
 
 // A plain bar from 0 to 100, hidden until a long pass runs.
@@ -95,7 +133,10 @@ QString FromUtf8(std::string_view text) {
 }  // namespace
 
 CPlinthDlg::CPlinthDlg(IFileSystem& files, QWidget* parent)
-    : QDialog(parent), m_chooseBook(ChooseBookInSelectBookDlg), m_book(*this, files) {
+    : QDialog(parent),
+      m_chooseBook(ChooseBookInSelectBookDlg),
+      m_console(*this),
+      m_book(m_console, files) {
     setWindowTitle(QStringLiteral("Velmora Openingbook Optimizer"));
     // A window of its own with a taskbar entry, resizable, without a maximise box.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -119,15 +160,25 @@ void CPlinthDlg::CreateControls() {
     m_prgProgress = MakeProgressBar(this);
     m_btnHelp = MakeButton("Help", "help", this);
 
+    // When the window grows, the list and the console take all of the extra
+    // width and share the extra height in the proportion of their heights.
+    const int grow =
+        AttributeListUnits(*m_lstAttributes, DialogUnits(font())) - kAttributeList.height();
+    const QRect list = kAttributeList.adjusted(0, 0, 0, grow);
+    const QRect console = kConsole.translated(0, grow);
+    const double listShare =
+        static_cast<double>(list.height()) / (list.height() + console.height());
+
     // Template order, which is also the tab order.
-    auto* layout = new DialogLayout(this, kTemplateSize);
+    auto* layout = new DialogLayout(this, kTemplateSize + QSize(0, grow));
     layout->AddWidget(m_btnOpenBook, kOpenBookButton);
     layout->AddWidget(m_btnAnalyse, kAnalyseButton);
     layout->AddWidget(m_btnOptimize, kOptimizeButton);
-    layout->AddWidget(m_lstAttributes, kAttributeList, Sizing::Template, kListFollows);
-    layout->AddWidget(m_edtConsole, kConsole, Sizing::Template, kConsoleFollows);
-    layout->AddWidget(m_prgProgress, kProgressBar);
-    layout->AddWidget(m_btnHelp, kHelpButton);
+    layout->AddWidget(m_lstAttributes, list, Sizing::Template, Follow{0.0, 1.0, 0.0, listShare});
+    layout->AddWidget(m_edtConsole, console, Sizing::Template,
+                      Follow{0.0, 1.0, listShare, 1.0 - listShare});
+    layout->AddWidget(m_prgProgress, kProgressBar, Sizing::Template, kProgressFollows);
+    layout->AddWidget(m_btnHelp, kHelpButton, Sizing::Template, kHelpFollows);
     setTabOrder(m_btnOpenBook, m_btnAnalyse);
     setTabOrder(m_btnAnalyse, m_btnOptimize);
     setTabOrder(m_btnOptimize, m_lstAttributes);
@@ -178,9 +229,8 @@ void CPlinthDlg::OnAnalyse() {
     if (!m_book.IsInputOpen()) {
         return;
     }
-    const WaitCursor wait;
     // A fatal error has put its message in the console and closed the book.
-    plinth::OnAnalyse(m_book);
+    RunPass([this] { plinth::OnAnalyse(m_book); });
     UpdateBookButtons();
 }
 
@@ -195,18 +245,50 @@ void CPlinthDlg::OnOptimize() {
         return;
     }
 
+    const OptimizeRequest request{settings.GetRecordSize(), settings.GetHashIndexSize(), {}};
     OptimizeResult result;
-    {
-        const WaitCursor wait;
-        const OptimizeRequest request{settings.GetRecordSize(), settings.GetHashIndexSize(), {}};
-        result = plinth::OnOptimize(m_book, request);
-    }
+    RunPass([&] { result = plinth::OnOptimize(m_book, request); });
     // After a fatal error the book is closed; after a failed exchange whatever
     // book is at the book's path is open again.
     UpdateBookButtons();
     if (result.outcome == OptimizeOutcome::Refused) {
         ShowMessage(result.refusal);
     }
+}
+
+void CPlinthDlg::RunPass(const std::function<void()>& pass) {
+    EnterPass();
+    const auto leave = qScopeGuard([this] { LeavePass(); });
+    const WaitCursor wait;
+    RunOnWorkerThread(
+        pass, [this] { m_console.Deliver(); }, kReportInterval);
+}
+
+void CPlinthDlg::EnterPass() {
+    m_bPassRunning = true;
+    m_focusBeforePass = focusWidget();
+    for (QPushButton* button : {m_btnOpenBook, m_btnAnalyse, m_btnOptimize}) {
+        button->setEnabled(false);
+    }
+    m_actAbout->setEnabled(false);
+}
+
+void CPlinthDlg::LeavePass() {
+    m_bPassRunning = false;
+    m_btnOpenBook->setEnabled(true);
+    m_actAbout->setEnabled(true);
+    UpdateBookButtons();
+    // Disabling a button took its focus away.
+    if (m_focusBeforePass != nullptr && m_focusBeforePass->isEnabled()) {
+        m_focusBeforePass->setFocus();
+    }
+}
+
+void CPlinthDlg::done(int result) {
+    if (m_bPassRunning) {
+        return;
+    }
+    QDialog::done(result);
 }
 
 void CPlinthDlg::OnHelp() {
@@ -239,8 +321,11 @@ void CPlinthDlg::ShowMessage(const std::string& text) {
 }
 
 void CPlinthDlg::keyPressEvent(QKeyEvent* event) {
+    if (m_bPassRunning) {
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers() == Qt::NoModifier &&
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
         qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
         accept();
         return;
@@ -254,28 +339,21 @@ void CPlinthDlg::AppendText(std::string_view text) { m_edtConsole->Append(text);
 
 void CPlinthDlg::ClearConsole() { m_edtConsole->Clear(); }
 
-void CPlinthDlg::ShowProgress() {
-    m_prgProgress->show();
-    // The window takes no events while a pass runs: the emptied console and the
-    // bar are painted now, before the work starts.
-    repaint();
-}
+void CPlinthDlg::ShowProgress() { m_prgProgress->show(); }
 
-void CPlinthDlg::SetProgress(int position) {
-    // A pass sets the same position for many records in a row.
-    if (position == m_prgProgress->value()) {
-        return;
-    }
-    m_prgProgress->setValue(position);
-    m_prgProgress->repaint();
-    // What the pass has reported so far is shown with each step of the bar.
-    m_edtConsole->viewport()->repaint();
-}
+void CPlinthDlg::SetProgress(int position) { m_prgProgress->setValue(position); }
 
 void CPlinthDlg::HideProgress() { m_prgProgress->hide(); }
 
 void CPlinthDlg::AddAttribute(std::string_view field, std::string_view value) {
-    new QTreeWidgetItem(m_lstAttributes, {FromUtf8(field), FromUtf8(value)});
+    // A value is shown as the console shows text: UTF-8, else Windows-1252.
+    const QString shown = FromUtf8(DisplayText(value));
+    auto* row = new QTreeWidgetItem(m_lstAttributes, {FromUtf8(field), shown});
+    row->setToolTip(1, shown);
+    // The field column is as wide as its longest label.
+    m_lstAttributes->resizeColumnToContents(0);
+    m_lstAttributes->setColumnWidth(0,
+                                    std::max(kFieldColumnWidth, m_lstAttributes->columnWidth(0)));
 }
 
 void CPlinthDlg::ClearAttributes() { m_lstAttributes->clear(); }

@@ -6,14 +6,21 @@
 // book and is the console through which the book code reports. The handlers only
 // frame the operations of the book code: a dialog that decides, the wait cursor,
 // the button states and the message box of a refused setting.
+//
+// The long passes over a book run on a worker thread (RunPass), so that the
+// window keeps painting while they run; the book code reports through a console
+// that carries its calls over to the window's thread.
 
 #include <QDialog>
+#include <QPointer>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "app/BookChooser.h"
+#include "app/MarshalledConsole.h"
 #include "book/BookReader.h"
 #include "book/Console.h"
 #include "book/FileSystem.h"
@@ -50,13 +57,21 @@ class CPlinthDlg final : public QDialog, public IConsole {
     void OnHelp();
     void OnAbout();
 
+    // Runs `pass`, which works on the open book, on a worker thread and returns
+    // when it has ended. Meanwhile the window paints, shows what the pass reports
+    // (at most about 30 times a second) and shows the wait cursor; the action
+    // buttons and the About entry are disabled, and Enter, Escape and the close
+    // button do nothing, so no input made during the pass acts after it. An
+    // exception that ended the pass is thrown again here.
+    void RunPass(const std::function<void()>& pass);
+
     const BookReader& Book() const { return m_book; }
     // The console's exact text.
     const std::string& ConsoleText() const;
     // The rows of the attribute list, as shown: field and value.
     std::vector<std::pair<std::string, std::string>> AttributeRows() const;
 
-    // ---- IConsole ----------------------------------------------------------------
+    // ---- IConsole: the widgets themselves, on the window's thread only -----------
     void AppendText(std::string_view text) override;
     void ClearConsole() override;
     void ShowProgress() override;
@@ -65,12 +80,18 @@ class CPlinthDlg final : public QDialog, public IConsole {
     void AddAttribute(std::string_view field, std::string_view value) override;
     void ClearAttributes() override;
 
+    // Ends the program's window; does nothing while a pass runs.
+    void done(int result) override;
+
   protected:
-    // Enter ends the program unless a push button has the focus.
+    // Enter, on the main keys or the keypad, ends the program unless a push button
+    // has the focus.
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void CreateControls();
+    void EnterPass();
+    void LeavePass();
     void AddAboutEntry();
     // "Analyse" and "Optimize..." work while a book is open.
     void UpdateBookButtons();
@@ -87,6 +108,11 @@ class CPlinthDlg final : public QDialog, public IConsole {
     QAction* m_actAbout = nullptr;
 
     BookChooser m_chooseBook;
+    bool m_bPassRunning = false;
+    // The control that had the focus when the pass began.
+    QPointer<QWidget> m_focusBeforePass;
+    // What the book code reports reaches the widgets through this console.
+    MarshalledConsole m_console;
     BookReader m_book;
 };
 

@@ -104,7 +104,7 @@ void BookReader::LoadHashIndex() {
 
 void BookReader::AddAttributeRows() {
     const BookHeader& h = m_inputHeader;
-    m_console.AddAttribute("Input book", m_strInputPath);
+    m_console.AddAttribute("Input book", DisplayText(m_strInputPath));
     m_console.AddAttribute("Type",
                            InputKind() == BookKind::Standard ? "Standard" : "With statistics");
     m_console.AddAttribute("Revision", DisplayText(RevisionText(h)));

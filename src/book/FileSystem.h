@@ -47,6 +47,42 @@ class IFileSystem {
 // The operating system's files.
 IFileSystem& SystemFileSystem();
 
+// Hands every file operation on to the operating system's files; a file system
+// that watches or changes a few operations (in the tests, in tools) derives from
+// it and overrides only those.
+class ForwardingFileSystem : public IFileSystem {
+  public:
+    int OpenForReading(const std::string& path) override { return m_system.OpenForReading(path); }
+    int CreateForWriting(const std::string& path) override {
+        return m_system.CreateForWriting(path);
+    }
+    void Close(int fd) override { m_system.Close(fd); }
+    int64_t SizeOf(int fd) override { return m_system.SizeOf(fd); }
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        return m_system.ReadAt(fd, buffer, length, offset);
+    }
+    int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override {
+        return m_system.WriteAt(fd, buffer, length, offset);
+    }
+    int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                            uint64_t offset) override {
+        return m_system.WriteAtGathered(fd, pieces, offset);
+    }
+    int Sync(int fd) override { return m_system.Sync(fd); }
+    int Remove(const std::string& path) override { return m_system.Remove(path); }
+    int Rename(const std::string& from, const std::string& to) override {
+        return m_system.Rename(from, to);
+    }
+    int Link(const std::string& existing, const std::string& newName) override {
+        return m_system.Link(existing, newName);
+    }
+    int SyncDirectory(const std::string& folder) override { return m_system.SyncDirectory(folder); }
+    bool Exists(const std::string& path) override { return m_system.Exists(path); }
+
+  private:
+    IFileSystem& m_system = SystemFileSystem();
+};
+
 // Owns one open descriptor of an IFileSystem and closes it when it goes.
 class FileDescriptor {
   public:

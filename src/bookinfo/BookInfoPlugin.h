@@ -5,7 +5,7 @@
 
 #include <QObject>
 
-#include "ui/BookInfo.h"
+#include "bookinfo/BookInfo.h"
 
 namespace plinth::bookinfo {
 

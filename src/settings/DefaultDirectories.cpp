@@ -45,24 +45,6 @@ constexpr std::array<DirectoryRow, kDirectoryIdCount> kDirectoryTable{{
     {"CommonAppSettings", DirectoryBase::NoEntry, "", Replacement::Free},
 }};
 
-// Directory names are plain ASCII; they compare without regard to case.
-bool SameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-// The folder of an executable's path; "." when the path names no folder.
-std::string FolderOf(const std::string& path) {
-    const size_t separator = path.rfind(kPathSeparator);
-    if (separator == std::string::npos) {
-        return ".";
-    }
-    return path.substr(0, separator);
-}
-
 std::string DefaultPath(const CDefaultDirectories& directories, const DirectoryRow& row) {
     switch (row.base) {
         case DirectoryBase::Program:
@@ -91,7 +73,10 @@ bool CDefaultDirectories::Initialize(IDirectoryPlatform& platform, const std::st
     try {
         // A second set-up starts over instead of hiding behind the first one's entries.
         m_aEntries.clear();
-        m_strProgramDir = FolderOf(platform.ExecutablePath());
+        m_strProgramDir = platform.ProgramFolder(maker, product);
+        if (m_strProgramDir.empty()) {
+            m_strProgramDir = ".";
+        }
         m_strUserDataDir = BuildBase(platform, SpecialFolder::UserData, {maker, product});
         m_strCommonDataDir = BuildBase(platform, SpecialFolder::CommonData, {maker, product});
         m_strDocumentsDir = BuildBase(platform, SpecialFolder::Documents, {maker});
@@ -150,7 +135,7 @@ void CDefaultDirectories::CreateEntryFolders(IDirectoryPlatform& platform) const
 const CDefaultDirectories::dirEntry* CDefaultDirectories::FindEntry(std::string_view name) const {
     const auto found =
         std::find_if(m_aEntries.begin(), m_aEntries.end(),
-                     [&](const dirEntry& entry) { return SameName(entry.m_strName, name); });
+                     [&](const dirEntry& entry) { return SameSettingName(entry.m_strName, name); });
     return found == m_aEntries.end() ? nullptr : &*found;
 }
 

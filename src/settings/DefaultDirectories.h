@@ -15,12 +15,10 @@
 #include <string_view>
 #include <vector>
 
+#include "book/Paths.h"
 #include "settings/DirectoryPlatform.h"
 
 namespace plinth {
-
-// The separator of the folders in a path.
-inline constexpr char kPathSeparator = '/';
 
 // Number of directory identifiers, 0 to kDirectoryIdCount - 1. The last one,
 // "CommonAppSettings", has no entry.
@@ -85,7 +83,7 @@ class CDefaultDirectories {
     const dirEntry* FindEntry(std::string_view name) const;
     dirEntry* FindEntry(std::string_view name);
 
-    std::string m_strProgramDir;     // folder of the executable, "." when unknown
+    std::string m_strProgramDir;     // the platform's program folder, "." when unknown
     std::string m_strUserDataDir;    // user's application data + maker + product
     std::string m_strDocumentsDir;   // user's documents + maker
     std::string m_strCommonDataDir;  // all users' application data + maker + product

@@ -5,15 +5,14 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QString>
-#include <QStringList>
-#include <QVariant>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +20,47 @@ namespace plinth {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The group of the settings file that holds the directories.
+constexpr std::string_view kSettingsGroup = "Settings";
+
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The value of `name` in `group` of a settings file's text (see ReadSetting).
+std::optional<std::string> SettingValue(std::string_view text, std::string_view group,
+                                        std::string_view name) {
+    std::optional<std::string> value;
+    bool inGroup = false;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view line = Trimmed(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (line.empty() || line.front() == ';' || line.front() == '#') {
+            continue;
+        }
+        if (line.front() == '[' && line.back() == ']') {
+            inGroup = SameSettingName(line.substr(1, line.size() - 2), group);
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (!inGroup || equals == std::string_view::npos ||
+            !SameSettingName(Trimmed(line.substr(0, equals)), name)) {
+            continue;
+        }
+        std::string_view found = Trimmed(line.substr(equals + 1));
+        if (found.size() >= 2 && found.front() == '"' && found.back() == '"') {
+            found = found.substr(1, found.size() - 2);
+        }
+        value = std::string(found);
+    }
+    return value;
+}
 
 bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
@@ -81,6 +121,16 @@ std::optional<std::string> UserDataFolder() {
     return std::nullopt;
 }
 
+std::optional<std::string> ConfigFolder() {
+    if (auto configHome = AbsolutePathFromEnvironment("XDG_CONFIG_HOME")) {
+        return configHome;
+    }
+    if (auto home = HomeFolder()) {
+        return *home + "/.config";
+    }
+    return std::nullopt;
+}
+
 std::string CommonDataFolder() {
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
     std::string_view rest = dataDirs != nullptr ? dataDirs : "";
@@ -109,10 +159,10 @@ std::optional<std::string> DocumentsFolder() {
 
 }  // namespace
 
-std::string LinuxDirectoryPlatform::ExecutablePath() {
-    std::error_code error;
-    fs::path path = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : path.string();
+std::string LinuxDirectoryPlatform::ProgramFolder(const std::string& maker,
+                                                  const std::string& product) {
+    const std::optional<std::string> data = UserDataFolder();
+    return data ? WithoutTrailingSeparator(*data) + "/" + maker + "/" + product : std::string();
 }
 
 std::optional<std::string> LinuxDirectoryPlatform::SpecialFolderPath(SpecialFolder folder) {
@@ -132,19 +182,13 @@ std::optional<std::string> LinuxDirectoryPlatform::SpecialFolderPath(SpecialFold
 
 std::string LinuxDirectoryPlatform::ReadSetting(const std::string& name,
                                                 const std::string& defaultValue) {
-    QSettings settings(QStringLiteral("Quarnet"), QStringLiteral("Plinth"));
-    settings.beginGroup(QStringLiteral("Settings"));
-    const QString key = QString::fromStdString(name);
-    if (!settings.contains(key)) {
+    const std::optional<std::string> config = ConfigFolder();
+    if (!config) {
         return defaultValue;
     }
-    const QVariant value = settings.value(key);
-    // An unquoted comma in the settings file makes the value a list; the pieces
-    // are put back together rather than losing the path.
-    if (value.typeId() == QMetaType::QStringList) {
-        return QFile::encodeName(value.toStringList().join(QStringLiteral(", "))).toStdString();
-    }
-    return QFile::encodeName(value.toString()).toStdString();
+    std::ifstream file(*config + "/" + m_maker + "/" + m_application + ".conf", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    return SettingValue(text, kSettingsGroup, name).value_or(defaultValue);
 }
 
 DirectoryCreation LinuxDirectoryPlatform::CreateDirectoryLevel(const std::string& path) {

@@ -1,145 +1,373 @@
-// The desktop program driven as a person uses it, without a display: start-up,
-// books opened, analysed and optimized through the main window's buttons and the
-// dialogs they open, and what the list, the console, the progress bar, the
-// buttons and the files show afterwards; About and help; the book selection
-// dialog with its preview and the book folder that it remembers.
+// The desktop program driven as a person uses it, without a display: the wiring of
+// the window, its dialogs and keys, a pass on the worker thread with input made
+// during it, and the book dialog. What the book code finds is its own tests' matter.
 
-#include <QAction>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileSystemModel>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPluginLoader>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScopeGuard>
-#include <QSettings>
-#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <QtTest>
+#include <QtWidgets>
+#include <atomic>
+#include <deque>
 #include <filesystem>
-#include <fstream>
-#include <new>
 
-#include "PlinthAppTest.h"
-
-#include "AppTestSupport.h"
 #include "BookBuilder.h"
 #include "FaultyFileSystem.h"
-#include "app/HelpPage.h"
+#include "TempDir.h"
+#include "app/OptimizeDlg.h"
 #include "app/PlinthApp.h"
 #include "app/PlinthDlg.h"
-#include "maintenance/OptimizeDlg.h"
+#include "app/SelectBookDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
-#include "ui/SelectBookDlg.h"
 
 namespace plinth::test {
 namespace {
 
 namespace fs = std::filesystem;
-using builder::BookImage;
+using Strings = std::vector<std::string>;
 
-const QString kNotABook = QStringLiteral("Not a recognised book format !");
+// HOME and the XDG folders in a fresh folder; the offscreen platform and the build
+// tree's plugins unless others are set. Made before the QApplication.
+class HermeticEnvironment {
+  public:
+    HermeticEnvironment() {
+        for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+            ::unsetenv(variable);  // under HOME
+        }
+        for (const auto& [variable, folder] : {std::pair{"HOME", "home"},
+                                               {"XDG_DATA_DIRS", "common"},
+                                               {"XDG_RUNTIME_DIR", "runtime"}}) {
+            fs::create_directories(m_root.File(folder));
+            ::setenv(variable, m_root.File(folder).c_str(), 1);
+        }
+        fs::create_directories(m_root.File("home/Documents"));
+        fs::permissions(m_root.File("runtime"), fs::perms::owner_all);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        ::setenv("PLINTH_PLUGIN_DIR", PLINTH_BUILD_PLUGIN_DIR, 0);
+    }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+  private:
+    TempDir m_root;
+};
 
-std::string BookFolder() { return g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None); }
+// Acts on the modal dialogs opened while it lives, one action per dialog in their
+// order; a dialog that no action is left for is rejected and counted as stray.
+class ModalDriver {
+  public:
+    using Action = std::function<void(QWidget* modal)>;
 
-BookImage SoundBook(uint16_t recordSize = 1024) {
-    builder::BookOptions options;
-    options.recordSize = recordSize;
-    options.comment = "Test book";
-    return builder::BuildBook(options, builder::MakePositions(BookKind::Standard, 400, 7));
+    ModalDriver() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || modal == m_current) {
+                return;
+            }
+            m_current = modal;
+            if (m_actions.empty()) {
+                ++m_stray;
+                return qobject_cast<QDialog*>(modal)->reject();
+            }
+            // In a turn of its own, so that the dialogs that it opens are watched too.
+            QTimer::singleShot(0, modal, [action = m_actions.front(), modal] { action(modal); });
+            m_actions.pop_front();
+        });
+        m_timer.start(10);
+    }
+    ModalDriver& Then(Action action) {
+        m_actions.push_back(std::move(action));
+        return *this;
+    }
+    bool Done() const { return m_actions.empty() && m_stray == 0; }
+
+  private:
+    QTimer m_timer;
+    std::deque<Action> m_actions;
+    QPointer<QWidget> m_current;
+    int m_stray = 0;
+};
+
+template <typename Widget = QWidget>
+Widget* Child(const QObject& parent, const char* objectName) {
+    return parent.findChild<Widget*>(QString::fromLatin1(objectName));
 }
 
-// The list's rows as "Field=Value".
-QStringList Rows(const CPlinthDlg& window) {
-    QStringList rows;
-    for (const auto& [field, value] : window.AttributeRows()) {
-        rows << Q(field) + "=" + Q(value);
+void ClickButton(QWidget* parent, const QString& text) {
+    for (QPushButton* button : parent->findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            return QTest::mouseClick(button, Qt::LeftButton);
+        }
     }
-    return rows;
+    ADD_FAILURE() << "no button " << text.toStdString();
 }
 
-// The book buttons, and whatever an operation left behind that it should not.
-QString Idle(const CPlinthDlg& window) {
-    const bool analyse = Child<QPushButton>(window, "analyse")->isEnabled();
-    const bool optimize = Child<QPushButton>(window, "optimize")->isEnabled();
-    QString state = analyse != optimize ? "book buttons differ"
-                    : analyse           ? "book buttons on"
-                                        : "book buttons off";
-    if (!Child<QProgressBar>(window, "progress")->isHidden()) {
-        state += ", progress shown";
+// The enabled buttons, the bar when it is shown, and the wait cursor.
+std::string State(const CPlinthDlg& window) {
+    std::string state;
+    for (const char* name : {"openBook", "analyse", "optimize"}) {
+        state += Child(window, name)->isEnabled() ? std::string(name) + " " : "";
     }
-    if (QApplication::overrideCursor() != nullptr) {
-        state += ", cursor overridden";
-    }
-    return state;
+    state += Child(window, "progress")->isVisible() ? "progress " : "";
+    const QCursor* cursor = QApplication::overrideCursor();
+    return state + (cursor != nullptr && cursor->shape() == Qt::WaitCursor ? "waiting" : "");
 }
 
-// "Open book ..." with the chooser answering `path`.
 void OpenThroughButton(CPlinthDlg& window, const std::string& path) {
     window.SetBookChooser([path](QWidget*) { return path; });
     ClickButton(&window, "Open book ...");
 }
 
-// Steps down the record size list from its top and goes to the end of the
-// HashIndex size list, then presses OK or `button`; notes the lines preselected.
-ModalDriver::Action ChooseSizes(int recordSteps, QStringList* preselected = nullptr,
-                                const QString& button = QStringLiteral("OK")) {
+// Notes the sizes preselected, takes record size line `recordLine`, the largest
+// HashIndex size, and presses `button`.
+ModalDriver::Action ChooseSizes(int recordLine, QStringList* preselected = nullptr,
+                                const char* button = "OK") {
     return [=](QWidget* modal) {
-        QVERIFY(qobject_cast<COptimizeDlg*>(modal) != nullptr);
-        QList<QComboBox*> lists = modal->findChildren<QComboBox*>();
-        if (lists.at(0)->count() > lists.at(1)->count()) {
-            lists.swapItemsAt(0, 1);  // the record sizes first
-        }
+        const auto lists = dynamic_cast<COptimizeDlg&>(*modal).findChildren<QComboBox*>();
         if (preselected != nullptr) {
-            *preselected = QStringList{lists.at(0)->currentText(), lists.at(1)->currentText()};
+            *preselected = {lists[0]->currentText(), lists[1]->currentText()};
         }
-        QTest::keyClick(lists.at(0), Qt::Key_Home);
-        for (int i = 0; i < recordSteps; ++i) {
-            QTest::keyClick(lists.at(0), Qt::Key_Down);
-        }
-        QTest::keyClick(lists.at(1), Qt::Key_End);
+        lists[0]->setCurrentIndex(recordLine);
+        lists[1]->setCurrentIndex(lists[1]->count() - 1);
         ClickButton(modal, button);
     };
 }
 
-// A start-up whose component services cannot be set up.
-class BrokenServicesApp final : public CPlinthApp {
+// The first read at or past each gate waits until `look` ran on the window's thread.
+class GatedFileSystem final : public ForwardingFileSystem {
   public:
-    using CPlinthApp::CPlinthApp;
-
-  protected:
-    bool InitializeComponentServices() override { return false; }
-};
-
-// A book, a file that is no book and a folder, in a folder made the book folder.
-struct BookFolderContents {
-    BookFolderContents() {
-        SoundBook().WriteTo(dir.File("main.bk"));
-        WriteFileBytes(dir.File("notes.bk"), {'h', 'i', '\n'});
-        std::filesystem::create_directory(dir.File("archive"));
-        g_DefaultDirectories.SetPath(kBookDirectoryId, dir.Path());
+    GatedFileSystem() {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            if (m_waiting) {
+                look();
+                m_waiting = false;
+                m_waiting.notify_one();
+            }
+        });
+        m_poll.start(5);
     }
-    TempDir dir;
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        if (!gates.empty() && offset >= gates.front()) {
+            gates.pop_front();
+            m_waiting = true;
+            m_waiting.wait(true);
+        }
+        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+    }
+    std::deque<uint64_t> gates;
+    std::function<void()> look;
+
+  private:
+    QTimer m_poll;
+    std::atomic<bool> m_waiting = false;
 };
 
-// The preview after making the entry at `path` (nothing, for an empty path) the
-// current one of the dialog's file list, as a click does, once the list shows it.
-QString PreviewOf(const QWidget& dialog, const std::string& path) {
+// Notes the value of the progress bar that it watches each time the bar is painted.
+class PaintWatcher final : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted = qobject_cast<QProgressBar*>(watched)->value();
+        }
+        return false;
+    }
+    int painted = -1;
+};
+
+// The preview once the entry at `path` (none for "") is current, as after a click.
+std::string PreviewOf(const QWidget& dialog, const std::string& path) {
     auto* list = Child<QListView>(dialog, "listView");
     const auto* model = qobject_cast<QFileSystemModel*>(list->model());
-    if (!path.empty() && !QTest::qWaitFor([&] { return model->index(Q(path)).isValid(); })) {
-        return QStringLiteral("(not listed)");
+    const QString entry = QString::fromStdString(path);
+    EXPECT_TRUE(path.empty() || QTest::qWaitFor([&] { return model->index(entry).isValid(); }));
+    list->setCurrentIndex(path.empty() ? QModelIndex() : model->index(entry));
+    return Child<QLabel>(dialog, "description")->text().toStdString();
+}
+
+class AppTest : public testing::Test {
+  protected:
+    AppTest() {
+        LinuxDirectoryPlatform platform("Quarnet", "Plinth");
+        g_DefaultDirectories.Initialize(platform, "Quarnet", "Velmora 6.0");
+        builder::BuildBook({}, builder::MakePositions(BookKind::Standard, 400, 7))
+            .WriteTo(dir.File("main.bk"));
     }
-    list->setCurrentIndex(path.empty() ? QModelIndex() : model->index(Q(path)));
-    return Child<QLabel>(dialog, "description")->text();
+
+    TempDir dir;
+    ModalDriver driver;
+};
+
+TEST_F(AppTest, StartsWithTheBookOfTheCommandLineInAWindowThatShowsItWhole) {
+    const QDir program(QCoreApplication::applicationDirPath());
+    const QStringList besideTheProgram = program.entryList();
+    Strings seen;
+    driver.Then([&](QWidget* modal) {
+        auto& window = dynamic_cast<CPlinthDlg&>(*modal);
+        auto* list = Child<QTreeWidget>(window, "attributes");
+        seen = {window.windowTitle().toStdString(), window.AttributeRows().at(0).second,
+                State(window)};
+        // All rows in view, and the value as wide as the field leaves it.
+        EXPECT_LE(list->visualItemRect(list->topLevelItem(10)).bottom(),
+                  list->viewport()->height());
+        EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
+        // The list and the console share what the window gains; Help keeps right.
+        QWidget* console = Child(window, "console");
+        QWidget* help = Child(window, "help");
+        const QSize before = list->size() + console->size();
+        const int helpMargin = window.width() - help->geometry().right();
+        window.resize(window.size() + QSize(200, 100));
+        QApplication::processEvents();
+        EXPECT_EQ(list->size() + console->size() - before, QSize(400, 100));
+        EXPECT_EQ(window.width() - help->geometry().right(), helpMargin);
+        // Enter on the keypad ends the program, as on the main keys.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    });
+    CPlinthApp app({"plinth", QString::fromStdString(dir.File("main.bk"))});
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(seen, Strings({"Velmora Openingbook Optimizer", dir.File("main.bk"),
+                             "openBook analyse optimize "}));
+    // "Open book ..." starts in the book's folder; nothing was made beside the program.
+    EXPECT_EQ(g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None), dir.Path());
+    EXPECT_EQ(program.entryList(), besideTheProgram);
+    EXPECT_TRUE(driver.Done());
+}
+
+TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
+    // 20000 records of 4096 bytes would be 80000 records of 1024 bytes.
+    builder::BookImage big =
+        builder::BuildBook({.recordSize = 4096}, builder::MakePositions(BookKind::Standard, 9, 7));
+    BookHeader header = big.Header();
+    header.recordCount = 20000;
+    big.SetHeader(header);
+    big.WriteTo(dir.File("big.bk"));
+    WriteFileBytes(dir.File("notes.bk"), {'h', 'i', '\n'});
+    FaultyFileSystem files;
+    files.FailOperation(FaultyFileSystem::Operation::Create, 1);
+    CPlinthDlg window(files);
+    window.show();
+    OpenThroughButton(window, dir.File("notes.bk"));
+    EXPECT_EQ(State(window), "openBook ");
+
+    // A refused setting: a message box, an empty console, the book still open.
+    QStringList preselected;
+    std::string message;
+    driver.Then(ChooseSizes(0)).Then([&](QWidget* box) {
+        message =
+            (box->windowTitle() + ": " + dynamic_cast<QMessageBox&>(*box).text()).toStdString();
+        ClickButton(box, "OK");
+    });
+    OpenThroughButton(window, dir.File("big.bk"));
+    ClickButton(&window, "Optimize...");
+    EXPECT_EQ(message,
+              "Plinth: **Error** New Recordsize to small to fit in destination book. "
+              "Try increasing the record size");
+    EXPECT_EQ(window.ConsoleText() + State(window), "openBook analyse optimize ");
+
+    // A conversion lists the new book; a cancelled one leaves the console; one that
+    // cannot create the new book closes the book.
+    OpenThroughButton(window, dir.File("main.bk"));
+    driver.Then(ChooseSizes(2)).Then(ChooseSizes(0, &preselected, "Cancel")).Then(ChooseSizes(0));
+    ClickButton(&window, "Optimize...");
+    const std::string converted = window.ConsoleText();
+    EXPECT_TRUE(converted.ends_with(".old.bk\n")) << converted;
+    EXPECT_EQ(window.AttributeRows().at(5).second, "4096");
+    ClickButton(&window, "Optimize...");
+    EXPECT_EQ(preselected, QStringList({"4096", "32768"}));
+    EXPECT_EQ(window.ConsoleText() + State(window), converted + "openBook analyse optimize ");
+    ClickButton(&window, "Optimize...");
+    EXPECT_EQ(State(window), "openBook ");
+    EXPECT_TRUE(driver.Done());
+}
+
+TEST_F(AppTest, APassKeepsTheWindowShowingItsReportsAndIgnoresInput) {
+    // A book read in many pieces, with a finding at its start.
+    builder::BookImage image = builder::BuildFilledBook({}, 5120, 7);
+    image.SetSlot(3, image.RecordCount() + 5);
+    image.WriteTo(dir.File("long.bk"));
+    const uint64_t size = image.Bytes().size();
+    GatedFileSystem files;
+    CPlinthDlg window(files);
+    window.show();
+    window.OpenBook(dir.File("long.bk"));
+    PaintWatcher watcher;
+    Child(window, "progress")->installEventFilter(&watcher);
+    int shown = 0;
+    // At each fifth of the book the bar is painted further on, the finding is
+    // shown, and input does nothing.
+    files.gates = {size / 5, 2 * size / 5, 3 * size / 5, 4 * size / 5};
+    files.look = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return watcher.painted > shown &&
+                   Child<QPlainTextEdit>(window, "console")->toPlainText().contains("idx=3 ");
+        })) << shown;
+        shown = watcher.painted;
+        for (const char* button : {"openBook", "analyse", "optimize"}) {
+            QTest::mouseClick(Child(window, button), Qt::LeftButton);
+        }
+        QTest::keyClick(Child(window, "attributes"), Qt::Key_Return);
+        QTest::keyClick(Child(window, "console"), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        EXPECT_FALSE(window.close());
+        EXPECT_EQ(State(window), "progress waiting");
+    };
+    ClickButton(&window, "Analyse");
+    EXPECT_TRUE(files.gates.empty());
+    // Nothing acts after the pass: no dialog, no second analysis, no end.
+    QApplication::processEvents();
+    EXPECT_TRUE(window.isVisible() && driver.Done());
+    EXPECT_EQ(State(window), "openBook analyse optimize ");
+    const std::string text = window.ConsoleText();
+    EXPECT_TRUE(text.ends_with("Analisys completed\n") &&
+                text.find("Analisys") == text.rfind("Analisys"));
+}
+
+TEST_F(AppTest, ConsoleKeepsTheExactTextAndTheListReadsAsItDoes) {
+    CPlinthDlg window;
+    for (const char* piece : {"Converting....", "\nfound here:\r\n/b/100%.bk.old.bk\n",
+                              "lone\rreturn, then \r", "\nsplit pair"}) {
+        window.AppendText(piece);
+    }
+    const std::string exact =
+        "Converting....\nfound here:\r\n/b/100%.bk.old.bk\nlone\rreturn, then \r\nsplit pair";
+    EXPECT_EQ(window.ConsoleText(), exact);
+    auto* edit = Child<QPlainTextEdit>(window, "console");
+    EXPECT_EQ(edit->toPlainText().toStdString(),
+              "Converting....\nfound here:\n/b/100%.bk.old.bk\nlone\nreturn, then \nsplit pair");
+    EXPECT_TRUE(edit->textCursor().atEnd() && !edit->document()->isUndoAvailable());
+    edit->selectAll();
+    edit->copy();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), exact);
+
+    // A path in a single-byte code page reads as the console shows it.
+    window.AddAttribute("Input book", "/b\xe9\x63hes/caf\xc3\xa9.bk");
+    EXPECT_EQ(window.AttributeRows().at(0).second, "/b\u00e9ches/caf\u00c3\u00a9.bk");
+}
+
+TEST_F(AppTest, AboutBoxAndHelp) {
+    CPlinthDlg window;
+    window.show();
+    std::string about;
+    driver.Then([&](QWidget* modal) {
+        EXPECT_FALSE(Child<QLabel>(*modal, "icon")->pixmap().isNull());
+        about =
+            (modal->windowTitle() + ": " + Child<QLabel>(*modal, "version")->text()).toStdString();
+        ClickButton(modal, "OK");
+    });
+    window.actions().at(0)->trigger();
+    EXPECT_EQ(about, "About Plinth: Plinth, Version 1.03");
+
+    // "Help" and F1 show the program's help page in the desktop's browser.
+    QTextBrowser browser;
+    QDesktopServices::setUrlHandler("file", &browser, "setSource");
+    int shown = 0;
+    QObject::connect(&browser, &QTextBrowser::sourceChanged, [&] { ++shown; });
+    ClickButton(&window, "Help");
+    browser.setSource(QUrl());
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F1);
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(shown, 3);
+    EXPECT_TRUE(browser.toPlainText().contains("Repairing a damaged book"));
 }
 
 // Answers by the name of the file, which it must be given with its folder.
@@ -150,397 +378,85 @@ class FakeBookInfo final : public IBookInfo {
         if (name == "throws.bk") {
             throw std::bad_alloc();
         }
-        if (name == "two.bk" || name == "fails.bk") {
-            description = name == "two.bk" ? "two\nwords" : "not shown";
+        if (name != "null.bk") {
+            description = name == "two.bk" ? "two\nwords" : "shown";
         }
         return name == "fails.bk" || QFileInfo(path).isRelative() ? -7 : 0;
     }
 };
 
-}  // namespace
-
-void PlinthAppTest::init() {
-    LinuxDirectoryPlatform platform;
-    g_DefaultDirectories.Initialize(platform, "Quarnet", "Velmora 6.0");
-}
-
-void PlinthAppTest::startUpShowsTheBookOfTheCommandLine() {
-    const TempDir dir;
-    SoundBook().WriteTo(dir.File("start.bk"));
-    QStringList seen;
-    QStringList tabOrder;
-    ModalDriver driver;
-    driver.Then([&](QWidget* modal) {
-        auto* window = qobject_cast<CPlinthDlg*>(modal);
-        QVERIFY(window != nullptr);
-        seen << window->windowTitle() << Rows(*window).value(0) << Idle(*window);
-        for (auto* widget = Child<QWidget>(*window, "openBook"); tabOrder.size() < 6;
-             widget = widget->nextInFocusChain()) {
-            if (!widget->objectName().isEmpty() && widget->focusPolicy() != Qt::NoFocus) {
-                tabOrder << widget->objectName();
-            }
-        }
-        // The list and the console share all the room that the window gains.
-        auto* list = Child<QWidget>(*window, "attributes");
-        auto* console = Child<QWidget>(*window, "console");
-        const QSize listBefore = list->size();
-        const QSize consoleBefore = console->size();
-        window->resize(window->size() + QSize(200, 100));
-        QApplication::processEvents();
-        QCOMPARE(list->size() - listBefore + console->size() - consoleBefore, QSize(400, 100));
-        QVERIFY(list->height() > listBefore.height() && console->height() > consoleBefore.height());
-        // Enter outside the buttons ends the program.
-        list->setFocus();
-        QTest::keyClick(list, Qt::Key_Return);
-    });
-    CPlinthApp app({QStringLiteral("plinth"), Q(dir.File("start.bk"))});
-    QVERIFY(!app.InitInstance());
-    QVERIFY(driver.Done());
-    QCOMPARE(seen, QStringList({"Velmora Openingbook Optimizer",
-                                Q("Input book=" + dir.File("start.bk")), "book buttons on"}));
-    QCOMPARE(tabOrder,
-             QStringList({"openBook", "analyse", "optimize", "attributes", "console", "help"}));
-    // The settings live under the maker's name, and the suite's folders exist.
-    QCOMPARE(QSettings().fileName(),
-             qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quarnet/Plinth.conf");
-    const std::string books = g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None);
-    QVERIFY(books.starts_with(qgetenv("HOME").toStdString()) && fs::is_directory(books));
-
-    // Without component services the program ends with a message.
-    QString message;
-    driver.Then([&](QWidget* modal) {
-        const auto* box = qobject_cast<QMessageBox*>(modal);
-        QVERIFY(box != nullptr);
-        message = box->windowTitle() + ": " + box->text();
-        ClickButton(modal, QStringLiteral("OK"));
-    });
-    BrokenServicesApp broken({QStringLiteral("plinth")});
-    QVERIFY(!broken.InitInstance());
-    QVERIFY(driver.Done());
-    QCOMPARE(message, QStringLiteral("Plinth: Yo, you got a problem"));
-}
-
-void PlinthAppTest::opensAnalysesAndOptimizesABook() {
-    const BookFolderContents folder;
-    const TempDir& dir = folder.dir;
-    const std::string path = dir.File("main.bk");
-    CPlinthDlg window;
-    window.show();
-    QCOMPARE(Idle(window), QStringLiteral("book buttons off"));
-    OpenThroughButton(window, path);
-    // The rows themselves are the book code's; the list shows them all, in order.
-    QCOMPARE(Rows(window).size(), 11);
-    QCOMPARE(Rows(window).first(), "Input book=" + Q(path));
-    QVERIFY(Rows(window).contains("Comment=Test book"));
-    QCOMPARE(Idle(window), QStringLiteral("book buttons on"));
-    ClickButton(&window, "Analyse");
-    const std::string analysis = window.ConsoleText();
-    QVERIFY(analysis.ends_with("Analisys completed\n") &&
-            analysis.find("rror") == std::string::npos);
-
-    // Chosen sizes convert the book; cancelled ones, preselected from the
-    // converted book, leave everything as it was.
-    QStringList preselected;
-    ModalDriver driver;
-    driver.Then(ChooseSizes(2, &preselected))
-        .Then(ChooseSizes(0, &preselected, QStringLiteral("Cancel")));
-    ClickButton(&window, "Optimize...");
-    QCOMPARE(preselected, QStringList({"1024", "1024"}));
-    const std::string text = window.ConsoleText();
-    QVERIFY(text.starts_with("Converting....") &&
-            text.ends_with("found here:\r\n" + path + ".old.bk\n"));
-    QVERIFY(fs::exists(path + ".old.bk") && !fs::exists(path + ".new.bk"));
-    const QStringList rows = Rows(window);
-    QVERIFY(rows.contains("Record size=4096") && rows.contains("Hash index size=32768"));
-    QCOMPARE(Idle(window), QStringLiteral("book buttons on"));
-    ClickButton(&window, "Optimize...");
-    QVERIFY(driver.Done());
-    QCOMPARE(preselected, QStringList({"4096", "32768"}));
-    QCOMPARE(window.ConsoleText(), text);
-    QCOMPARE(Rows(window), rows);
-    QCOMPARE(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
-
-    // A file that is no book closes the open book.
-    OpenThroughButton(window, dir.File("notes.bk"));
-    QCOMPARE(Rows(window), QStringList());
-    QCOMPARE(window.ConsoleText(),
-             "**Error** [" + dir.File("notes.bk") + "] is not a valid book file\n");
-    QCOMPARE(Idle(window), QStringLiteral("book buttons off"));
-}
-
-void PlinthAppTest::analysesDamagedBooks() {
-    const TempDir dir;
-    BookImage image = SoundBook();
-    image.SetSlot(image.SlotWithChainOf(1), image.RecordCount() + 5);
-    image.WriteTo(dir.File("linked.bk"));
-    // A book that ends before its first chain record.
-    BookImage cut = SoundBook();
-    const BookHeader header = cut.Header();
-    const uint32_t firstChainRecord =
-        header.hashIndexRecord + HashIndexRecords(header.recordSize, header.hashIndexSize);
-    cut.Truncate(size_t{firstChainRecord} * header.recordSize);
-    cut.WriteTo(dir.File("cut.bk"));
-
-    CPlinthDlg window;
-    window.show();
-    // Every step of the bar is shown under the wait cursor.
-    auto* progress = Child<QProgressBar>(window, "progress");
-    QStringList steps;
-    QObject::connect(progress, &QProgressBar::valueChanged, &window, [&] {
-        const QCursor* cursor = QApplication::overrideCursor();
-        const bool waiting = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
-        steps << (waiting && progress->isVisible() ? "waiting" : "NOT waiting");
-    });
-    OpenThroughButton(window, dir.File("linked.bk"));
-    ClickButton(&window, "Analyse");
-    QVERIFY(!steps.isEmpty());
-    QCOMPARE(steps.filter("NOT"), QStringList());
-    QCOMPARE(progress->value(), 100);
-    QVERIFY(window.ConsoleText().ends_with("run optimize to fix them\nAnalisys completed\n"));
-    QCOMPARE(Idle(window), QStringLiteral("book buttons on"));
-
-    OpenThroughButton(window, dir.File("cut.bk"));
-    ClickButton(&window, "Analyse");
-    QVERIFY(window.ConsoleText().ends_with(
-        "**Error** in _read reading record #:" + std::to_string(firstChainRecord) + "\n"));
-    QVERIFY(!window.Book().IsInputOpen());
-    QCOMPARE(Idle(window), QStringLiteral("book buttons off"));
-}
-
-void PlinthAppTest::refusedAndFailedOptimizationsLeaveTheBook() {
-    const TempDir dir;
-    // 20000 records of 4096 bytes would be 80000 records of 1024 bytes.
-    BookImage big = SoundBook(4096);
-    BookHeader header = big.Header();
-    header.recordCount = 20000;
-    big.SetHeader(header);
-    big.WriteTo(dir.File("big.bk"));
-    const std::string path = dir.File("main.bk");
-    SoundBook().WriteTo(path);
-    const std::vector<uint8_t> before = ReadFileBytes(path);
-    FaultyFileSystem files;
-    files.FailOperation(FaultyFileSystem::Operation::Create, 0);
-    CPlinthDlg window(files);
-    window.show();
-    OpenThroughButton(window, dir.File("big.bk"));
-    ClickButton(&window, "Analyse");
-
-    QString message;
-    ModalDriver driver;
-    driver.Then(ChooseSizes(0))
-        .Then([&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            QVERIFY(box != nullptr);
-            message = box->windowTitle() + ": " + box->text();
-            ClickButton(box, QStringLiteral("OK"));
-        })
-        .Then(ChooseSizes(1));
-    ClickButton(&window, "Optimize...");
-    QCOMPARE(message, QStringLiteral("Plinth: **Error** New Recordsize to small to fit in "
-                                     "destination book. Try increasing the record size"));
-    QCOMPARE(window.ConsoleText(), std::string());
-    QVERIFY(files.Calls().empty());
-    QCOMPARE(Idle(window), QStringLiteral("book buttons on"));
-
-    // A new book that cannot be created stops the optimization and closes the book.
-    OpenThroughButton(window, path);
-    ClickButton(&window, "Optimize...");
-    QVERIFY(driver.Done());
-    QCOMPARE(window.ConsoleText(), "**Error** Creating output file: [" + path + ".new.bk]\n");
-    QCOMPARE(Idle(window), QStringLiteral("book buttons off"));
-    QVERIFY(ReadFileBytes(path) == before);
-    QVERIFY(!fs::exists(path + ".new.bk") && !fs::exists(path + ".old.bk"));
-}
-
-void PlinthAppTest::consoleKeepsTheExactText() {
-    CPlinthDlg window;
-    window.show();
-    IConsole& console = window;
-    for (const char* piece :
-         {"Converting....", "\nWriting output file\n", "found here:\r\n/books/100%.bk.old.bk\n",
-          "lone\rreturn, then \r", "\nsplit pair"}) {
-        console.AppendText(piece);
-    }
-    const std::string exact =
-        "Converting....\nWriting output file\nfound here:\r\n/books/100%.bk.old.bk\n"
-        "lone\rreturn, then \r\nsplit pair";
-    QCOMPARE(window.ConsoleText(), exact);
-    auto* edit = Child<QPlainTextEdit>(window, "console");
-    QCOMPARE(edit->toPlainText(),
-             QStringLiteral("Converting....\nWriting output file\nfound here:\n"
-                            "/books/100%.bk.old.bk\nlone\nreturn, then \nsplit pair"));
-    QVERIFY(edit->textCursor().atEnd());
-    QVERIFY(!edit->document()->isUndoAvailable());
-    edit->selectAll();
-    edit->copy();
-    QCOMPARE(QApplication::clipboard()->text(), Q(exact));
-    console.ClearConsole();
-    QCOMPARE(Q(window.ConsoleText()) + edit->toPlainText(), QString());
-    // Enter outside the buttons ends the program.
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_Return);
-    QCOMPARE(window.result(), int{QDialog::Accepted});
-    QVERIFY(!window.isVisible());
-}
-
-void PlinthAppTest::aboutBoxAndHelp() {
-    CPlinthDlg window;
-    window.show();
-    QVERIFY(!window.windowIcon().isNull());
-    QString about;
-    ModalDriver driver;
-    driver.Then([&](QWidget* modal) {
-        const bool icon = !Child<QLabel>(*modal, "icon")->pixmap().isNull();
-        about = modal->windowTitle() + ": " + Child<QLabel>(*modal, "version")->text() +
-                (icon ? " with icon" : " without icon");
-        ClickButton(modal, QStringLiteral("OK"));
-    });
-    for (QAction* action : window.actions()) {
-        if (action->text() == QStringLiteral("&About Plinth...")) {
-            action->trigger();
-        }
-    }
-    QVERIFY(driver.Done());
-    QCOMPARE(about, QStringLiteral("About Plinth: Plinth, Version 1.03 with icon"));
-
-    // "Help" and F1 open the program's help page.
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open");
-    ClickButton(&window, QStringLiteral("Help"));
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(&window, Qt::Key_F1);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    QCOMPARE(openedUrls.size(), 2);
-    QCOMPARE(openedUrls.back(), openedUrls.front());
-    std::ifstream page(openedUrls.front().toLocalFile().toStdString());
-    const std::string text{std::istreambuf_iterator<char>(page), {}};
-    QVERIFY(text.find("Repairing a damaged book") != std::string::npos);
-
-    // An installed program finds its page among the shared documents.
-    const TempDir dir;
-    fs::create_directories(dir.File("usr/bin"));
-    fs::create_directories(dir.File("usr/share/doc/plinth/help"));
-    std::ofstream(dir.File("usr/share/doc/plinth/help/index.html")) << "<html></html>";
-    QCOMPARE(FindHelpPage(Q(dir.File("usr/bin"))).value_or(QString()),
-             QFileInfo(Q(dir.File("usr/share/doc/plinth/help/index.html"))).canonicalFilePath());
-    QVERIFY(!FindHelpPage(Q(dir.Path())).has_value());
-}
-
-void PlinthAppTest::previewDescribesTheCurrentEntry() {
-    const BookFolderContents folder;
-    const QString plugin = QDir(qEnvironmentVariable("PLINTH_PLUGIN_DIR"))
-                               .filePath(QStringLiteral("libplinth_bookinfo.so"));
-    {
-        CSelectBookDlg dialog(FileDlgMode::Open, QString(), nullptr);
-        dialog.show();
-        QVERIFY(dialog.HasBookInfo() && QPluginLoader(plugin).isLoaded());
-        QCOMPARE(Child<QLabel>(dialog, "description")->text(), QString());
-        const QString book = PreviewOf(dialog, folder.dir.File("main.bk"));
-        QVERIFY2(book.startsWith("Test book\nStandard book, revision 30\n400 positions, "),
-                 qPrintable(book));
-        QCOMPARE(PreviewOf(dialog, folder.dir.File("archive")), QString());
-        QCOMPARE(PreviewOf(dialog, folder.dir.File("notes.bk")), kNotABook);
-        QCOMPARE(PreviewOf(dialog, folder.dir.File("main.bk")), book);
-        QCOMPARE(PreviewOf(dialog, ""), QString());
-        // The preview lies below the file list.
-        const auto* files = Child<QWidget>(dialog, "splitter");
-        QVERIFY(Child<QWidget>(dialog, "description")->mapTo(&dialog, QPoint()).y() >
-                files->mapTo(&dialog, QPoint(0, files->height())).y());
-    }
-    // Closing the dialog releases the component and unloads its plugin.
-    QVERIFY(!QPluginLoader(plugin).isLoaded());
-}
-
-void PlinthAppTest::previewShowsWhatTheComponentAnswers() {
-    const TempDir dir;
+TEST_F(AppTest, PreviewShowsWhatTheComponentSaysOfTheCurrentEntry) {
+    fs::create_directory(dir.File("archive"));
     for (const char* name : {"two.bk", "null.bk", "fails.bk", "throws.bk"}) {
         WriteFileBytes(dir.File(name), {'x'});
     }
     g_DefaultDirectories.SetPath(kBookDirectoryId, dir.Path());
-    int created = 0;
-    std::weak_ptr<IBookInfo> component;
-    const BookInfoFactory factory = [&] {
-        ++created;
+    std::weak_ptr<IBookInfo> fake;
+    const BookInfoFactory makeFake = [&] {
         auto made = std::make_shared<FakeBookInfo>();
-        component = made;
+        fake = made;
         return made;
     };
-    {
+    Strings previews;
+    for (const BookInfoFactory& factory : {makeFake, BookInfoFactory()}) {
         CSelectBookDlg dialog(FileDlgMode::Open, QString(), nullptr, factory);
         dialog.show();
-        QCOMPARE(PreviewOf(dialog, dir.File("two.bk")), QStringLiteral("two\nwords"));
-        const auto* preview = Child<QLabel>(dialog, "description");
-        QCOMPARE(preview->textFormat(), Qt::PlainText);
-        QVERIFY(preview->sizeHint().height() >= 2 * preview->fontMetrics().height());
-        // Success without a description empties the preview.
-        QCOMPARE(PreviewOf(dialog, dir.File("null.bk")), QString());
-        QCOMPARE(PreviewOf(dialog, dir.File("fails.bk")), kNotABook);
-        QCOMPARE(PreviewOf(dialog, dir.File("throws.bk")), kNotABook);
-        QCOMPARE(PreviewOf(dialog, dir.File("null.bk")), QString());
+        EXPECT_EQ(Child<QLabel>(dialog, "description")->textFormat(), Qt::PlainText);
+        for (const char* name : {"main.bk", "two.bk", "null.bk", "fails.bk", "throws.bk"}) {
+            previews.push_back(PreviewOf(dialog, dir.File(name)).substr(0, 13));
+        }
+        previews.push_back(PreviewOf(dialog, dir.File("archive")) + PreviewOf(dialog, ""));
     }
-    // The dialog had a component of its own, released when it closed.
-    QCOMPARE(created, 1);
-    QVERIFY(component.expired());
+    const std::string notABook = "Not a recogni";
+    EXPECT_EQ(previews, Strings({"shown", "two\nwords", "", notABook, notABook, "", notABook,
+                                 notABook, notABook, notABook, notABook, ""}));
+    EXPECT_TRUE(fake.expired());  // released with its dialog
 }
 
-void PlinthAppTest::withoutThePluginBooksOpenFromTheRememberedFolder() {
-    const BookFolderContents folder;
+TEST_F(AppTest, BooksOpenFromTheRememberedFolder) {
+    g_DefaultDirectories.SetPath(kBookDirectoryId, dir.Path());
     const TempDir elsewhere;
-    const TempDir noPlugins;
-    std::filesystem::copy_file(folder.dir.File("main.bk"), elsewhere.File("main.bk"));
-    const auto restore = qScopeGuard(
-        [plugins = qgetenv("PLINTH_PLUGIN_DIR")] { qputenv("PLINTH_PLUGIN_DIR", plugins); });
-    qputenv("PLINTH_PLUGIN_DIR", QByteArray::fromStdString(noPlugins.Path()));
+    fs::copy_file(dir.File("main.bk"), elsewhere.File("main.bk"));
     CPlinthDlg window;
     window.show();
-
-    QStringList seen;
-    ModalDriver driver;
-    driver
-        .Then([&](QWidget* modal) {
-            auto* dialog = qobject_cast<CSelectBookDlg*>(modal);
-            QVERIFY(dialog != nullptr);
-            seen << dialog->directory().absolutePath() << dialog->nameFilters()
-                 << dialog->DefaultExtension()
-                 << (dialog->HasBookInfo() ? "component" : "no component")
-                 << PreviewOf(*dialog, folder.dir.File("notes.bk"))
-                 << PreviewOf(*dialog, folder.dir.File("main.bk"));
-            // A name typed without its extension is given the default one.
-            auto* name = Child<QLineEdit>(*dialog, "fileNameEdit");
-            name->setText(Q(elsewhere.File("main")));
-            QTest::keyClick(name, Qt::Key_Return);
-        })
-        .Then([&](QWidget* modal) {
-            seen << qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
-            QTest::keyClick(modal, Qt::Key_Escape);
-        });
-    ClickButton(&window, "Open book ...");
-    ClickButton(&window, "Analyse");
-    const std::string console = window.ConsoleText();
+    Strings seen;
+    // Types a name (with no extension) and Enter, or Escape for none.
+    const auto typeIn = [&](const std::string& typed) {
+        return [&seen, typed](QWidget* modal) {
+            auto& dialog = dynamic_cast<CSelectBookDlg&>(*modal);
+            seen.push_back(
+                dialog.directory().absolutePath().toStdString() + " " +
+                (dialog.nameFilters().join("|") + dialog.DefaultExtension()).toStdString());
+            auto* name = Child<QLineEdit>(dialog, "fileNameEdit");
+            name->setText(QString::fromStdString(typed));
+            QTest::keyClick(name, typed.empty() ? Qt::Key_Escape : Qt::Key_Return);
+        };
+    };
+    driver.Then(typeIn(elsewhere.File("main"))).Then(typeIn(""));
+    // Enter on a button presses it.
+    Child(window, "openBook")->setFocus();
+    QTest::keyClick(Child(window, "openBook"), Qt::Key_Return);
     const auto rows = window.AttributeRows();
-    // A cancelled dialog leaves the book, the console and the list as they were.
+    const std::string console = window.ConsoleText();
     ClickButton(&window, "Open book ...");
-    QVERIFY(driver.Done());
-    QCOMPARE(seen, QStringList({Q(folder.dir.Path()), "Velmora books (*.bk)", ".bk", "no component",
-                                kNotABook, kNotABook, Q(elsewhere.Path())}));
-    QCOMPARE(rows.empty() ? std::string() : rows.front().second, elsewhere.File("main.bk"));
-    QCOMPARE(BookFolder(), elsewhere.Path());
-    QCOMPARE(window.ConsoleText(), console);
-    QVERIFY(window.AttributeRows() == rows && window.Book().IsInputOpen());
-
+    EXPECT_EQ(seen, Strings({dir.Path() + " Velmora books (*.bk).bk",
+                             elsewhere.Path() + " Velmora books (*.bk).bk"}));
+    EXPECT_EQ(rows.at(0).second, elsewhere.File("main.bk"));
+    // Cancelled, the dialog leaves the book, the console and the list as they were.
+    EXPECT_TRUE(driver.Done() && window.ConsoleText() == console && window.AttributeRows() == rows);
     // A path whose only separator is its first character leaves the book folder.
-    CSelectBookDlg dialog(FileDlgMode::Open, QString(), nullptr, {});
-    dialog.selectFile(QStringLiteral("/main.bk"));
-    QCOMPARE(dialog.GetPathName(), QStringLiteral("/main.bk"));
-    dialog.done(QDialog::Accepted);
-    QCOMPARE(BookFolder(), elsewhere.Path());
+    RememberBookFolder("/main.bk");
+    EXPECT_EQ(g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None), elsewhere.Path());
+    QTest::keyClick(Child(window, "attributes"), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
+}  // namespace
 }  // namespace plinth::test
 
 int main(int argc, char** argv) {
     const plinth::test::HermeticEnvironment environment;
     const QApplication application(argc, argv);
-    plinth::test::PlinthAppTest test;
-    return QTest::qExec(&test, argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

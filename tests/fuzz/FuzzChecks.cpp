@@ -1,6 +1,6 @@
 #include "FuzzChecks.h"
 
-#include "ForwardingFileSystem.h"
+#include "CountingFileSystem.h"
 
 #include <algorithm>
 #include <filesystem>

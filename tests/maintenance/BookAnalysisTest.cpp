@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "BookBuilder.h"
-#include "ForwardingFileSystem.h"
+#include "CountingFileSystem.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "maintenance/BookAnalysis.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "ForwardingFileSystem.h"
+#include "book/FileSystem.h"
 
 namespace plinth::test {
 

@@ -1,5 +1,6 @@
 // plinth-screenshots: renders what the desktop program shows into PNG files: the
-// main window after the analysis of a book, the optimize settings dialog, the
+// main window during the analysis of a book (the pass held at the book's middle)
+// and after it, at the window's default size; the optimize settings dialog, the
 // About box and the book selection dialog with the book selected and described.
 // Runs without a display (QT_QPA_PLATFORM=offscreen).
 
@@ -10,16 +11,20 @@
 #include <QFileSystemModel>
 #include <QListView>
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <cstdio>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "app/AboutDlg.h"
+#include "app/OptimizeDlg.h"
 #include "app/PlinthDlg.h"
-#include "maintenance/OptimizeDlg.h"
+#include "app/SelectBookDlg.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
-#include "ui/SelectBookDlg.h"
 
 namespace {
 
@@ -44,6 +49,37 @@ bool Save(QWidget& widget, const QDir& folder, const char* name) {
     return true;
 }
 
+// The system's files, where the first read at or past `holdAt` waits until the
+// window's thread has run `whileHeld`: a pass held in its middle.
+class HoldingFileSystem final : public plinth::ForwardingFileSystem {
+  public:
+    HoldingFileSystem(uint64_t holdAt, std::function<void()> whileHeld)
+        : m_holdAt(holdAt), m_whileHeld(std::move(whileHeld)) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            if (m_held) {
+                m_whileHeld();
+                m_held = false;
+                m_held.notify_one();
+            }
+        });
+        m_poll.start(10);
+    }
+
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        if (offset >= m_holdAt) {
+            m_holdAt = UINT64_MAX;
+            m_held = true;
+            m_held.wait(true);
+        }
+        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+    }
+  private:
+    uint64_t m_holdAt;
+    std::function<void()> m_whileHeld;
+    QTimer m_poll;
+    std::atomic<bool> m_held = false;
+};
+
 // Makes the entry at `path` the current one of a file dialog's list, as a click
 // does, once the list has read its folder.
 bool MakeCurrent(QWidget& dialog, const QString& path) {
@@ -63,7 +99,7 @@ bool MakeCurrent(QWidget& dialog, const QString& path) {
 
 // The book selection dialog in the book's folder, with the book selected.
 bool SaveBookSelection(QWidget& main, const std::string& book, const QDir& folder) {
-    plinth::LinuxDirectoryPlatform platform;
+    plinth::LinuxDirectoryPlatform platform("Quarnet", "Plinth");
     plinth::g_DefaultDirectories.Initialize(platform, "Quarnet", "Velmora 6.0");
     plinth::g_DefaultDirectories.SetPath(
         plinth::kBookDirectoryId,
@@ -90,12 +126,25 @@ int main(int argc, char** argv) {
     std::string book = QDir(arguments.at(1)).absolutePath().toStdString();
     const QDir folder(arguments.at(2));
 
-    plinth::CPlinthDlg main;
+    // The analysis is held at the middle of the book while the window is taken.
+    bool saved = true;
+    bool taken = false;
+    plinth::CPlinthDlg* window = nullptr;
+    HoldingFileSystem files(QFileInfo(arguments.at(1)).size() / 2, [&] {
+        taken = true;
+        saved = Save(*window, folder, "main-window-pass.png") && saved;
+    });
+    plinth::CPlinthDlg main(files);
+    window = &main;
     main.SetBookChooser([&](QWidget*) { return book; });
     main.show();
     main.OnOpenBook();
     main.OnAnalyse();
-    bool saved = Save(main, folder, "main-window.png");
+    if (!taken) {
+        std::fprintf(stderr, "plinth-screenshots: the analysis did not reach the book's middle\n");
+        saved = false;
+    }
+    saved = Save(main, folder, "main-window.png") && saved;
 
     plinth::COptimizeDlg settings(&main);
     settings.SetHashIndexSize(main.Book().InputHeader().hashIndexSize);

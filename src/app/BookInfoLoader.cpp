@@ -1,4 +1,4 @@
-#include "ui/BookInfoLoader.h"
+#include "app/BookInfoLoader.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/SelectBookDlg.h"
+#include "app/SelectBookDlg.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -84,13 +84,17 @@ QString CSelectBookDlg::DescriptionOf(const QString& path) const {
     }
 }
 
+// A path whose only separator is its first character leaves the book folder
+// as it is.
+void RememberBookFolder(const std::string& path) {
+    if (const std::string folder = FolderOf(path); folder != "." && folder != "/") {
+        g_DefaultDirectories.SetPath(kBookDirectoryId, folder);
+    }
+}
+
 void CSelectBookDlg::done(int result) {
     if (result == QDialog::Accepted) {
-        const std::string path = QFile::encodeName(GetPathName()).toStdString();
-        const size_t separator = path.rfind(kPathSeparator);
-        if (separator != std::string::npos && separator > 0) {
-            g_DefaultDirectories.SetPath(kBookDirectoryId, path.substr(0, separator));
-        }
+        RememberBookFolder(QFile::encodeName(GetPathName()).toStdString());
     }
     CFileDlg::done(result);
 }

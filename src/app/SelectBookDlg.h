@@ -7,13 +7,19 @@
 // folder of the book chosen becomes the book folder for the rest of the run.
 
 #include <memory>
+#include <string>
 
-#include "ui/BookInfoLoader.h"
+#include "app/BookInfoLoader.h"
 #include "ui/FileDlg.h"
 
 class QLabel;
 
 namespace plinth {
+
+// Makes the folder of the book at `path` (a full path) the book folder of
+// g_DefaultDirectories for the rest of the run, as choosing the book in the
+// dialog does; a path whose only separator is its first character changes nothing.
+void RememberBookFolder(const std::string& path);
 
 class CSelectBookDlg final : public CFileDlg {
     Q_OBJECT
@@ -28,8 +34,7 @@ class CSelectBookDlg final : public CFileDlg {
     ~CSelectBookDlg() override;
 
     // Ends the dialog. After OK, the folder of the chosen file becomes the book
-    // folder of g_DefaultDirectories, unless the path's only separator is its first
-    // character.
+    // folder (RememberBookFolder).
     void done(int result) override;
 
     bool HasBookInfo() const { return m_spBookInfo != nullptr; }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "ui/BookInfo.h"
+#include "bookinfo/BookInfo.h"
 
 namespace plinth {
 

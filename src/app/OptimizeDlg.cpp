@@ -1,4 +1,4 @@
-#include "maintenance/OptimizeDlg.h"
+#include "app/OptimizeDlg.h"
 
 #include <QComboBox>
 #include <QLabel>
