@@ -60,6 +60,19 @@ bool BookReader::TryOpenInputBook() {
 
 void BookReader::OpenInputBook() {
     ForgetReadRecords();
+    // Only a regular file is read as a book: a folder cannot be, and a FIFO, a
+    // socket or a device would wait or never end.
+    switch (m_files.TypeOf(m_strInputPath)) {
+        case FileType::Folder:
+            FatalError("**Error** [%s] is not a book file: it is a folder\n",
+                       m_strInputPath.c_str());
+        case FileType::Other:
+            FatalError("**Error** [%s] is not a book file: it is not a regular file\n",
+                       m_strInputPath.c_str());
+        case FileType::Missing:
+        case FileType::Regular:
+            break;
+    }
     const int fd = m_files.OpenForReading(m_strInputPath);
     if (fd < 0) {
         FatalError("**Error** Can not open input file [%s]\n", m_strInputPath.c_str());

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace plinth {
 namespace {
@@ -36,15 +38,6 @@ BookWriter::BookWriter(IConsole& console, IFileSystem& files, const BookHeader& 
 
 BookWriter::~BookWriter() = default;
 
-void BookWriter::FatalError(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string message = VFormatLog(format, args);
-    va_end(args);
-    CloseOutputBook();
-    RaiseFatalError(m_console, std::move(message));
-}
-
 void BookWriter::PrintLog(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -52,11 +45,14 @@ void BookWriter::PrintLog(const char* format, ...) {
     va_end(args);
 }
 
-void BookWriter::CreateOutputBook(const std::string& path) {
+bool BookWriter::CreateOutputBook(const std::string& path) {
     m_strOutputPath = path;
     const int fd = m_files.CreateForWriting(m_strOutputPath);
     if (fd < 0) {
-        FatalError("**Error** Creating output file: [%s]\n", m_strOutputPath.c_str());
+        const int error = errno;
+        PrintLog("**Error** Creating output file [%s]: %s\n", m_strOutputPath.c_str(),
+                 std::strerror(error));
+        return false;
     }
     m_output = FileDescriptor(m_files, fd);
     m_outputCreated = true;
@@ -71,6 +67,7 @@ void BookWriter::CreateOutputBook(const std::string& path) {
         !WriteOutputRecord(written::kCommentRecord, m_commentRecord.data(), recordSize);
     m_outputFailed |= !WriteOutputRecord(written::kHashIndexRecord, m_outputHashIndex.data(),
                                          m_outputHashIndex.size());
+    return true;
 }
 
 BookWriter::PlaceResult BookWriter::AddRecordPositions(std::span<const uint8_t> record,
@@ -82,21 +79,25 @@ BookWriter::PlaceResult BookWriter::AddRecordPositions(std::span<const uint8_t> 
             result.entrySize = size;
             return false;
         }
-        PlaceEntry(record, entry, kind, size);
+        if (!PlaceEntry(record, entry, kind, size)) {
+            result.outcome = PlaceOutcome::OutOfMemory;
+            return false;
+        }
         ++result.placed;
         return true;
     });
     return result;
 }
 
-void BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry,
+bool BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry,
                             BookKind kind, size_t size) {
     const uint32_t hashKey = DecodeU32(&record[entry.offset + layout::kHashKey]);
     OutputChain& chain = m_chains[SlotOf(hashKey, m_outputHeader.hashMask)];
     if (chain.fill.Place(size, m_outputHeader.recordSize)) {
         uint8_t* buffer = m_arena.Allocate();
         if (buffer == nullptr) {
-            FatalError("**Error** Out of memory\n");
+            PrintLog("**Error** Out of memory\n");
+            return false;
         }
         chain.records.push_back(buffer);
         ++m_records;
@@ -104,6 +105,7 @@ void BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& 
     ++m_outputHeader.totalPositions;
     m_outputHeader.totalMoves += static_cast<uint32_t>(entry.moveCount - entry.equalCodeMoves);
     CopyEntry(record, entry, kind, chain.records.back() + chain.fill.used - size);
+    return true;
 }
 
 BookWriter::WriteOutcome BookWriter::WriteOutputBook() {

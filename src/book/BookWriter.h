@@ -11,7 +11,6 @@
 
 #include "book/BookFormat.h"
 #include "book/Console.h"
-#include "book/FatalError.h"
 #include "book/FileSystem.h"
 #include "book/RecordArena.h"
 
@@ -49,8 +48,9 @@ class PositionSink {
 
     // Places every entry of `record`, a chain record of a book of `kind`, into the
     // chain of its slot, as ForEachCopiedEntry gives them. Gives EntryTooLong,
-    // placing nothing more, for an entry that no record of the new size can hold.
-    enum class PlaceOutcome { Placed, EntryTooLong };
+    // placing nothing more, for an entry that no record of the new size can hold,
+    // and OutOfMemory (with its message written) when the new book cannot grow.
+    enum class PlaceOutcome { Placed, EntryTooLong, OutOfMemory };
     struct PlaceResult {
         PlaceOutcome outcome = PlaceOutcome::Placed;
         size_t entrySize = 0;  // the size of the entry that does not fit
@@ -75,8 +75,9 @@ class BookWriter final : public PositionSink {
     bool OutputCreated() const { return m_outputCreated; }
 
     // Creates the file at `path` with the header, the comment and an empty
-    // HashIndex. Raises the fatal error when the file cannot be created.
-    void CreateOutputBook(const std::string& path);
+    // HashIndex. Gives false, the reason written to the console, when the file
+    // cannot be created.
+    bool CreateOutputBook(const std::string& path);
 
     PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override;
 
@@ -105,9 +106,9 @@ class BookWriter final : public PositionSink {
         bool writing = true;
     };
 
-    [[noreturn]] void FatalError(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
     void PrintLog(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
-    void PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
+    // False when memory for a new record ran out.
+    bool PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
                     size_t size);
     void WriteOutputChain(uint32_t slot, WriteOutState& state);
     // Writes `length` bytes at the start of output record `number`; false after a

@@ -19,6 +19,9 @@ std::optional<ChainEnd> ChainWalker::EndAt(uint16_t link) const {
     if (m_marks[link] != 0) {
         return ChainEnd::Shared;
     }
+    if (!m_book.HoldsRecord(link)) {
+        return ChainEnd::Missing;
+    }
     return std::nullopt;
 }
 
@@ -42,6 +45,10 @@ bool ChainWalker::ReportEnd(IConsole& console, uint32_t slot, ChainEnd end) cons
             return true;
         case ChainEnd::Shared:
             PrintLog(console, "Error - shared record in chain - idx=%d currec=%d next=%d\n", index,
+                     record, next);
+            return true;
+        case ChainEnd::Missing:
+            PrintLog(console, "Error - missing record in chain - idx=%d currec=%d next=%d\n", index,
                      record, next);
             return true;
         case ChainEnd::Empty:

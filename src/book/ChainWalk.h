@@ -23,6 +23,7 @@ enum class ChainEnd {
     InvalidLink,  // a nextRecord is invalid
     Loop,         // a nextRecord back to a record this chain passed already
     Shared,       // a link to a record that the chain of an earlier slot passed
+    Missing,      // a link to a record that the file does not hold in full
     Stopped,      // the caller stopped the walk
 };
 

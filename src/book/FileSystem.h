@@ -12,11 +12,23 @@
 
 namespace plinth {
 
+// What a path names.
+enum class FileType { Missing, Regular, Folder, Other };
+// What a user may do with a file, or in a folder (make and remove files there).
+enum class Access { Read, Write };
+
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
 
-    // Descriptors: -1 on failure.
+    // What is at `path`, links followed; Missing when nothing is there or the
+    // path cannot be looked at.
+    virtual FileType TypeOf(const std::string& path) = 0;
+    // Whether this user may read or write the file at `path`, or make and remove
+    // files in the folder at `path`.
+    virtual bool Permits(const std::string& path, Access access) = 0;
+
+    // Descriptors: -1 on failure. Opening never waits, not even for a FIFO.
     virtual int OpenForReading(const std::string& path) = 0;
     // Opens for reading and writing, creating or truncating the file.
     virtual int CreateForWriting(const std::string& path) = 0;
@@ -52,6 +64,10 @@ IFileSystem& SystemFileSystem();
 // it and overrides only those.
 class ForwardingFileSystem : public IFileSystem {
   public:
+    FileType TypeOf(const std::string& path) override { return m_system.TypeOf(path); }
+    bool Permits(const std::string& path, Access access) override {
+        return m_system.Permits(path, access);
+    }
     int OpenForReading(const std::string& path) override { return m_system.OpenForReading(path); }
     int CreateForWriting(const std::string& path) override {
         return m_system.CreateForWriting(path);

@@ -42,8 +42,24 @@ int64_t TransferAll(size_t length, Transfer transfer) {
 
 class PosixFileSystem final : public IFileSystem {
   public:
+    FileType TypeOf(const std::string& path) override {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0) {
+            return FileType::Missing;
+        }
+        if (S_ISREG(status.st_mode)) {
+            return FileType::Regular;
+        }
+        return S_ISDIR(status.st_mode) ? FileType::Folder : FileType::Other;
+    }
+
+    bool Permits(const std::string& path, Access access) override {
+        return ::access(path.c_str(), access == Access::Read ? R_OK : W_OK) == 0;
+    }
+
     int OpenForReading(const std::string& path) override {
-        return ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
+        // Without waiting: opening a FIFO for reading would wait for a writer.
+        return ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
     }
 
     int CreateForWriting(const std::string& path) override {

@@ -43,6 +43,11 @@ std::string Describe(const BookHeader& header, const std::string& comment) {
 }  // namespace
 
 BookDescription DescribeBook(const std::string& path, IFileSystem& files) {
+    // Reading anything but a regular file could wait for ever.
+    if (const FileType type = files.TypeOf(path);
+        type == FileType::Folder || type == FileType::Other) {
+        return {kNotAFile, {}};
+    }
     const FileDescriptor file(files, files.OpenForReading(path));
     if (!file.IsOpen()) {
         return {kCannotOpen, {}};

@@ -20,6 +20,7 @@ enum DescribeStatus : int32_t {
                               // size too small to hold the header
     kCommentUnreadable = -3,  // the comment record lies outside the book or the file
     kOutOfMemory = -4,        // the description could not be made for want of memory
+    kNotAFile = -5,           // a folder, a FIFO, a socket or a device: never read
 };
 
 struct BookDescription {

@@ -40,6 +40,9 @@ nlohmann::ordered_json FindingJson(const AnalysisFinding& finding) {
         case Kind::SharedRecord:
             put("shared", true, false);
             break;
+        case Kind::MissingRecord:
+            put("missing", true, false);
+            break;
         case Kind::UnreachedRecord:
             put("unreached", false, false);
             break;
@@ -53,6 +56,11 @@ nlohmann::ordered_json ReportJson(const std::string& path, const AnalysisReport&
     object["longestChain"] = report.longest;
     object["shortestChain"] = report.shortest;
     object["errors"] = report.errors;
+    object["best"] =
+        report.bestSizes
+            ? nlohmann::ordered_json{{"recordSize", report.bestSizes->recordSize},
+                                     {"hashIndexSize", report.bestSizes->hashIndexSize}}
+            : nlohmann::ordered_json(nullptr);
     object["recommendedHashIndexSize"] =
         report.recommendedHashIndexSize ? nlohmann::ordered_json(*report.recommendedHashIndexSize)
                                         : nlohmann::ordered_json(nullptr);

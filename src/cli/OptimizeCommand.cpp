@@ -1,7 +1,5 @@
 #include "cli/OptimizeCommand.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "cli/CliConsole.h"
@@ -36,9 +34,6 @@ bool IsConversionFileName(const std::string& path) {
     return path.ends_with(kNewBookSuffix) || path.ends_with(kBackupSuffix);
 }
 
-// Whether the user may write the file (or create files in the folder) at `path`.
-bool IsWritable(const std::filesystem::path& path) { return ::access(path.c_str(), W_OK) == 0; }
-
 }  // namespace
 
 void OptimizeCommand::AddOptions(CLI::App& subcommand) {
@@ -58,39 +53,20 @@ void OptimizeCommand::AddOptions(CLI::App& subcommand) {
                         "Tell what the conversion would find and produce; change nothing");
 }
 
-std::string OptimizeCommand::CheckPaths() const {
-    namespace fs = std::filesystem;
-    std::error_code error;
+std::string OptimizeCommand::CheckPaths(IFileSystem& files) const {
     if (IsConversionFileName(m_book)) {
         return "plinth-cli: " + m_book +
                " is a file of an earlier conversion; rename it to open it as a book";
     }
-    if (fs::is_directory(m_book, error)) {
-        return "plinth-cli: " + m_book + " is a folder, not a book";
-    }
     if (m_output) {
         return CheckOutputPath(*m_output);
     }
-    // In place: the book is replaced, and its conversion files go beside it.
-    for (const char* suffix : {kNewBookSuffix, kBackupSuffix}) {
-        if (fs::is_directory(m_book + suffix, error)) {
-            return "plinth-cli: " + m_book + suffix +
-                   " is a folder; the conversion needs that name for a file";
-        }
-    }
     // A book that cannot be read is for the reader to report.
-    if (::access(m_book.c_str(), R_OK) == 0) {
-        if (!IsWritable(m_book)) {
-            return "plinth-cli: " + m_book + " is not writable; a conversion in place replaces it";
-        }
-        const fs::path folder = fs::absolute(m_book, error).parent_path();
-        if (!IsWritable(folder)) {
-            return "plinth-cli: the folder " + folder.string() +
-                   " is not writable; a conversion in place writes the new book and the backup "
-                   "there";
-        }
-    }
-    return {};
+    const std::optional<std::string> problem =
+        files.TypeOf(m_book) == FileType::Regular && files.Permits(m_book, Access::Read)
+            ? InPlaceProblem(files, m_book)
+            : std::nullopt;
+    return problem ? "plinth-cli: " + *problem : std::string();
 }
 
 std::string OptimizeCommand::CheckOutputPath(const std::string& output) const {
@@ -155,7 +131,7 @@ int OptimizeCommand::Run(CliStreams& streams) {
         }
         return DryRun(streams);
     }
-    if (const std::string reason = CheckPaths(); !reason.empty()) {
+    if (const std::string reason = CheckPaths(streams.files); !reason.empty()) {
         streams.err << reason << '\n';
         return kExitFailure;
     }

@@ -26,7 +26,7 @@ class OptimizeCommand final : public Command {
     // The sizes asked for, else the preselection for the book.
     SizePair ChosenSizes(const BookHeader& book) const;
     // A reason not to start, or an empty text.
-    std::string CheckPaths() const;
+    std::string CheckPaths(IFileSystem& files) const;
     std::string CheckOutputPath(const std::string& output) const;
 
     std::string m_book;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "book/ChainWalk.h"
+#include "maintenance/ConversionPrediction.h"
 
 namespace plinth {
 namespace {
@@ -67,6 +68,8 @@ class Analysis {
                 return AnalysisFinding::Kind::ChainLoop;
             case ChainEnd::Shared:
                 return AnalysisFinding::Kind::SharedRecord;
+            case ChainEnd::Missing:
+                return AnalysisFinding::Kind::MissingRecord;
             default:
                 return AnalysisFinding::Kind::InvalidChainLink;
         }
@@ -86,6 +89,25 @@ class Analysis {
         m_report.findings.push_back(finding);
     }
 
+    // The recommended size above goes by the record count alone and may not fit
+    // the book; the pair that advise recommends does, from the book's positions.
+    void WriteBestSizes() {
+        TextConsole findings;  // this analysis has told them already
+        const std::vector<Prediction> predictions =
+            PredictConversions(m_book, OfferedPairs(), findings);
+        m_report.bestSizes = RecommendedPair(predictions);
+        if (!m_report.bestSizes) {
+            m_book.PrintLog("No sizes in the tables fit this book\n");
+            return;
+        }
+        const auto best =
+            std::find_if(predictions.begin(), predictions.end(),
+                         [&](const Prediction& p) { return p.sizes == m_report.bestSizes; });
+        m_book.PrintLog(
+            "Best fitting sizes: record size %d, hash index size %d (longest chain %d)\n",
+            m_report.bestSizes->recordSize, m_report.bestSizes->hashIndexSize, best->longestChain);
+    }
+
     void WriteSummary() {
         m_book.PrintLog("Longest chain:\t\t%d\n", m_report.longest);
         m_book.PrintLog("Shortest chain:\t\t%d\n", m_report.shortest);
@@ -96,6 +118,7 @@ class Analysis {
                 "The longest chain is too big, it is recommended to increase the hash index "
                 "size.\n");
             m_book.PrintLog("Recommended hash index size is: %d\n", size);
+            WriteBestSizes();
         }
         if (m_report.errors != 0) {
             m_book.PrintLog("Found %d errors, run optimize to fix them\n", m_report.errors);

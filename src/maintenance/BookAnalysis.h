@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "book/BookReader.h"
+#include "maintenance/ConversionPrediction.h"
 
 namespace plinth {
 
@@ -20,6 +21,7 @@ struct AnalysisFinding {
         InvalidChainLink,      // slot, record, next, free
         ChainLoop,             // slot, record, next
         SharedRecord,          // slot, record (0: the slot's own link), next
+        MissingRecord,         // slot, record (0: the slot's own link), next
         UnreachedRecord,       // record
     };
     Kind kind;
@@ -34,6 +36,8 @@ struct AnalysisReport {
     int shortest = 65535;
     int errors = 0;
     std::optional<int> recommendedHashIndexSize;
+    // With a recommendation: the pair of sizes that suits the book best, if any fits.
+    std::optional<SizePair> bestSizes;
     std::map<int, int> slotsByChainLength;  // chain length -> number of slots
     std::vector<AnalysisFinding> findings;
 };

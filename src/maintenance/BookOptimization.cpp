@@ -79,8 +79,11 @@ class Conversion {
         m_writer.emplace(m_book.Console(), m_book.Files(), input, m_book.RecordArea(),
                          static_cast<uint32_t>(m_request.recordSize),
                          static_cast<uint32_t>(m_request.hashIndexSize));
-        m_writer->CreateOutputBook(
-            m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix));
+        if (!m_writer->CreateOutputBook(
+                m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix))) {
+            Abandon();
+            return OptimizeOutcome::NotChanged;
+        }
         m_book.PrintLog("Converting....");
         if (!CopyWalk(m_book, *m_writer, m_book.Console(), m_request.recordSize)
                  .Run(CopyWalk::Progress::Shown) ||
@@ -133,8 +136,10 @@ class Conversion {
     // stays.
     void Abandon() {
         const std::string output = m_writer->OutputPath();
+        const bool created = m_writer->OutputCreated();
         m_writer.reset();
-        if (const int error = m_book.Files().Remove(output); error != 0 && error != ENOENT) {
+        if (const int error = created ? m_book.Files().Remove(output) : 0;
+            error != 0 && error != ENOENT) {
             m_book.PrintLog("**Error** Can not remove the incomplete new book [%s]: %s\n",
                             output.c_str(), std::strerror(error));
         }
@@ -170,6 +175,25 @@ std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newReco
     return std::nullopt;
 }
 
+std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& book) {
+    for (const char* suffix : {kNewBookSuffix, kBackupSuffix}) {
+        if (files.TypeOf(book + suffix) == FileType::Folder) {
+            return book + suffix + " is a folder; the conversion needs that name for a file";
+        }
+    }
+    if (files.TypeOf(book) != FileType::Regular) {
+        return std::nullopt;
+    }
+    if (!files.Permits(book, Access::Write)) {
+        return book + " is not writable; a conversion in place replaces it";
+    }
+    if (const std::string folder = FolderOf(book); !files.Permits(folder, Access::Write)) {
+        return "the folder " + folder +
+               " is not writable; a conversion in place writes the new book and the backup there";
+    }
+    return std::nullopt;
+}
+
 OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
     OptimizeResult result;
     if (!book.IsInputOpen()) {
@@ -192,6 +216,13 @@ OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
         return result;
     }
 
+    if (const auto problem =
+            request.outputPath ? std::nullopt : InPlaceProblem(book.Files(), book.InputPath())) {
+        book.PrintLog("**Error** %s\nConversion stopped, the book was not changed\n",
+                      problem->c_str());
+        result.outcome = OptimizeOutcome::NotChanged;
+        return result;
+    }
     console.ShowProgress();
     result.outcome = Conversion(book, request).Run();
     console.HideProgress();

@@ -64,6 +64,12 @@ OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request);
 inline constexpr const char* kNewBookSuffix = ".new.bk";
 inline constexpr const char* kBackupSuffix = ".old.bk";
 
+// Why the book at `book` cannot be converted in place, or nothing: a conversion
+// in place replaces the book and writes the new book and the backup beside it,
+// so the book and its folder must be writable and the names of those files must
+// not be folders. A path that is no regular file is left to the reader.
+std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& book);
+
 // Opens the book at `path` as "Open book ..." does (the open book is closed and
 // the console cleared first), after putting the book back from its backup where a
 // conversion was cut off in the middle of its exchange (the console then says

@@ -137,6 +137,9 @@ std::vector<bool> CopyWalk::Duplicates(std::vector<std::pair<uint64_t, size_t>> 
 std::optional<PositionSink::PlaceResult> CopyWalk::Take(uint16_t number,
                                                         std::span<const uint8_t> record) {
     const PositionSink::PlaceResult placed = m_sink.AddRecordPositions(record, m_book.InputKind());
+    if (placed.outcome == PositionSink::PlaceOutcome::OutOfMemory) {
+        return std::nullopt;  // the sink has said so
+    }
     if (placed.outcome == PositionSink::PlaceOutcome::EntryTooLong) {
         PrintLog(m_messages,
                  "**Error** A position of record #%d takes %d bytes, more than a record of %d "

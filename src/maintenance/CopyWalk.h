@@ -28,7 +28,8 @@ class CopyWalk {
     // Walks every chain (progress 0 to 50 when shown), then recovers the positions
     // of the sound records that no chain reaches: every entry of such a record
     // whose keyWord and hashKey no position placed before has. Gives false when a
-    // position does not fit a record of the new size (the message is written).
+    // position does not fit a record of the new size, or the sink cannot take
+    // more (the message is written).
     bool Run(Progress progress);
 
   private:

@@ -2,6 +2,7 @@
 // files that are no books and damaged headers without reading out of bounds.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "BookBuilder.h"
 #include "TempDir.h"
@@ -62,6 +63,10 @@ TEST_F(BookDescriptionTest, TellsCommentKindRevisionContentsAndGeometry) {
 TEST_F(BookDescriptionTest, RefusesNoBooksAndDamagedHeadersWithinTheFile) {
     const std::vector<uint8_t> book = sound.Bytes();
     EXPECT_EQ(DescribeBook(dir.File("missing.bk")).status, kCannotOpen);
+    // A FIFO is never opened: reading it would wait for a writer.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bk").c_str(), 0600), 0);
+    EXPECT_EQ(DescribeBook(dir.File("pipe.bk")).status, kNotAFile);
+    EXPECT_EQ(DescribeBook(dir.Path()).status, kNotAFile);
     EXPECT_EQ(Describe({book.begin(), book.begin() + 37}).status, kNotABook);
     EXPECT_EQ(Damaged([](BookHeader& h) { h.magic = 0x4B50; }), kNotABook);  // "PK"
     // Record 0 holds the header, so smaller records are no book's.

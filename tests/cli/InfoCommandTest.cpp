@@ -1,6 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -65,21 +70,35 @@ TEST_F(InfoCommandTest, JsonOfEachBookKeyedByTheRows) {
 
 // info and analyse only read: a path that is no book is reported and ends in
 // status 2; the backup of a book, being a complete book, may be looked at.
+// A FIFO, a socket or a device would make a reader wait; they are refused at once.
 TEST_F(InfoCommandTest, PathsThatAreNoBooksExitTwoAndBackupsMayBeRead) {
     const std::string missing = dir.File("missing.bk");
+    const std::string fifo = dir.File("pipe.bk");
+    const std::string socket = dir.File("socket.bk");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    const std::string notRegular = "] is not a book file: it is not a regular file\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {dir.Path(), "**Error** [" + dir.Path() + "] is not a valid book file\n"},
+        {dir.Path(), "**Error** [" + dir.Path() + "] is not a book file: it is a folder\n"},
+        {fifo, "**Error** [" + fifo + notRegular},
+        {socket, "**Error** [" + socket + notRegular},
         {missing, "**Error** Can not open input file [" + missing + "]\n"},
         {"", "**Error** Can not open input file []\n"},
     };
     for (const auto& [path, message] : cases) {
-        const test::CliRun info = test::RunCliCapture({"info", path});
-        EXPECT_EQ(info.status, 2) << path;
-        EXPECT_EQ(info.err, message);
-        const test::CliRun analyse = test::RunCliCapture({"analyse", path});
-        EXPECT_EQ(analyse.status, 2) << path;
-        EXPECT_EQ(analyse.out, message);
+        for (const std::string command : {"info", "analyse", "optimize"}) {
+            const test::CliRun run = test::RunCliCapture({command, path});
+            EXPECT_EQ(run.status, 2) << command << " " << path;
+            EXPECT_EQ(command == "info" ? run.err : run.out, message) << command;
+        }
     }
+    ::close(listener);
+    std::filesystem::remove(fifo);
+    std::filesystem::remove(socket);
     // The other books are still shown.
     const std::string good = MakeBook("good.bk");
     const test::CliRun both = test::RunCliCapture({"info", missing, good});

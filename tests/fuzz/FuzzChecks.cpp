@@ -106,12 +106,8 @@ class BookRun {
         if (m_files.reads - readsBefore > MostChainReads(Header())) {
             Fail("the analysis read more records than its chains hold");
         }
-        if (m_reading.unreadableRecord) {
-            if (outcome != AnalyseOutcome::FatalError || m_book.IsInputOpen()) {
-                Fail("the analysis read past the end of the book");
-            }
-            return;
-        }
+        // Damage, records missing at the end of the file included, never ends an
+        // analysis of a book that opened.
         if (outcome != AnalyseOutcome::Completed) {
             Fail("the analysis did not complete");
             return;
@@ -139,7 +135,7 @@ class BookRun {
         }
         const std::string where = outputPath ? "into a new file" : "in place";
         const BookHeader header = Header();
-        const std::optional<Prediction> predicted = Predicted(to);
+        const Prediction& predicted = Predicted(to);
         const uint64_t readsBefore = m_files.reads;
         const OptimizeResult result =
             OnOptimize(m_book, {to.recordSize, to.hashIndexSize, outputPath});
@@ -156,12 +152,11 @@ class BookRun {
                                     " to " + std::to_string(to.recordSize) + "/" +
                                     std::to_string(to.hashIndexSize) + ")";
         const std::string& text = m_console.Text();
-        if (predicted &&
-            !PredictionHolds(*predicted, result.outcome, text, outputPath.value_or(m_path))) {
-            Fail("the prediction (" + std::to_string(static_cast<int>(predicted->outcome)) + ", " +
-                 std::to_string(predicted->records) + " records, chains " +
-                 std::to_string(predicted->longestChain) + ".." +
-                 std::to_string(predicted->shortestChain) + ") differs from the conversion" +
+        if (!PredictionHolds(predicted, result.outcome, text, outputPath.value_or(m_path))) {
+            Fail("the prediction (" + std::to_string(static_cast<int>(predicted.outcome)) + ", " +
+                 std::to_string(predicted.records) + " records, chains " +
+                 std::to_string(predicted.longestChain) + ".." +
+                 std::to_string(predicted.shortestChain) + ") differs from the conversion" +
                  outcome);
         }
         switch (result.outcome) {
@@ -181,14 +176,8 @@ class BookRun {
                 }
                 ExpectBookUntouched(outcome);
                 break;
-            case OptimizeOutcome::FatalError:
-                if (!m_reading.unreadableRecord || m_book.IsInputOpen()) {
-                    Fail("the fatal error ended a conversion of a book it could read" + outcome);
-                }
-                ExpectBookUntouched(outcome);
-                break;
             case OptimizeOutcome::Converted:
-                if (m_reading.unreadableRecord || HoldsTooLongPosition(m_reading, to.recordSize)) {
+                if (HoldsTooLongPosition(m_reading, to.recordSize)) {
                     Fail("converted a book that it cannot carry over whole" + outcome);
                 }
                 ExpectConverted(to, outputPath, outcome);
@@ -198,21 +187,11 @@ class BookRun {
         }
     }
 
-    // What one pass over the book for every pair of sizes predicts for `to`;
-    // nothing when the pass met the fatal error, as it must exactly when a chain
-    // leads past the end of the file.
-    std::optional<Prediction> Predicted(SizePair to) {
+    // What one pass over the book for every pair of sizes predicts for `to`.
+    const Prediction& Predicted(SizePair to) {
         if (m_predictions.empty()) {
             TextConsole ignored;
-            try {
-                m_predictions = PredictConversions(m_book, m_pairs, ignored);
-            } catch (const BookFatalError&) {
-                if (!m_reading.unreadableRecord) {
-                    Fail("the prediction ended in the fatal error");
-                }
-                m_book.OpenBook(m_path);
-                return std::nullopt;
-            }
+            m_predictions = PredictConversions(m_book, m_pairs, ignored);
         }
         return m_predictions.at(
             static_cast<size_t>(std::find(m_pairs.begin(), m_pairs.end(), to) - m_pairs.begin()));

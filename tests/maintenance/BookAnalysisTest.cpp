@@ -17,7 +17,6 @@ using builder::BookImage;
 using builder::BookOptions;
 using builder::MoveRange;
 using testing::ElementsAre;
-using testing::EndsWith;
 
 // Positions of one move each in the given slots, one position per slot.
 std::vector<builder::Position> OnePositionPerSlot(const std::vector<uint32_t>& slots) {
@@ -81,17 +80,29 @@ TEST_F(BookAnalysisTest, ChainOfEightRecordsNeedsNoLargerIndex) {
     EXPECT_EQ(console.Text(), "Longest chain:\t\t8\nShortest chain:\t\t0\nAnalisys completed\n");
 }
 
+// A chain of nine records gets the recommendation by the record count, and the
+// pair of sizes that fits the book best, or the news that none does: here nine
+// positions of 20 006 bytes, longer than the largest record size holds.
 TEST_F(BookAnalysisTest, ChainOfNineRecordsGetsARecommendation) {
     BookImage image = BookWithChainOf(9);
     image.PadToRecordCount(1028);
+    BookOptions huge;
+    huge.recordSize = 32768;
+    const BookImage tooLong = builder::BuildBook(
+        huge,
+        builder::MakePositionsInSlot(BookKind::Standard, 9, 3, 1023, 1, MoveRange{5000, 5000}));
+    const std::string recommendation =
+        "Longest chain:\t\t9\nShortest chain:\t\t0\nThe longest chain is too big, it is "
+        "recommended to increase the hash index size.\nRecommended hash index size is: ";
     EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
+    EXPECT_EQ(console.Text(), recommendation +
+                                  "512\nBest fitting sizes: record size 4096, hash index size "
+                                  "4096 (longest chain 1)\nAnalisys completed\n");
+    EXPECT_EQ(report.bestSizes, (SizePair{4096, 4096}));
+    EXPECT_EQ(Analyse(tooLong), AnalyseOutcome::Completed);
     EXPECT_EQ(console.Text(),
-              "Longest chain:\t\t9\n"
-              "Shortest chain:\t\t0\n"
-              "The longest chain is too big, it is recommended to increase the hash index size.\n"
-              "Recommended hash index size is: 512\n"
-              "Analisys completed\n");
-    EXPECT_EQ(report.recommendedHashIndexSize, 512);
+              recommendation + "256\nNo sizes in the tables fit this book\nAnalisys completed\n");
+    EXPECT_FALSE(report.bestSizes);
 }
 
 TEST(RecommendationTest, SmallestPowerOfTwoOfAQuarterNeverBelow256) {
@@ -182,6 +193,13 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
              return "Error in freespace of record# " + std::to_string(b.Slot(3)) + "\n";
          },
          1, 0, 1},
+        {"a file cut inside the last record of a chain misses that record",
+         chain(3, [](BookImage& b) { b.Truncate((b.Slot(3) + 2u) * 1024 + 10); }),
+         [](const BookImage& b) {
+             return "Error - missing record in chain - idx=3 currec=" +
+                    std::to_string(b.Slot(3) + 1) + " next=" + std::to_string(b.Slot(3) + 2) + "\n";
+         },
+         2, 0, 1},
         {"a loop ends the chain with one error", chain(4, [](BookImage& b) { b.MakeLoop(3); }),
          [](const BookImage& b) {
              return "Error - loop in chain - idx=3 currec=" + std::to_string(b.Slot(3) + 3) +
@@ -230,19 +248,28 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
     }
 }
 
-TEST_F(BookAnalysisTest, TruncatedRecordEndsTheAnalysisAndClosesTheBook) {
-    BookImage image = BookWithChainOf(3);
-    const uint16_t last = image.ChainRecords(3)[2];
-    image.Truncate(static_cast<size_t>(last) * image.RecordSize() + 10);
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::FatalError);
-    EXPECT_THAT(console.Text(),
-                EndsWith("**Error** in _read reading record #:" + std::to_string(last) + "\n"));
+// Only a failure to read the book ends an analysis, and closes the book.
+TEST(AnalysisReadsTest, ReadFailureEndsTheAnalysisAndClosesTheBook) {
+    class FailingReads final : public ForwardingFileSystem {
+      public:
+        int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+            return offset >= 4 * 1024 ? -1
+                                      : ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+        }
+    };
+    test::TempDir dir;
+    BookWithChainOf(3).WriteTo(dir.File("book.bk"));
+    test::RecordingConsole console;
+    FailingReads files;
+    BookReader book(console, files);
+    ASSERT_TRUE(book.OpenBook(dir.File("book.bk")));
+    EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::FatalError);
+    EXPECT_EQ(console.Text(), "**Error** in _read reading record #:4\n");
     EXPECT_FALSE(console.progressVisible);
     EXPECT_FALSE(book.IsInputOpen());
     // A book that is closed is not analysed again.
-    const std::string before = console.Text();
     EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
-    EXPECT_EQ(console.Text(), before);
+    EXPECT_EQ(console.Text(), "**Error** in _read reading record #:4\n");
 }
 
 // However the links run, the analysis reads each record once at most: here 1024

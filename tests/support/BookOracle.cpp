@@ -130,8 +130,8 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
                 break;
             }
             if (!inFile(r)) {
-                reading.unreadableRecord = true;
-                return reading;
+                ++reading.findings;  // a record the file does not hold in full
+                break;
             }
             chain.push_back(r);
             passedBy[r] = slot + 1;

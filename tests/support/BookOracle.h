@@ -20,15 +20,10 @@ struct OracleReading {
     // chain reaches that pass the record check and hold one slot only, each
     // position once.
     std::vector<builder::Position> positions;
-    // A chain led to a record that the file does not hold in full. The program
-    // gives up there with a read error, so the reading stops there too:
-    // `positions` holds what was read before.
-    bool unreadableRecord = false;
-
     // What an analysis must report: one finding per invalid link, loop, shared
-    // record, record that fails the record check and record that no chain reaches
-    // but holds something, and the longest and shortest chain in records (empty
-    // and invalid slots count 0).
+    // record, missing record (one the file does not hold in full), record that
+    // fails the record check and record that no chain reaches but holds something, and the longest
+    // and shortest chain in records (empty and invalid slots count 0).
     int findings = 0;
     int longestChain = 0;
     int shortestChain = 65535;
