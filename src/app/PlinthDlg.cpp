@@ -238,22 +238,31 @@ void CPlinthDlg::OnOptimize() {
     if (!m_book.IsInputOpen()) {
         return;
     }
-    COptimizeDlg settings(this);
-    settings.SetHashIndexSize(m_book.InputHeader().hashIndexSize);
-    settings.SetRecordSize(m_book.InputHeader().recordSize);
-    if (settings.exec() != QDialog::Accepted) {
+    const std::optional<OptimizeRequest> request = AskForSizes();
+    if (!request) {
         return;
     }
-
-    const OptimizeRequest request{settings.GetRecordSize(), settings.GetHashIndexSize(), {}};
     OptimizeResult result;
-    RunPass([&] { result = plinth::OnOptimize(m_book, request); });
+    RunPass([&] { result = plinth::OnOptimize(m_book, *request); });
     // After a fatal error the book is closed; after a failed exchange whatever
     // book is at the book's path is open again.
     UpdateBookButtons();
     if (result.outcome == OptimizeOutcome::Refused) {
         ShowMessage(result.refusal);
     }
+}
+
+std::optional<OptimizeRequest> CPlinthDlg::AskForSizes() {
+    // The dialog measures the book in a reader of its own while it is open, and
+    // is gone, with its measuring, before the conversion reads the book.
+    COptimizeDlg settings(this);
+    settings.SetHashIndexSize(m_book.InputHeader().hashIndexSize);
+    settings.SetRecordSize(m_book.InputHeader().recordSize);
+    settings.MeasureBook(m_book.InputPath(), m_book.Files());
+    if (settings.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return OptimizeRequest{settings.GetRecordSize(), settings.GetHashIndexSize(), {}};
 }
 
 void CPlinthDlg::RunPass(const std::function<void()>& pass) {

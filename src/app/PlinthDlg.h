@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,6 +25,7 @@
 #include "book/BookReader.h"
 #include "book/Console.h"
 #include "book/FileSystem.h"
+#include "maintenance/BookOptimization.h"
 
 class QAction;
 class QProgressBar;
@@ -90,6 +92,8 @@ class CPlinthDlg final : public QDialog, public IConsole {
 
   private:
     void CreateControls();
+    // The optimize settings: the sizes chosen, or none when the dialog was cancelled.
+    std::optional<OptimizeRequest> AskForSizes();
     void EnterPass();
     void LeavePass();
     void AddAboutEntry();

@@ -59,11 +59,13 @@ class IFileSystem {
 // The operating system's files.
 IFileSystem& SystemFileSystem();
 
-// Hands every file operation on to the operating system's files; a file system
-// that watches or changes a few operations (in the tests, in tools) derives from
-// it and overrides only those.
+// Hands every file operation on to another file system, the operating system's
+// files unless one is given; a file system that watches or changes a few
+// operations (in the tests, in tools) derives from it and overrides only those.
 class ForwardingFileSystem : public IFileSystem {
   public:
+    explicit ForwardingFileSystem(IFileSystem& target = SystemFileSystem()) : m_system(target) {}
+
     FileType TypeOf(const std::string& path) override { return m_system.TypeOf(path); }
     bool Permits(const std::string& path, Access access) override {
         return m_system.Permits(path, access);
@@ -96,7 +98,7 @@ class ForwardingFileSystem : public IFileSystem {
     bool Exists(const std::string& path) override { return m_system.Exists(path); }
 
   private:
-    IFileSystem& m_system = SystemFileSystem();
+    IFileSystem& m_system;
 };
 
 // Owns one open descriptor of an IFileSystem and closes it when it goes.

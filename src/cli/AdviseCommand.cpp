@@ -69,12 +69,7 @@ void PrintTable(std::ostream& out, const std::vector<Prediction>& predictions,
         }
         out << line << '\n';
     }
-    if (best) {
-        out << "Recommended: record size " << best->recordSize << ", hash index size "
-            << best->hashIndexSize << '\n';
-    } else {
-        out << "No sizes in the tables fit this book\n";
-    }
+    out << DescribeRecommendedPair(best) << '\n';
 }
 
 }  // namespace

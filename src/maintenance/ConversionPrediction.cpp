@@ -192,4 +192,12 @@ std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions)
     return best != nullptr ? std::optional(best->sizes) : std::nullopt;
 }
 
+std::string DescribeRecommendedPair(const std::optional<SizePair>& recommended) {
+    if (!recommended) {
+        return "No sizes in the tables fit this book";
+    }
+    return FormatLog("Recommended: record size %d, hash index size %d", recommended->recordSize,
+                     recommended->hashIndexSize);
+}
+
 }  // namespace plinth

@@ -57,4 +57,8 @@ std::string DescribePrediction(const Prediction& prediction);
 // smaller record size, then the smaller hash index size.
 std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions);
 
+// The recommended pair in one line: "Recommended: record size 4096, hash index
+// size 8192", or "No sizes in the tables fit this book" when there is none.
+std::string DescribeRecommendedPair(const std::optional<SizePair>& recommended);
+
 }  // namespace plinth

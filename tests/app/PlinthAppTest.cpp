@@ -116,17 +116,31 @@ void OpenThroughButton(CPlinthDlg& window, const std::string& path) {
     ClickButton(&window, "Open book ...");
 }
 
+// The settings' prediction and recommendation once the book is measured, and
+// whether "Use recommended" can be pressed.
+std::string Foretold(const QWidget& dialog) {
+    auto* line = Child<QLabel>(dialog, "prediction");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !line->text().startsWith("Measuring"); }));
+    const bool canUse = Child<QPushButton>(dialog, "useRecommended")->isEnabled();
+    return (line->text() + " | " + Child<QLabel>(dialog, "recommendation")->text() +
+            (canUse ? " | use" : ""))
+        .toStdString();
+}
+
 // Notes the sizes preselected, takes record size line `recordLine`, the largest
-// HashIndex size, and presses `button`.
-ModalDriver::Action ChooseSizes(int recordLine, QStringList* preselected = nullptr,
+// HashIndex size, notes what the settings foretell of them, and presses `button`.
+ModalDriver::Action ChooseSizes(int recordLine, Strings* seen = nullptr,
                                 const char* button = "OK") {
     return [=](QWidget* modal) {
         const auto lists = dynamic_cast<COptimizeDlg&>(*modal).findChildren<QComboBox*>();
-        if (preselected != nullptr) {
-            *preselected = {lists[0]->currentText(), lists[1]->currentText()};
+        if (seen != nullptr) {
+            *seen = {(lists[0]->currentText() + " " + lists[1]->currentText()).toStdString()};
         }
         lists[0]->setCurrentIndex(recordLine);
         lists[1]->setCurrentIndex(lists[1]->count() - 1);
+        if (seen != nullptr) {
+            seen->push_back(Foretold(*modal));
+        }
         ClickButton(modal, button);
     };
 }
@@ -145,6 +159,7 @@ class GatedFileSystem final : public ForwardingFileSystem {
         m_poll.start(5);
     }
     int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        ++reads;
         if (!gates.empty() && offset >= gates.front()) {
             gates.pop_front();
             m_waiting = true;
@@ -154,6 +169,7 @@ class GatedFileSystem final : public ForwardingFileSystem {
     }
     std::deque<uint64_t> gates;
     std::function<void()> look;
+    std::atomic<int> reads = 0;
 
   private:
     QTimer m_poll;
@@ -247,16 +263,22 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
     OpenThroughButton(window, dir.File("notes.bk"));
     EXPECT_EQ(State(window), "openBook ");
 
-    // A refused setting: a message box, an empty console, the book still open.
-    QStringList preselected;
+    // A refused setting: foretold, then a message box, an empty console, the book
+    // still open.
+    Strings refused;
+    Strings preselected;
     std::string message;
-    driver.Then(ChooseSizes(0)).Then([&](QWidget* box) {
+    driver.Then(ChooseSizes(0, &refused)).Then([&](QWidget* box) {
         message =
             (box->windowTitle() + ": " + dynamic_cast<QMessageBox&>(*box).text()).toStdString();
         ClickButton(box, "OK");
     });
     OpenThroughButton(window, dir.File("big.bk"));
     ClickButton(&window, "Optimize...");
+    EXPECT_EQ(refused, Strings({"4096 1024",
+                                "Does not fit: New Recordsize to small to fit in destination "
+                                "book. Try increasing the record size | Recommended: record "
+                                "size 2048, hash index size 1024 | use"}));
     EXPECT_EQ(message,
               "Plinth: **Error** New Recordsize to small to fit in destination book. "
               "Try increasing the record size");
@@ -271,7 +293,7 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
     EXPECT_TRUE(converted.ends_with(".old.bk\n")) << converted;
     EXPECT_EQ(window.AttributeRows().at(5).second, "4096");
     ClickButton(&window, "Optimize...");
-    EXPECT_EQ(preselected, QStringList({"4096", "32768"}));
+    EXPECT_EQ(preselected.at(0), "4096 32768");
     EXPECT_EQ(window.ConsoleText() + State(window), converted + "openBook analyse optimize ");
     ClickButton(&window, "Optimize...");
     EXPECT_EQ(window.ConsoleText() + State(window),
@@ -279,6 +301,65 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
                   "]: Permission denied\nConversion stopped, the book was not changed\n"
                   "openBook analyse optimize ");
     EXPECT_TRUE(driver.Done());
+}
+
+TEST_F(AppTest, SettingsForetellEachPairWhileTheyMeasureInTheBackground) {
+    // Positions crowding one slot make long chains of small records.
+    auto positions = builder::MakePositions(BookKind::Standard, 200, 7);
+    for (const auto& position : builder::MakePositionsInSlot(BookKind::Standard, 90, 5, 32767, 8)) {
+        positions.push_back(position);
+    }
+    builder::BuildBook({}, positions).WriteTo(dir.File("crowded.bk"));
+    GatedFileSystem files;
+    CPlinthDlg window(files);
+    window.show();
+    window.OpenBook(dir.File("crowded.bk"));
+    // Each change of a list foretells its pair; "Use recommended" takes the best.
+    Strings seen;
+    driver.Then([&](QWidget* modal) {
+        const auto lists = modal->findChildren<QComboBox*>();
+        seen.push_back(Foretold(*modal));
+        lists[1]->setCurrentIndex(5);
+        seen.push_back(Foretold(*modal));
+        ClickButton(modal, "Use recommended");
+        seen.push_back((lists[0]->currentText() + " " + lists[1]->currentText()).toStdString());
+        seen.push_back(Foretold(*modal));
+        ClickButton(modal, "Cancel");
+    });
+    ClickButton(&window, "Optimize...");
+    const std::string best = " | Recommended: record size 2048, hash index size 1024";
+    EXPECT_EQ(
+        seen,
+        Strings({"New book: 187 records, 0.2 MiB; longest chain 2, 1.14 reads per lookup" + best +
+                     " | use",
+                 "New book: 266 records, 0.3 MiB; longest chain 2, 1.14 reads per lookup" + best +
+                     " | use",
+                 "2048 1024",
+                 "New book: 185 records, 0.4 MiB; longest chain 1, 1.00 reads per lookup" + best}));
+
+    // Held at its first read past the header, the pass is still measuring; Cancel
+    // closes the dialog at once and the pass reads nothing more.
+    seen.clear();
+    int readsAtCancel = 0;
+    files.gates = {1};
+    files.look = [&] {
+        auto* settings = window.findChild<COptimizeDlg*>();
+        seen.push_back(Child<QLabel>(*settings, "prediction")->text().toStdString());
+        ClickButton(settings, "Cancel");
+        seen.emplace_back(settings->isVisible() ? "shown" : "closed");
+        readsAtCancel = files.reads;
+    };
+    driver.Then([](QWidget*) {});  // should the driver see the dialog first
+    ClickButton(&window, "Optimize...");
+    EXPECT_EQ(seen, Strings({"Measuring the book\u2026", "closed"}));
+    EXPECT_TRUE(files.gates.empty() && window.findChild<COptimizeDlg*>() == nullptr);
+    EXPECT_EQ(files.reads, readsAtCancel);
+
+    // A book that cannot be read: the line says so.
+    COptimizeDlg settings;
+    settings.MeasureBook(dir.File("gone.bk"), files);
+    EXPECT_EQ(Foretold(settings), "The book could not be read: Can not open input file [" +
+                                      dir.File("gone.bk") + "] | ");
 }
 
 TEST_F(AppTest, APassKeepsTheWindowShowingItsReportsAndIgnoresInput) {

@@ -1,7 +1,8 @@
 // plinth-screenshots: renders what the desktop program shows into PNG files: the
 // main window during the analysis of a book (the pass held at the book's middle)
-// and after it, at the window's default size; the optimize settings dialog, the
-// About box and the book selection dialog with the book selected and described.
+// and after it, at the window's default size; the optimize settings dialog with
+// the prediction for the book, the About box and the book selection dialog with
+// the book selected and described.
 // Runs without a display (QT_QPA_PLATFORM=offscreen).
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QListView>
 #include <QPixmap>
 #include <QTimer>
@@ -73,6 +75,7 @@ class HoldingFileSystem final : public plinth::ForwardingFileSystem {
         }
         return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
     }
+
   private:
     uint64_t m_holdAt;
     std::function<void()> m_whileHeld;
@@ -95,6 +98,18 @@ bool MakeCurrent(QWidget& dialog, const QString& path) {
     }
     list->setCurrentIndex(model->index(path));
     return list->currentIndex().isValid();
+}
+
+// Waits until the optimize settings show the figures of their book.
+bool WaitForMeasurement(QWidget& dialog) {
+    const auto* line = dialog.findChild<QLabel*>(QStringLiteral("prediction"));
+    QElapsedTimer clock;
+    clock.start();
+    while (line != nullptr && line->text().startsWith(QStringLiteral("Measuring")) &&
+           clock.elapsed() < 30000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return line != nullptr && !line->text().startsWith(QStringLiteral("Measuring"));
 }
 
 // The book selection dialog in the book's folder, with the book selected.
@@ -149,6 +164,11 @@ int main(int argc, char** argv) {
     plinth::COptimizeDlg settings(&main);
     settings.SetHashIndexSize(main.Book().InputHeader().hashIndexSize);
     settings.SetRecordSize(main.Book().InputHeader().recordSize);
+    settings.MeasureBook(book, plinth::SystemFileSystem());
+    if (!WaitForMeasurement(settings)) {
+        std::fprintf(stderr, "plinth-screenshots: the settings dialog did not measure the book\n");
+        saved = false;
+    }
     saved = Save(settings, folder, "optimize-settings.png") && saved;
 
     plinth::CAboutDlg about(&main);
