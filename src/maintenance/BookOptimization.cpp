@@ -79,8 +79,14 @@ class Conversion {
         m_writer.emplace(m_book.Console(), m_book.Files(), input, m_book.RecordArea(),
                          static_cast<uint32_t>(m_request.recordSize),
                          static_cast<uint32_t>(m_request.hashIndexSize));
-        m_writer->CreateOutputBook(
-            m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix));
+        const std::string newBook =
+            m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix);
+        // A new book left by a conversion that was cut off goes first: it is
+        // created as a new file.
+        if (!m_request.outputPath && m_book.Files().Exists(newBook)) {
+            m_book.Files().Remove(newBook);
+        }
+        m_writer->CreateOutputBook(newBook);
         m_book.PrintLog("Converting....");
         if (!CopyWalk(m_book, *m_writer, m_book.Console(), m_request.recordSize)
                  .Run(CopyWalk::Progress::Shown) ||
