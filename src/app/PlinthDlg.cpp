@@ -249,6 +249,8 @@ void CPlinthDlg::OnOptimize() {
     UpdateBookButtons();
     if (result.outcome == OptimizeOutcome::Refused) {
         ShowMessage(result.refusal);
+    } else if (result.outcome == OptimizeOutcome::NotLocked) {
+        m_book.Console().AppendText(result.refusal);
     }
 }
 

@@ -4,6 +4,7 @@
 // can make any single operation fail. Operations on paths give 0 on success and
 // an errno value on failure.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -30,7 +31,8 @@ class IFileSystem {
 
     // Descriptors: -1 on failure. Opening never waits, not even for a FIFO.
     virtual int OpenForReading(const std::string& path) = 0;
-    // Opens for reading and writing, creating or truncating the file.
+    // Creates a new file for reading and writing; fails (EEXIST) where anything is
+    // at the path already, so that no file is ever written by two at once.
     virtual int CreateForWriting(const std::string& path) = 0;
     virtual void Close(int fd) = 0;
     // The size of an open file in bytes; -1 on failure.
@@ -54,6 +56,14 @@ class IFileSystem {
     // Makes the entries of a folder (created, renamed or removed files) durable.
     virtual int SyncDirectory(const std::string& folder) = 0;
     virtual bool Exists(const std::string& path) = 0;
+
+    // Exclusive advisory locks on lock files, taken without waiting. A lock holds
+    // until it is given up or its process ends, however that ends. TryLock creates
+    // the lock file where it is missing and gives a descriptor that holds the
+    // lock, or -1 with errno set (EWOULDBLOCK while another holds the lock).
+    virtual int TryLock(const std::string& path) = 0;
+    // Gives up a lock of TryLock: the lock file goes, then the lock.
+    virtual void Unlock(int fd, const std::string& path) = 0;
 };
 
 // The operating system's files.
@@ -96,6 +106,8 @@ class ForwardingFileSystem : public IFileSystem {
     }
     int SyncDirectory(const std::string& folder) override { return m_system.SyncDirectory(folder); }
     bool Exists(const std::string& path) override { return m_system.Exists(path); }
+    int TryLock(const std::string& path) override { return m_system.TryLock(path); }
+    void Unlock(int fd, const std::string& path) override { m_system.Unlock(fd, path); }
 
   private:
     IFileSystem& m_system;
@@ -131,6 +143,51 @@ class FileDescriptor {
   private:
     IFileSystem* m_fileSystem = nullptr;
     int m_fd = -1;
+};
+
+// Owns one lock of an IFileSystem and gives it up when it goes.
+class FileLock {
+  public:
+    FileLock() = default;
+    // Tries to take the lock of the lock file at `path`; Held() tells whether it
+    // did, Error() why not.
+    FileLock(IFileSystem& fileSystem, std::string path)
+        : m_fileSystem(&fileSystem), m_path(std::move(path)), m_fd(fileSystem.TryLock(m_path)) {
+        m_error = m_fd < 0 ? errno : 0;
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    FileLock(FileLock&& other) noexcept
+        : m_fileSystem(other.m_fileSystem),
+          m_path(std::move(other.m_path)),
+          m_fd(std::exchange(other.m_fd, -1)),
+          m_error(other.m_error) {}
+    FileLock& operator=(FileLock&& other) noexcept {
+        if (this != &other) {
+            Release();
+            m_fileSystem = other.m_fileSystem;
+            m_path = std::move(other.m_path);
+            m_fd = std::exchange(other.m_fd, -1);
+            m_error = other.m_error;
+        }
+        return *this;
+    }
+    ~FileLock() { Release(); }
+
+    bool Held() const { return m_fd >= 0; }
+    int Error() const { return m_error; }
+    const std::string& Path() const { return m_path; }
+    void Release() {
+        if (m_fd >= 0) {
+            m_fileSystem->Unlock(std::exchange(m_fd, -1), m_path);
+        }
+    }
+
+  private:
+    IFileSystem* m_fileSystem = nullptr;
+    std::string m_path;
+    int m_fd = -1;
+    int m_error = 0;
 };
 
 }  // namespace plinth

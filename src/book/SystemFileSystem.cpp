@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -63,7 +64,7 @@ class PosixFileSystem final : public IFileSystem {
     }
 
     int CreateForWriting(const std::string& path) override {
-        return ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666);
+        return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_BINARY | O_CLOEXEC, 0666);
     }
 
     void Close(int fd) override { ::close(fd); }
@@ -143,6 +144,48 @@ class PosixFileSystem final : public IFileSystem {
     bool Exists(const std::string& path) override {
         struct stat status {};
         return ::lstat(path.c_str(), &status) == 0;
+    }
+
+    // A flock lock belongs to the open file, so it also keeps two holders in one
+    // process apart, and it goes with the last descriptor of that file: when the
+    // process ends, however it ends. Reading rights suffice to take it.
+    int TryLock(const std::string& path) override {
+        for (;;) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                return -1;
+            }
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const int error = errno;
+                ::close(fd);
+                errno = error;
+                return -1;
+            }
+            // The holder before may have given the lock up between the open and the
+            // flock, removing the file on the way: that lock guards nothing any
+            // more, so take the one of the file now at the path.
+            struct stat held {};
+            struct stat named {};
+            errno = 0;
+            const bool sameFile = ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+                                  held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+            if (sameFile) {
+                return fd;
+            }
+            const int error = errno;
+            ::close(fd);
+            if (error != 0 && error != ENOENT) {
+                errno = error;
+                return -1;
+            }
+        }
+    }
+
+    // The file goes while the lock still holds, so that whoever opened it before
+    // sees, once it has the lock, that it is no longer the one at the path.
+    void Unlock(int fd, const std::string& path) override {
+        ::unlink(path.c_str());
+        ::close(fd);
     }
 };
 

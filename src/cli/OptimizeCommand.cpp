@@ -137,14 +137,12 @@ int OptimizeCommand::Run(CliStreams& streams) {
     }
     CliConsole console(streams.out, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
     BookReader book(console, streams.files);
-    // Running the tool again is how a user recovers from a conversion that was
-    // cut off in the middle of the exchange.
-    if (!OpenBookPuttingBack(book, m_book)) {
-        return kExitFailure;
-    }
-    const SizePair sizes = ChosenSizes(book.InputHeader());
-    const OptimizeRequest request{sizes.recordSize, sizes.hashIndexSize, m_output};
-    const OptimizeResult result = OnOptimize(book, request);
+    // The book's lock comes first; running the tool again is how a user recovers
+    // from a conversion that was cut off in the middle of the exchange.
+    const OptimizeResult result = OptimizeBookAt(book, m_book, [this](const BookHeader& header) {
+        const SizePair sizes = ChosenSizes(header);
+        return OptimizeRequest{sizes.recordSize, sizes.hashIndexSize, m_output};
+    });
     switch (result.outcome) {
         case OptimizeOutcome::Converted:
             return kExitSuccess;
@@ -153,6 +151,9 @@ int OptimizeCommand::Run(CliStreams& streams) {
             return kExitRefused;
         case OptimizeOutcome::DoesNotFit:
             return kExitRefused;
+        case OptimizeOutcome::NotLocked:
+            streams.err << result.refusal;
+            return kExitFailure;
         default:
             return kExitFailure;
     }

@@ -6,6 +6,7 @@
 #include "book/BookWriter.h"
 #include "book/Paths.h"
 #include "maintenance/BookExchange.h"
+#include "maintenance/ConversionLock.h"
 #include "maintenance/ConversionPrediction.h"
 #include "maintenance/CopyWalk.h"
 #include "maintenance/OptimizeSettings.h"
@@ -79,8 +80,14 @@ class Conversion {
         m_writer.emplace(m_book.Console(), m_book.Files(), input, m_book.RecordArea(),
                          static_cast<uint32_t>(m_request.recordSize),
                          static_cast<uint32_t>(m_request.hashIndexSize));
-        if (!m_writer->CreateOutputBook(
-                m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix))) {
+        const std::string newBook =
+            m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix);
+        // A new book left by a conversion that was cut off goes first: none is
+        // writing it, as this one holds the book's lock.
+        if (!m_request.outputPath && m_book.Files().Exists(newBook)) {
+            m_book.Files().Remove(newBook);
+        }
+        if (!m_writer->CreateOutputBook(newBook)) {
             Abandon();
             return OptimizeOutcome::NotChanged;
         }
@@ -194,7 +201,11 @@ std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string&
     return std::nullopt;
 }
 
-OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
+
+namespace {
+
+// The conversion of the open book, under its lock.
+OptimizeResult ConvertOpenBook(BookReader& book, const OptimizeRequest& request) {
     OptimizeResult result;
     if (!book.IsInputOpen()) {
         return result;
@@ -229,11 +240,55 @@ OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
     return result;
 }
 
+OptimizeResult NotLocked(BookReader& book, const ConversionLock& lock) {
+    book.Console().ClearConsole();
+    return {OptimizeOutcome::NotLocked, lock.refusal};
+}
+
+}  // namespace
+
+OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
+    if (!book.IsInputOpen()) {
+        return {};
+    }
+    const ConversionLock lock = LockForConversion(book.Files(), book.InputPath());
+    if (!lock.refusal.empty()) {
+        return NotLocked(book, lock);
+    }
+    return ConvertOpenBook(book, request);
+}
+
+OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
+                              const RequestForBook& request) {
+    const ConversionLock lock = LockForConversion(book.Files(), path);
+    if (!lock.refusal.empty()) {
+        return NotLocked(book, lock);
+    }
+    book.CloseInputBook();
+    book.SetInputPath(path);
+    book.Console().ClearConsole();
+    // Converting again is how a user recovers from a conversion that was cut off
+    // in the middle of its exchange.
+    PutBackCutOffConversion(book.Files(), book.Console(), path);
+    if (!book.TryOpenInputBook()) {
+        return {OptimizeOutcome::FatalError, {}};
+    }
+    return ConvertOpenBook(book, request(book.InputHeader()));
+}
+
 bool OpenBookPuttingBack(BookReader& book, const std::string& path) {
     book.CloseInputBook();
     book.SetInputPath(path);
     book.Console().ClearConsole();
-    PutBackCutOffConversion(book.Files(), book.Console(), path);
+    // Only a conversion that no longer holds the book's lock was cut off: in the
+    // middle of another program's exchange the book's path is empty for a moment
+    // as well.
+    if (!book.Files().Exists(path)) {
+        const FileLock lock(book.Files(), path + kLockSuffix);
+        if (lock.Held()) {
+            PutBackCutOffConversion(book.Files(), book.Console(), path);
+        }
+    }
     return book.TryOpenInputBook();
 }
 

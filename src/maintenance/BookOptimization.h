@@ -16,11 +16,14 @@
 //   6. flush the new book to the disk
 //   7. exchange: the old book becomes BOOK.old.bk, the new book takes its place
 //   8. open the new book again
+// It holds the book's lock (ConversionLock) from before phase 1 to the end, so
+// that a second conversion of the book is refused.
 // Any failure before the exchange removes the new file and leaves the book as it
 // was. Where the file system has hard links the exchange never leaves the book's
 // path without a complete book; without them the book is for a moment only at
 // the backup path, and the next open or conversion puts it back from there.
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -50,15 +53,26 @@ enum class OptimizeOutcome {
                      // where each file is
     FatalError,      // the fatal error ended it; the book is closed
     NoBookOpen,
+    NotLocked,  // another program converts the book, or its lock could not be taken;
+                // nothing was touched, `refusal` says which
 };
 
 struct OptimizeResult {
     OptimizeOutcome outcome = OptimizeOutcome::NoBookOpen;
-    std::string refusal;  // the fit check's message, for a message box
+    std::string refusal;  // the fit check's message, for a message box, or the lock's
 };
 
-// The Optimize command after the settings have been chosen.
+// The Optimize command after the settings have been chosen, under the lock of the
+// open book.
 OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request);
+
+// Converts the book at `path` with the sizes `request` gives for its header, under
+// the book's lock taken before anything else: the open book is closed, a book cut
+// off in its exchange is put back, the book is opened (FatalError when it does
+// not open) and converted.
+using RequestForBook = std::function<OptimizeRequest(const BookHeader&)>;
+OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
+                              const RequestForBook& request);
 
 // Suffixes appended to the book's full path during and after a conversion.
 inline constexpr const char* kNewBookSuffix = ".new.bk";
@@ -73,7 +87,8 @@ std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string&
 // Opens the book at `path` as "Open book ..." does (the open book is closed and
 // the console cleared first), after putting the book back from its backup where a
 // conversion was cut off in the middle of its exchange (the console then says
-// so). Gives false when the open ended in the fatal error.
+// so) and no conversion holds the book's lock. Gives false when the open ended in
+// the fatal error.
 bool OpenBookPuttingBack(BookReader& book, const std::string& path);
 
 }  // namespace plinth

@@ -284,10 +284,12 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
               "Try increasing the record size");
     EXPECT_EQ(window.ConsoleText() + State(window), "openBook analyse optimize ");
 
-    // A conversion lists the new book; a cancelled one leaves the console; one that
-    // cannot create the new book says why and leaves the book open.
+    // A conversion lists the new book; a cancelled one leaves the console; one
+    // refused for another program's conversion says so; one that cannot create the
+    // new book says why and leaves the book open.
     OpenThroughButton(window, dir.File("main.bk"));
-    driver.Then(ChooseSizes(2)).Then(ChooseSizes(0, &preselected, "Cancel")).Then(ChooseSizes(0));
+    driver.Then(ChooseSizes(2)).Then(ChooseSizes(0, &preselected, "Cancel"));
+    driver.Then(ChooseSizes(0)).Then(ChooseSizes(0));
     ClickButton(&window, "Optimize...");
     const std::string converted = window.ConsoleText();
     EXPECT_TRUE(converted.ends_with(".old.bk\n")) << converted;
@@ -295,6 +297,13 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
     ClickButton(&window, "Optimize...");
     EXPECT_EQ(preselected.at(0), "4096 32768");
     EXPECT_EQ(window.ConsoleText() + State(window), converted + "openBook analyse optimize ");
+    {
+        const FileLock otherProgram(SystemFileSystem(), dir.File("main.bk.lock"));
+        ClickButton(&window, "Optimize...");
+        EXPECT_EQ(window.ConsoleText() + State(window),
+                  "**Error** [" + dir.File("main.bk") +
+                      "] is being converted by another program\nopenBook analyse optimize ");
+    }
     ClickButton(&window, "Optimize...");
     EXPECT_EQ(window.ConsoleText() + State(window),
               "**Error** Creating output file [" + dir.File("main.bk.new.bk") +

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "BookBuilder.h"
@@ -41,6 +42,7 @@ class BookWriterTest : public testing::Test {
         input = image;
         writer.emplace(console, files, image.Header(), input.Record(image.Header().commentRecord),
                        recordSize, hashIndexSize);
+        std::filesystem::remove(dir.File("out.bk"));  // the writer creates a new file
         writer->CreateOutputBook(dir.File("out.bk"));
     }
     BookWriter::PlaceResult Place(const BookImage& image, uint16_t record) {

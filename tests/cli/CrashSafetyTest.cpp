@@ -3,13 +3,16 @@
 // crash anywhere else leaves what a crash before the next such operation leaves. After every kill a
 // complete book must be at the book's path (the original or the converted one) or, only in the
 // middle of an exchange without hard links, at the backup path; and running the
-// tool again must finish the job without a manual step.
+// tool again must finish the job without a manual step. Then two conversions of
+// one book at once: the first stopped before each of those operations, or both
+// started together.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 
 #include "BookBuilder.h"
 #include "BookChecks.h"
@@ -26,6 +29,9 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
     std::string Book() const { return dir.File("main.bk"); }
     std::string Backup() const { return Book() + ".old.bk"; }
     std::string NewBook() const { return Book() + ".new.bk"; }
+    std::string Refusal() const {
+        return "**Error** [" + Book() + "] is being converted by another program\n";
+    }
 
     static builder::BookImage MakeImage() {
         builder::BookOptions options;
@@ -42,17 +48,19 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
         std::filesystem::remove(NewBook());
     }
 
-    test::ChildResult Optimize(test::ChildOptions options = {}) {
+    std::vector<std::string> Args(const std::string& recordSize = "2048",
+                                  const std::string& hashSize = "2048") const {
+        return {"optimize", Book(), "--record-size", recordSize, "--hash-size", hashSize};
+    }
+    test::ChildOptions Options(std::vector<std::string> environment = {}) const {
         if (GetParam() == HardLinks::Refused) {
-            options.environment.emplace_back("PLINTH_TEST_NO_HARD_LINKS=1");
+            environment.emplace_back("PLINTH_TEST_NO_HARD_LINKS=1");
         }
-        return test::RunChild(PLINTH_CLI,
-                              {"optimize", Book(), "--record-size", "2048", "--hash-size", "2048"},
-                              options);
+        return {environment};
     }
 
-    test::ExpectedBook Converted() const {
-        return {image.Positions(), kMagicStandard, 2048, 2048, 0x11, 3};
+    test::ExpectedBook Converted(int recordSize = 2048, int hashSize = 2048) const {
+        return {image.Positions(), kMagicStandard, recordSize, hashSize, 0x11, 3};
     }
 
     bool IsOriginal(const std::string& path) const {
@@ -84,10 +92,11 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
 
     // Running the tool again converts the book, whatever the crash left.
     void ExpectRecoveryByRunningAgain() {
-        const test::ChildResult again = Optimize();
+        const test::ChildResult again = test::RunChild(PLINTH_CLI, Args(), Options());
         ASSERT_EQ(again.exitStatus, 0) << again.out << again.err;
         EXPECT_EQ(test::Describe(test::ConvertedBookProblems(Book(), Converted())), "");
         EXPECT_FALSE(std::filesystem::exists(NewBook()));
+        EXPECT_FALSE(std::filesystem::exists(Book() + ".lock"));
         // The backup is the original, or the converted book of the killed run
         // when that run had finished the exchange.
         if (!IsOriginal(Backup())) {
@@ -105,13 +114,14 @@ TEST_P(CrashSafetyTest, KilledBeforeAnyFileOperationLeavesACompleteBook) {
     for (;; ++operation) {
         SCOPED_TRACE("killed before file operation " + std::to_string(operation));
         Prepare();
-        test::ChildOptions options;
-        options.environment = {"PLINTH_TEST_KILL_AT=" + std::to_string(operation)};
-        const test::ChildResult run = Optimize(options);
+        const test::ChildResult run = test::RunChild(
+            PLINTH_CLI, Args(), Options({"PLINTH_TEST_KILL_AT=" + std::to_string(operation)}));
         if (run.exitStatus == 0) {
             break;  // the conversion has fewer operations: it ran to its end
         }
         ASSERT_TRUE(run.KilledBy(SIGKILL)) << run.out << run.err;
+        // Killed holding the book's lock, which must not stop the next conversion.
+        EXPECT_TRUE(std::filesystem::exists(Book() + ".lock"));
         ExpectCompleteBookAfterCrash();
         ExpectRecoveryByRunningAgain();
         if (HasFatalFailure() || operation > 1000) {
@@ -121,6 +131,66 @@ TEST_P(CrashSafetyTest, KilledBeforeAnyFileOperationLeavesACompleteBook) {
     // Creation and its three writes, the chains, header and HashIndex, the flush,
     // and the five steps of the exchange.
     EXPECT_GE(operation, 13);
+}
+
+// Every file in the book's folder with its bytes.
+std::map<std::string, std::vector<uint8_t>> FilesIn(const std::string& folder) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files[entry.path()] = test::ReadFileBytes(entry.path());
+    }
+    return files;
+}
+
+// While a conversion stands before any of its file operations, a second one of
+// the book, in place or into a new file, is refused and touches nothing, and a
+// reader finds a complete book (without hard links, at one step no book at all).
+// The first then ends as if alone.
+TEST_P(CrashSafetyTest, SecondConversionIsRefusedAtEveryStepOfTheFirst) {
+    for (int operation = 0;; ++operation) {
+        SCOPED_TRACE("the first stopped before file operation " + std::to_string(operation));
+        Prepare();
+        test::Child first(PLINTH_CLI, Args(),
+                          Options({"PLINTH_TEST_STOP_AT=" + std::to_string(operation)}));
+        if (!first.WaitUntilStopped()) {
+            break;  // it ran to its end
+        }
+        const auto before = FilesIn(dir.Path());
+        for (const auto& args :
+             {Args("4096", "1024"), {"optimize", Book(), "--output", dir.File("copy.bk")}}) {
+            const test::ChildResult second = test::RunChild(PLINTH_CLI, args);
+            EXPECT_EQ(second.exitStatus, 2);
+            EXPECT_EQ(second.err, Refusal());
+        }
+        EXPECT_EQ(FilesIn(dir.Path()), before);
+        EXPECT_EQ(test::RunChild(PLINTH_CLI, {"analyse", Book()}).exitStatus,
+                  std::filesystem::exists(Book()) ? 0 : 2);
+        first.Continue();
+        ASSERT_EQ(first.Wait().exitStatus, 0);
+        EXPECT_EQ(test::Describe(test::ConvertedBookProblems(Book(), Converted())), "");
+        EXPECT_EQ(FilesIn(dir.Path()).size(), 2u) << "the book and its backup";
+    }
+}
+
+// Two conversions with different sizes and a reader started together, again and
+// again: one conversion is refused or both run one after the other, and the
+// reader finds a complete book.
+TEST_P(CrashSafetyTest, ConversionsStartedTogetherTakeTurns) {
+    for (int round = 0; round < 20; ++round) {
+        Prepare();
+        test::Child first(PLINTH_CLI, Args(), Options());
+        test::Child second(PLINTH_CLI, Args("4096", "1024"), Options());
+        const test::ChildResult reader = test::RunChild(PLINTH_CLI, {"analyse", Book()});
+        EXPECT_TRUE(reader.exitStatus == 0 || GetParam() == HardLinks::Refused) << reader.out;
+        const std::vector<test::ChildResult> runs = {first.Wait(), second.Wait()};
+        for (const test::ChildResult& run : runs) {
+            EXPECT_TRUE(run.exitStatus == 0 || (run.exitStatus == 2 && run.err == Refusal()));
+        }
+        EXPECT_TRUE(runs[0].exitStatus == 0 || runs[1].exitStatus == 0);
+        EXPECT_TRUE(test::ConvertedBookProblems(Book(), Converted()).empty() ||
+                    test::ConvertedBookProblems(Book(), Converted(4096, 1024)).empty());
+        EXPECT_EQ(FilesIn(dir.Path()).size(), 2u) << "the book and its backup";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, CrashSafetyTest,

@@ -54,9 +54,9 @@ bool HoldsTooLongPosition(const test::OracleReading& reading, int recordSize) {
 }
 
 const char* Name(OptimizeOutcome outcome) {
-    constexpr std::array<const char*, 7> kNames = {"converted",    "refused",         "stopped",
+    constexpr std::array<const char*, 8> kNames = {"converted",    "refused",         "stopped",
                                                    "does not fit", "exchange failed", "fatal error",
-                                                   "no book open"};
+                                                   "no book open", "not locked"};
     return kNames.at(static_cast<size_t>(outcome));
 }
 

@@ -348,6 +348,11 @@ TEST_F(BookOptimizationTest, OutputPathLeavesTheBookAlone) {
     EXPECT_TRUE(UnchangedAt(Path(), image));
     EXPECT_FALSE(std::filesystem::exists(Backup()));
     ExpectCompleteBook(output, image, image.Positions(), 4096, 1024);
+    // A file at the output path is never written over.
+    const std::vector<uint8_t> converted = test::ReadFileBytes(output);
+    EXPECT_EQ(OnOptimize(book, {1024, 1024, output}).outcome, OptimizeOutcome::FatalError);
+    EXPECT_THAT(console.Text(), HasSubstr("**Error** Creating output file: [" + output + "]"));
+    EXPECT_EQ(test::ReadFileBytes(output), converted);
 }
 
 TEST_F(BookOptimizationTest, FailedExchangeSaysWhereEachBookIs) {
@@ -396,7 +401,8 @@ TEST_F(BookOptimizationTest, FailedExchangeSaysWhereEachBookIs) {
 }
 
 // A crash between the two renames of an exchange without hard links leaves the
-// book's path empty; opening the book puts it back from its backup, and only then.
+// book's path empty; opening the book puts it back from its backup, and only then,
+// and not while another program's conversion holds the book's lock.
 TEST_F(BookOptimizationTest, BookCutOffInTheExchangeIsPutBackFromItsBackup) {
     const BookImage image = Book(30, 9);
     for (const std::string present : {"book next backup", "backup", "next"}) {
@@ -416,6 +422,11 @@ TEST_F(BookOptimizationTest, BookCutOffInTheExchangeIsPutBackFromItsBackup) {
     }
     test::WriteFileBytes(NewBook(), {'n'});
     image.WriteTo(Backup());
+    {
+        const FileLock otherProgram(SystemFileSystem(), Path() + ".lock");
+        EXPECT_FALSE(OpenBookPuttingBack(book, Path()));
+        EXPECT_TRUE(UnchangedAt(Backup(), image));
+    }
     EXPECT_TRUE(OpenBookPuttingBack(book, Path()));
     EXPECT_TRUE(UnchangedAt(Path(), image));
     EXPECT_FALSE(std::filesystem::exists(Backup()));

@@ -33,13 +33,10 @@ namespace {
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
 
-ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
-                     const ChildOptions& options) {
-    TempDir captures;
-    const std::string outPath = captures.File("out");
-    const std::string errPath = captures.File("err");
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+Child::Child(const std::string& program, const std::vector<std::string>& arguments,
+             const ChildOptions& options) {
+    const int out = ::open(m_captures.File("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const int err = ::open(m_captures.File("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (out < 0 || err < 0) {
         throw std::runtime_error("cannot capture the output of " + program);
     }
@@ -63,33 +60,62 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
     }
     envp.push_back(nullptr);
 
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    m_pid = ::fork();
+    if (m_pid < 0) {
         throw std::runtime_error("cannot start " + program);
     }
-    if (pid == 0) {
+    if (m_pid == 0) {
         StartChild(program, argv, envp, out, err, options.rights);
     }
     ::close(out);
     ::close(err);
+}
+
+Child::~Child() {
+    if (!m_status) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+}
+
+bool Child::Reap(int waitOptions) {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
+    while (::waitpid(m_pid, &status, waitOptions) < 0) {
         if (errno != EINTR) {
-            throw std::runtime_error("cannot wait for " + program);
+            throw std::runtime_error("cannot wait for a child");
         }
     }
-
-    ChildResult result;
-    if (WIFEXITED(status)) {
-        result.exitStatus = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
+    if (WIFSTOPPED(status)) {
+        return true;
     }
-    const std::vector<uint8_t> outBytes = ReadFileBytes(outPath);
-    const std::vector<uint8_t> errBytes = ReadFileBytes(errPath);
+    m_status = status;
+    return false;
+}
+
+bool Child::WaitUntilStopped() { return !m_status && Reap(WUNTRACED); }
+
+void Child::Continue() const { ::kill(m_pid, SIGCONT); }
+
+ChildResult Child::Wait() {
+    if (!m_status) {
+        Reap(0);
+    }
+    ChildResult result;
+    if (WIFEXITED(*m_status)) {
+        result.exitStatus = WEXITSTATUS(*m_status);
+    } else if (WIFSIGNALED(*m_status)) {
+        result.signal = WTERMSIG(*m_status);
+    }
+    const std::vector<uint8_t> outBytes = ReadFileBytes(m_captures.File("out"));
+    const std::vector<uint8_t> errBytes = ReadFileBytes(m_captures.File("err"));
     result.out.assign(outBytes.begin(), outBytes.end());
     result.err.assign(errBytes.begin(), errBytes.end());
     return result;
+}
+
+ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                     const ChildOptions& options) {
+    return Child(program, arguments, options).Wait();
 }
 
 }  // namespace plinth::test

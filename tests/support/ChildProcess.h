@@ -1,11 +1,13 @@
 #pragma once
 
 // Runs a program in a child process, for tests that must see a real process end,
-// or run it without the rights of root.
+// or run it without the rights of root, or hold it stopped at a point of its run.
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "TempDir.h"
 
 namespace plinth::test {
 
@@ -27,6 +29,27 @@ struct ChildResult {
     std::string err;
 
     bool KilledBy(int number) const { return signal == number; }
+};
+
+// A child that runs on until the test waits for it; one that is never waited for
+// is killed when this goes.
+class Child {
+  public:
+    Child(const std::string& program, const std::vector<std::string>& arguments,
+          const ChildOptions& options = {});
+    ~Child();
+
+    // Waits until the child stops itself (SIGSTOP) or ends; true when it stopped.
+    bool WaitUntilStopped();
+    void Continue() const;
+    ChildResult Wait();
+
+  private:
+    bool Reap(int waitOptions);  // true when it stopped
+
+    TempDir m_captures;
+    int m_pid = -1;
+    std::optional<int> m_status;  // once it ended
 };
 
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,

@@ -6,8 +6,8 @@
 namespace plinth::test {
 
 bool FaultyFileSystem::Fails(Operation operation, const std::string& path) {
-    if (m_calls.size() == m_killAt) {
-        std::raise(SIGKILL);
+    if (m_calls.size() == m_raiseAt.first) {
+        std::raise(m_raiseAt.second);
     }
     int occurrence = 0;
     for (const Call& call : m_calls) {

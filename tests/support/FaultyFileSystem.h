@@ -26,9 +26,9 @@ class FaultyFileSystem final : public ForwardingFileSystem {
     void FailOperation(Operation operation, int occurrence) {
         m_failOperations.emplace_back(operation, occurrence);
     }
-    // Kills the process (SIGKILL) right before the changing operation with this
-    // index, as a crash there would.
-    void KillAtCall(size_t index) { m_killAt = index; }
+    // Raises `signal` right before the changing operation with this index:
+    // SIGKILL as a crash there would, SIGSTOP to hold the process there.
+    void RaiseAtCall(size_t index, int signal) { m_raiseAt = {index, signal}; }
     // Every Link fails, as on a file system without hard links.
     void RefuseHardLinks() { m_refuseHardLinks = true; }
     const std::vector<Call>& Calls() const { return m_calls; }
@@ -49,7 +49,7 @@ class FaultyFileSystem final : public ForwardingFileSystem {
 
     std::vector<Call> m_calls;
     size_t m_failAt = static_cast<size_t>(-1);
-    size_t m_killAt = static_cast<size_t>(-1);
+    std::pair<size_t, int> m_raiseAt{static_cast<size_t>(-1), 0};
     bool m_refuseHardLinks = false;
     std::vector<std::pair<Operation, int>> m_failOperations;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+// A conversion has its book to itself. From its start until the exchange and the
+// reopening of the book are done, it holds the book's lock: an exclusive advisory
+// lock (flock) on the lock file BOOK.lock beside the book. A lock on the book file
+// itself would not do, since after the exchange the book's path names another
+// file (and, without hard links, for a moment none). The lock goes with the
+// process that holds it, however that ends; the lock file is removed when the lock
+// is given up, and one that a crash left behind is an empty file that stops no one.
+//
+// A second conversion of the book does not wait: it is refused and touches
+// nothing. Readers take no lock, since the exchange keeps a complete book at the
+// book's path.
+
+#include <string>
+
+#include "book/FileSystem.h"
+
+namespace plinth {
+
+// Appended to the book's full path, as the suffixes of the conversion's files are.
+inline constexpr const char* kLockSuffix = ".lock";
+
+struct ConversionLock {
+    FileLock lock;
+    // Why the conversion may not go on ("**Error** ...", with its line end);
+    // empty when it may.
+    std::string refusal;
+};
+
+// Takes the lock of the book at `book` for a conversion. Where this user may
+// create no file (the folder is missing or not writable) a conversion goes on
+// without it: it can change nothing there, only read the book.
+ConversionLock LockForConversion(IFileSystem& files, const std::string& book);
+
+}  // namespace plinth
