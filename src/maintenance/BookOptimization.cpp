@@ -201,7 +201,6 @@ std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string&
     return std::nullopt;
 }
 
-
 namespace {
 
 // The conversion of the open book, under its lock.

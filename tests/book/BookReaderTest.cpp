@@ -16,7 +16,6 @@ namespace {
 using builder::BookImage;
 using builder::BookOptions;
 using testing::ElementsAre;
-using testing::HasSubstr;
 using Row = std::pair<std::string, std::string>;
 
 class BookReaderTest : public testing::Test {

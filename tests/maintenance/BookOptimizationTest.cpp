@@ -350,8 +350,10 @@ TEST_F(BookOptimizationTest, OutputPathLeavesTheBookAlone) {
     ExpectCompleteBook(output, image, image.Positions(), 4096, 1024);
     // A file at the output path is never written over.
     const std::vector<uint8_t> converted = test::ReadFileBytes(output);
-    EXPECT_EQ(OnOptimize(book, {1024, 1024, output}).outcome, OptimizeOutcome::FatalError);
-    EXPECT_THAT(console.Text(), HasSubstr("**Error** Creating output file: [" + output + "]"));
+    EXPECT_EQ(OnOptimize(book, {1024, 1024, output}).outcome, OptimizeOutcome::NotChanged);
+    EXPECT_EQ(console.Text(), "**Error** Creating output file [" + output +
+                                  "]: File exists\nConversion stopped, the book was not changed\n");
+    EXPECT_TRUE(book.IsInputOpen());
     EXPECT_EQ(test::ReadFileBytes(output), converted);
 }
 
