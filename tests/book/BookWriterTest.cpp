@@ -1,7 +1,8 @@
 // The writer on its own, at the boundaries of its rules: how entries fill the
 // records of a chain, the cut and the left-out moves of damaged entries, the
 // comment, the full book and the chain statistics. Whole conversions, with the
-// layout of the new book checked through BookChecks, are in BookOptimizationTest.
+// layout of the new book checked through BookChecks, its chains and links, and
+// the writer's failures, are in BookOptimizationTest.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -78,24 +79,6 @@ TEST_F(BookWriterTest, EmptyBookHasHeaderCommentAndIndexOnly) {
     EXPECT_EQ(console.progress, std::vector<int>{100});
 }
 
-TEST_F(BookWriterTest, ChainOfThreeRecordsIsWrittenInConsecutiveRecords) {
-    // 102 one-move positions fill a record of 1024 bytes; 250 take three.
-    const BookImage image = builder::BuildBook(
-        BookOptions{},
-        builder::MakePositionsInSlot(BookKind::Standard, 250, 0, 4095, 8, MoveRange{1, 1}));
-    // Eight HashIndex records: the chains start at record 10.
-    ASSERT_EQ(Convert(image, 1024, 4096), Outcome::Complete);
-    EXPECT_EQ(U16(2 * 1024), 10);  // slot 0
-    const std::vector<std::pair<uint16_t, uint16_t>> links = {{11, 0}, {12, 10}, {0, 11}};
-    for (size_t i = 0; i < links.size(); ++i) {
-        EXPECT_EQ(U16((10 + i) * 1024 + layout::kNextRecord), links[i].first) << i;
-        EXPECT_EQ(U16((10 + i) * 1024 + layout::kPreviousRecord), links[i].second) << i;
-    }
-    EXPECT_THAT(console.Text(), testing::HasSubstr("Longest chain:\t\t3\nShortest chain:\t\t3\n"
-                                                   "Avg chain length:\t0.0\n"));
-    EXPECT_EQ(console.progress, (std::vector<int>{100, 100}));
-}
-
 TEST_F(BookWriterTest, EntryThatExactlyFillsTheRecordStaysInIt) {
     for (const size_t secondMoves : {251u, 252u}) {
         builder::Random random(1);
@@ -166,20 +149,6 @@ TEST_F(BookWriterTest, CommentIsCopiedWithItsZeroOrCutAtTheRecordEnd) {
     }
 }
 
-TEST_F(BookWriterTest, PositionTooLongForTheNewRecordIsRefused) {
-    builder::Random random(6);
-    BookOptions options;
-    options.recordSize = 2048;
-    const BookImage image =
-        builder::BuildBook(options, {builder::MakePosition(BookKind::Standard, 1, 300, random)});
-    Start(image, 1024, 1024);
-    const BookWriter::PlaceResult result = Place(image, image.Slot(1));
-    EXPECT_EQ(result.outcome, BookWriter::PlaceOutcome::EntryTooLong);
-    EXPECT_EQ(result.entrySize, 6u + 300 * 4);
-    ASSERT_EQ(Finish(), Outcome::Complete);
-    EXPECT_EQ(OutputHeader().totalPositions, 0u);
-}
-
 // One position of 1010 bytes fills a record of 1024 on its own, so every time its
 // record is handed over, the chain grows by one record.
 TEST_F(BookWriterTest, RecordNumber65534MakesTheBookFull) {
@@ -202,19 +171,6 @@ TEST_F(BookWriterTest, RecordNumber65534MakesTheBookFull) {
             EXPECT_EQ(OutputHeader().recordCount, 4);  // the header of the creation
             EXPECT_EQ(console.progress.back(), 100);
         }
-    }
-}
-
-TEST_F(BookWriterTest, FailedWriteStopsTheWriteOut) {
-    const BookImage image =
-        builder::BuildBook(BookOptions{}, builder::MakePositions(BookKind::Standard, 300, 9));
-    for (const size_t failing : {1u, 4u}) {  // a write of the creation, the first of the chains
-        test::FaultyFileSystem files;
-        files.FailCall(failing);
-        EXPECT_EQ(Convert(image, 1024, 1024, files), Outcome::Failed) << failing;
-        EXPECT_EQ(console.Text(), std::string("\nWriting output file\n") +
-                                      (failing == 4 ? "**Error** in _write writing\n" : ""))
-            << failing;
     }
 }
 

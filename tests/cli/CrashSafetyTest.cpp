@@ -172,27 +172,6 @@ TEST_P(CrashSafetyTest, SecondConversionIsRefusedAtEveryStepOfTheFirst) {
     }
 }
 
-// Two conversions with different sizes and a reader started together, again and
-// again: one conversion is refused or both run one after the other, and the
-// reader finds a complete book.
-TEST_P(CrashSafetyTest, ConversionsStartedTogetherTakeTurns) {
-    for (int round = 0; round < 20; ++round) {
-        Prepare();
-        test::Child first(PLINTH_CLI, Args(), Options());
-        test::Child second(PLINTH_CLI, Args("4096", "1024"), Options());
-        const test::ChildResult reader = test::RunChild(PLINTH_CLI, {"analyse", Book()});
-        EXPECT_TRUE(reader.exitStatus == 0 || GetParam() == HardLinks::Refused) << reader.out;
-        const std::vector<test::ChildResult> runs = {first.Wait(), second.Wait()};
-        for (const test::ChildResult& run : runs) {
-            EXPECT_TRUE(run.exitStatus == 0 || (run.exitStatus == 2 && run.err == Refusal()));
-        }
-        EXPECT_TRUE(runs[0].exitStatus == 0 || runs[1].exitStatus == 0);
-        EXPECT_TRUE(test::ConvertedBookProblems(Book(), Converted()).empty() ||
-                    test::ConvertedBookProblems(Book(), Converted(4096, 1024)).empty());
-        EXPECT_EQ(FilesIn(dir.Path()).size(), 2u) << "the book and its backup";
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(FileSystems, CrashSafetyTest,
                          testing::Values(HardLinks::Offered, HardLinks::Refused),
                          [](const testing::TestParamInfo<HardLinks>& param) {

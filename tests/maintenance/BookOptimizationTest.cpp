@@ -302,23 +302,6 @@ TEST_F(BookOptimizationTest, RefusedSizesTouchNothing) {
     EXPECT_TRUE(book.IsInputOpen());
 }
 
-// A book cut short (an interrupted copy) inside a chain record, at a record's end
-// and inside its HashIndex: everything the records left whole hold comes back.
-TEST_F(BookOptimizationTest, TruncatedBookIsRepairedFromWhatTheFileHolds) {
-    BookOptions options;
-    options.hashIndexSize = 1024;  // the HashIndex takes records 2 and 3
-    const BookImage sound = Book(600, 4, options);
-    for (const size_t length : {sound.Bytes().size() - 512,
-                                (sound.RecordCount() - size_t{9}) * 1024, size_t{3} * 1024 + 700}) {
-        SCOPED_TRACE(length);
-        BookImage image = sound;
-        image.Truncate(length);
-        ASSERT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::Converted) << console.Text();
-        ExpectCompleteBook(Path(), image, test::ReadAsOracle(image.Bytes()).positions, 1024, 1024);
-        EXPECT_TRUE(UnchangedAt(Backup(), image));
-    }
-}
-
 TEST_F(BookOptimizationTest, PositionTooLongForTheNewSizeStopsTheConversion) {
     builder::Random random(2);
     BookOptions options;
