@@ -204,7 +204,13 @@ struct EntryExtent {
     bool cut = false;
     // Moves other than the entry's last whose two move codes are equal.
     size_t equalCodeMoves = 0;
+
+    bool operator==(const EntryExtent&) const = default;
 };
+
+// How the moves of an entry are looked at: move by move, or (standard books) four
+// moves at once, or eight where the processor can. All give the same results.
+enum class MoveScan { StepByStep, FourAtOnce, Fastest };
 
 namespace detail {
 
@@ -212,7 +218,8 @@ namespace detail {
 // move that ends it: the first with lastMoveFlag, or the last that fits when the
 // next would run past the record (the entry is then cut). Fills in the entry's
 // move count, cut and equal-code moves; gives the offset of its last move.
-size_t ScanMoves(std::span<const uint8_t> record, size_t m, size_t moveSize, EntryExtent& entry);
+size_t ScanMoves(std::span<const uint8_t> record, size_t m, size_t moveSize, EntryExtent& entry,
+                 MoveScan scan = MoveScan::Fastest);
 
 }  // namespace detail
 
@@ -227,7 +234,8 @@ enum class EntriesEnd {
 // tells why the entries ended. Bytes past the record's end read as zero; no move
 // is read past the record's end.
 template <typename OnEntry>
-EntriesEnd WalkEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&& onEntry) {
+EntriesEnd WalkEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&& onEntry,
+                       MoveScan scan = MoveScan::Fastest) {
     const size_t recordSize = record.size();
     const size_t moveSize = MoveSize(kind);
     const size_t smallestEntry = SmallestEntry(kind);
@@ -244,7 +252,8 @@ EntriesEnd WalkEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&&
         }
         EntryExtent entry;
         entry.offset = p;
-        const size_t last = detail::ScanMoves(record, p + layout::kEntryKeySize, moveSize, entry);
+        const size_t last =
+            detail::ScanMoves(record, p + layout::kEntryKeySize, moveSize, entry, scan);
         entry.size = last + moveSize - p;
         onEntry(static_cast<const EntryExtent&>(entry));
         p = last + moveSize;

@@ -14,39 +14,53 @@ namespace {
 // One new book being counted instead of written.
 struct CountedBook {
     Prediction prediction;
-    uint32_t hashMask = 0;
-    std::vector<ChainFill> chains;  // one per slot
     uint64_t positions = 0;
     uint64_t reads = 0;  // the record of each position in its chain, summed
+};
+
+// The chains of the counted books of one hash index size. A position has the
+// same slot in all of them, so the chains of one slot lie side by side: placing a
+// position in every book touches one place in memory, not one per book.
+struct SlotTable {
+    uint32_t hashMask = 0;
+    std::vector<CountedBook*> books;
+    std::vector<ChainFill> chains;  // slot * books.size() + the book's place
+
+    std::span<ChainFill> ChainsOf(uint32_t slot) {
+        return std::span(chains).subspan(size_t{slot} * books.size(), books.size());
+    }
 };
 
 // Places positions as the writer would, for several new books at once.
 class Counter final : public PositionSink {
   public:
-    Counter(IConsole& messages, std::vector<CountedBook>& books)
-        : m_messages(messages), m_books(books) {}
+    Counter(IConsole& messages, std::vector<SlotTable>& tables)
+        : m_messages(messages), m_tables(tables) {}
 
     PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override {
         PlaceResult result;
         ForEachCopiedEntry(record, kind, m_messages, [&](const EntryExtent& entry, size_t size) {
             const uint32_t hashKey = DecodeU32(&record[entry.offset + layout::kHashKey]);
             bool placed = false;
-            for (CountedBook& book : m_books) {
-                Prediction& prediction = book.prediction;
-                if (prediction.outcome != Prediction::Outcome::Fits) {
-                    continue;
+            for (SlotTable& table : m_tables) {
+                const std::span<ChainFill> chains = table.ChainsOf(SlotOf(hashKey, table.hashMask));
+                for (size_t i = 0; i < chains.size(); ++i) {
+                    CountedBook& book = *table.books[i];
+                    Prediction& prediction = book.prediction;
+                    if (prediction.outcome != Prediction::Outcome::Fits) {
+                        continue;
+                    }
+                    const auto recordSize = static_cast<size_t>(prediction.sizes.recordSize);
+                    if (!EntryFitsInRecord(size, recordSize)) {
+                        prediction.outcome = Prediction::Outcome::TooLong;
+                        result.entrySize = size;
+                        continue;
+                    }
+                    chains[i].Place(size, recordSize);
+                    ++book.positions;
+                    book.reads += chains[i].records;
+                    placed = true;
                 }
-                const auto recordSize = static_cast<size_t>(prediction.sizes.recordSize);
-                if (!EntryFitsInRecord(size, recordSize)) {
-                    prediction.outcome = Prediction::Outcome::TooLong;
-                    result.entrySize = size;
-                    continue;
-                }
-                ChainFill& chain = book.chains[SlotOf(hashKey, book.hashMask)];
-                chain.Place(size, recordSize);
-                ++book.positions;
-                book.reads += chain.records;
-                placed = true;
             }
             result.placed += placed ? 1 : 0;
             // With nothing left to count, the walk stops as the conversion would.
@@ -61,17 +75,20 @@ class Counter final : public PositionSink {
 
   private:
     bool AllDone() const {
-        return std::none_of(m_books.begin(), m_books.end(), [](const CountedBook& book) {
-            return book.prediction.outcome == Prediction::Outcome::Fits;
+        return std::all_of(m_tables.begin(), m_tables.end(), [](const SlotTable& table) {
+            return std::none_of(table.books.begin(), table.books.end(), [](const CountedBook* b) {
+                return b->prediction.outcome == Prediction::Outcome::Fits;
+            });
         });
     }
 
     IConsole& m_messages;
-    std::vector<CountedBook>& m_books;
+    std::vector<SlotTable>& m_tables;
 };
 
-// The new book's records and chains, from its counted chains.
-void Complete(CountedBook& book) {
+// The new book's records and chains, from its counted chains: the `place`-th of
+// every slot of `table`.
+void Complete(CountedBook& book, SlotTable& table, size_t place) {
     Prediction& prediction = book.prediction;
     if (prediction.outcome != Prediction::Outcome::Fits) {
         return;
@@ -79,7 +96,8 @@ void Complete(CountedBook& book) {
     const auto recordSize = static_cast<uint32_t>(prediction.sizes.recordSize);
     const auto slots = static_cast<uint32_t>(prediction.sizes.hashIndexSize);
     uint64_t records = written::kHashIndexRecord + HashIndexRecords(recordSize, slots);
-    for (const ChainFill& chain : book.chains) {
+    for (uint32_t slot = 0; slot < slots; ++slot) {
+        const ChainFill& chain = table.ChainsOf(slot)[place];
         if (chain.records != 0) {
             records += chain.records;
             prediction.longestChain =
@@ -152,26 +170,41 @@ std::vector<SizePair> OfferedPairs() {
 
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
                                            IConsole& messages) {
-    std::vector<CountedBook> books;
-    for (const SizePair& pair : pairs) {
-        CountedBook counted;
-        counted.prediction.sizes = pair;
+    std::vector<CountedBook> books(pairs.size());
+    std::vector<SlotTable> tables;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const SizePair& pair = pairs[i];
+        Prediction& prediction = books[i].prediction;
+        prediction.sizes = pair;
         if (auto refusal =
                 CheckNewGeometry(book.InputHeader(), pair.recordSize, pair.hashIndexSize)) {
-            counted.prediction.outcome = Prediction::Outcome::Refused;
-            counted.prediction.refusal = std::move(*refusal);
-        } else {
-            counted.hashMask = static_cast<uint32_t>(pair.hashIndexSize) - 1;
-            counted.chains.resize(static_cast<size_t>(pair.hashIndexSize));
+            prediction.outcome = Prediction::Outcome::Refused;
+            prediction.refusal = std::move(*refusal);
+            continue;
         }
-        books.push_back(std::move(counted));
+        const auto hashMask = static_cast<uint32_t>(pair.hashIndexSize) - 1;
+        auto table = std::find_if(tables.begin(), tables.end(),
+                                  [&](const SlotTable& t) { return t.hashMask == hashMask; });
+        if (table == tables.end()) {
+            table = tables.insert(tables.end(), SlotTable{hashMask, {}, {}});
+        }
+        table->books.push_back(&books[i]);
     }
-    Counter counter(messages, books);
-    const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
-    CopyWalk(book, counter, messages, recordSize).Run(CopyWalk::Progress::Hidden);
+    for (SlotTable& table : tables) {
+        table.chains.resize((size_t{table.hashMask} + 1) * table.books.size());
+    }
+    if (!tables.empty()) {
+        Counter counter(messages, tables);
+        const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
+        CopyWalk(book, counter, messages, recordSize).Run(CopyWalk::Progress::Hidden);
+    }
+    for (SlotTable& table : tables) {
+        for (size_t place = 0; place < table.books.size(); ++place) {
+            Complete(*table.books[place], table, place);
+        }
+    }
     std::vector<Prediction> predictions;
     for (CountedBook& counted : books) {
-        Complete(counted);
         predictions.push_back(std::move(counted.prediction));
     }
     return predictions;

@@ -382,6 +382,19 @@ Problems CheckRecordInput(std::span<const uint8_t> data) {
         problems.push_back("the entries end at " + std::to_string(next) + " for the wrong reason");
     }
 
+    // Every way of looking at the moves finds the same entries.
+    for (const MoveScan scan : {MoveScan::StepByStep, MoveScan::FourAtOnce}) {
+        std::vector<EntryExtent> fastest;
+        std::vector<EntryExtent> other;
+        const auto keep = [](std::vector<EntryExtent>& into) {
+            return [&into](const EntryExtent& entry) { into.push_back(entry); };
+        };
+        if (WalkEntries(record, kind, keep(fastest)) != WalkEntries(record, kind, keep(other), scan) ||
+            fastest != other) {
+            problems.push_back("the scans of the moves disagree, " +
+                               std::to_string(static_cast<int>(scan)));
+        }
+    }
     const bool passes = CheckRecord(record, kind);
     if (passes != test::RecordPassesCheck(record, moveSize)) {
         problems.emplace_back(passes ? "the record check passes a damaged record"
