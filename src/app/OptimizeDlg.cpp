@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/StoppableFileSystem.h"
+#include "book/StoppableFileSystem.h"
 #include "book/DisplayText.h"
 #include "maintenance/OptimizeSettings.h"
 #include "ui/DialogLayout.h"

@@ -1,8 +1,12 @@
 #include "maintenance/BookAnalysis.h"
 
 #include <algorithm>
+#include <optional>
+#include <thread>
 
 #include "book/ChainWalk.h"
+#include "book/StoppableFileSystem.h"
+#include "maintenance/BookMeasurement.h"
 #include "maintenance/ConversionPrediction.h"
 
 namespace plinth {
@@ -12,9 +16,25 @@ namespace {
 constexpr int kLongestSoundChain = 8;
 constexpr int kSmallestRecommendation = 256;
 
+// Books from this size on have the best sizes predicted beside the walk, on a
+// thread of their own; for smaller ones a thread is not worth starting.
+constexpr uint64_t kPredictionBesideTheWalk = uint64_t{4} << 20;
+
 class Analysis {
   public:
-    explicit Analysis(BookReader& book) : m_book(book), m_walker(book) {}
+    Analysis(BookReader& book, Threads threads) : m_book(book), m_walker(book) {
+        const BookHeader& header = book.InputHeader();
+        if (threads == Threads::All && std::thread::hardware_concurrency() > 1 &&
+            RecordOffset(header.recordCount, header.recordSize) >= kPredictionBesideTheWalk) {
+            // Whether the best sizes are asked for is known only after the walk;
+            // the prediction reads the book again, in a reader of its own, and is
+            // stopped when it is not needed.
+            m_prediction = std::jthread([this, path = book.InputPath()](std::stop_token stop) {
+                StoppableFileSystem files(m_book.Files(), std::move(stop));
+                m_measurement = BookMeasurement::Measure(path, files);
+            });
+        }
+    }
 
     AnalysisReport Run() {
         const uint32_t slots = m_book.InputHeader().hashIndexSize;
@@ -92,9 +112,17 @@ class Analysis {
     // The recommended size above goes by the record count alone and may not fit
     // the book; the pair that advise recommends does, from the book's positions.
     void WriteBestSizes() {
-        TextConsole findings;  // this analysis has told them already
-        const std::vector<Prediction> predictions =
-            PredictConversions(m_book, OfferedPairs(), findings);
+        std::vector<Prediction> predictions;
+        if (m_prediction.joinable()) {
+            m_prediction.join();
+            if (m_measurement && !m_measurement->Failed()) {
+                predictions = m_measurement->Predictions();
+            }
+        }
+        if (predictions.empty()) {
+            TextConsole findings;  // this analysis has told them already
+            predictions = PredictConversions(m_book, OfferedPairs(), findings);
+        }
         m_report.bestSizes = RecommendedPair(predictions);
         if (!m_report.bestSizes) {
             m_book.PrintLog("No sizes in the tables fit this book\n");
@@ -130,6 +158,8 @@ class Analysis {
     BookReader& m_book;
     ChainWalker m_walker;
     AnalysisReport m_report;
+    std::optional<BookMeasurement> m_measurement;  // made by m_prediction
+    std::jthread m_prediction;                      // joined first when the analysis goes
     int m_visited = 0;
 };
 
@@ -144,9 +174,11 @@ int RecommendedHashIndexSize(uint32_t recordCount) {
     return size;
 }
 
-AnalysisReport AnalyseBook(BookReader& book) { return Analysis(book).Run(); }
+AnalysisReport AnalyseBook(BookReader& book, Threads threads) {
+    return Analysis(book, threads).Run();
+}
 
-AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report) {
+AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report, Threads threads) {
     if (!book.IsInputOpen()) {
         return AnalyseOutcome::NoBookOpen;
     }
@@ -155,7 +187,7 @@ AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report) {
     console.ShowProgress();
     AnalyseOutcome outcome = AnalyseOutcome::Completed;
     try {
-        AnalysisReport result = AnalyseBook(book);
+        AnalysisReport result = AnalyseBook(book, threads);
         if (report != nullptr) {
             *report = std::move(result);
         }

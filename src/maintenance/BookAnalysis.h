@@ -46,9 +46,13 @@ struct AnalysisReport {
 // smallest power of two of at least recordCount / 4, never below 256.
 int RecommendedHashIndexSize(uint32_t recordCount);
 
+// How many threads a pass may use: one, or as many as the processor has (the
+// results are the same).
+enum class Threads { One, All };
+
 // Walks and checks the whole open book and writes its findings and statistics to
 // the console. Raises the fatal error when a record cannot be read.
-AnalysisReport AnalyseBook(BookReader& book);
+AnalysisReport AnalyseBook(BookReader& book, Threads threads = Threads::All);
 
 enum class AnalyseOutcome {
     NoBookOpen,  // nothing was done, the console is untouched
@@ -58,6 +62,7 @@ enum class AnalyseOutcome {
 
 // The Analyse command: clears the console, shows the progress while the analysis
 // runs and hides it afterwards, on every path.
-AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report = nullptr);
+AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report = nullptr,
+                         Threads threads = Threads::All);
 
 }  // namespace plinth

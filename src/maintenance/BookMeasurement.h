@@ -26,6 +26,10 @@ class BookMeasurement {
     // offered.
     std::string Describe(SizePair sizes) const;
 
+    // Every offered pair's prediction; none when the book could not be read.
+    const std::vector<Prediction>& Predictions() const { return m_predictions; }
+    bool Failed() const { return !m_failure.empty(); }
+
     // The recommended pair (RecommendedPair), if any pair fits.
     const std::optional<SizePair>& Recommended() const { return m_recommended; }
     // "Recommended: record size 4096, hash index size 8192", "No sizes in the

@@ -291,6 +291,27 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     EXPECT_LE(files.reads, image.RecordCount());
 }
 
+// From 4 MiB on, the best sizes are predicted on a thread beside the walk: the
+// text and the progress are those of one thread.
+TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
+    BookOptions options;
+    options.hashIndexSize = 256;  // chains of 20 records
+    BookImage image = builder::BuildFilledBook(options, 5120, 3);
+    image.SetSlot(7, 60000);
+    test::TempDir dir;
+    image.WriteTo(dir.File("big.bk"));
+    std::vector<std::pair<std::string, std::vector<int>>> reports;
+    for (const Threads threads : {Threads::One, Threads::All}) {
+        test::RecordingConsole console;
+        BookReader book(console);
+        ASSERT_TRUE(book.OpenBook(dir.File("big.bk")));
+        EXPECT_EQ(OnAnalyse(book, nullptr, threads), AnalyseOutcome::Completed);
+        reports.emplace_back(console.Text(), console.progress);
+    }
+    EXPECT_EQ(reports[0], reports[1]);
+    EXPECT_THAT(reports[0].first, testing::HasSubstr("\nBest fitting sizes: "));
+}
+
 TEST_F(BookAnalysisTest, WithoutABookNothingChanges) {
     console.AppendText("kept");
     EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
