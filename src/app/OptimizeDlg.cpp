@@ -7,8 +7,8 @@
 #include <string_view>
 #include <utility>
 
-#include "book/StoppableFileSystem.h"
 #include "book/DisplayText.h"
+#include "book/StoppableFileSystem.h"
 #include "maintenance/OptimizeSettings.h"
 #include "ui/DialogLayout.h"
 

@@ -63,9 +63,8 @@ bool ScanFourMovesAtATime(const uint8_t* bytes, size_t recordSize, MoveScanState
 // The same, eight moves at a time, on processors that have AVX2. Each lane of
 // 16 bytes is shifted on its own, which is enough: byte 1 of a move never lies
 // in another lane than its byte 0.
-__attribute__((target("avx2"))) bool ScanEightMovesAtATime(const uint8_t* bytes,
-                                                          size_t recordSize,
-                                                          MoveScanState& state) {
+__attribute__((target("avx2"))) bool ScanEightMovesAtATime(const uint8_t* bytes, size_t recordSize,
+                                                           MoveScanState& state) {
     while (state.m + 9 * layout::kStandardMoveSize <= recordSize) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + state.m));
         const auto high = static_cast<unsigned>(_mm256_movemask_epi8(v));

@@ -159,7 +159,7 @@ class Analysis {
     ChainWalker m_walker;
     AnalysisReport m_report;
     std::optional<BookMeasurement> m_measurement;  // made by m_prediction
-    std::jthread m_prediction;                      // joined first when the analysis goes
+    std::jthread m_prediction;                     // joined first when the analysis goes
     int m_visited = 0;
 };
 

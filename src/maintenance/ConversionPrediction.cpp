@@ -204,6 +204,7 @@ std::vector<Prediction> PredictConversions(BookReader& book, std::span<const Siz
         }
     }
     std::vector<Prediction> predictions;
+    predictions.reserve(books.size());
     for (CountedBook& counted : books) {
         predictions.push_back(std::move(counted.prediction));
     }

@@ -50,16 +50,6 @@ TEST_F(OptimizeCommandTest, ConvertsInPlaceWithTheBookSizesByDefault) {
     EXPECT_TRUE(std::filesystem::exists(book + ".old.bk"));
 }
 
-TEST_F(OptimizeCommandTest, SizesNotOfferedByTheBookFallBackToTheFirstLine) {
-    builder::BookOptions options;
-    options.recordSize = 3000;
-    options.hashIndexSize = 512;
-    builder::BuildBook(options, builder::MakePositions(BookKind::Standard, 20, 1)).WriteTo(book);
-    EXPECT_EQ(test::RunCliCapture({"optimize", book, "-q"}).status, 0);
-    EXPECT_EQ(Info(book, "Record size"), "1024");
-    EXPECT_EQ(Info(book, "Hash index size"), "1024");
-}
-
 TEST_F(OptimizeCommandTest, RefusedSizesExitThreeWithTheMessageOnStderr) {
     builder::BookImage big = image;
     BookHeader header = big.Header();
@@ -263,15 +253,6 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunTellWithoutWriting) {
         test::RunCliCapture({"optimize", book, "--dry-run", "--record-size", "1024"});
     EXPECT_EQ(refused.status, 3);
     EXPECT_THAT(refused.err, HasSubstr("New Recordsize to small"));
-}
-
-TEST_F(OptimizeCommandTest, RepairedBookAnalysesClean) {
-    builder::BookImage damaged = image;
-    damaged.SetSlot(5, 60000);
-    damaged.WriteTo(book);
-    EXPECT_EQ(test::RunCliCapture({"analyse", book}).status, 1);
-    EXPECT_EQ(test::RunCliCapture({"optimize", book}).status, 0);
-    EXPECT_EQ(test::RunCliCapture({"analyse", book}).status, 0);
 }
 
 }  // namespace

@@ -389,7 +389,8 @@ Problems CheckRecordInput(std::span<const uint8_t> data) {
         const auto keep = [](std::vector<EntryExtent>& into) {
             return [&into](const EntryExtent& entry) { into.push_back(entry); };
         };
-        if (WalkEntries(record, kind, keep(fastest)) != WalkEntries(record, kind, keep(other), scan) ||
+        if (WalkEntries(record, kind, keep(fastest)) !=
+                WalkEntries(record, kind, keep(other), scan) ||
             fastest != other) {
             problems.push_back("the scans of the moves disagree, " +
                                std::to_string(static_cast<int>(scan)));

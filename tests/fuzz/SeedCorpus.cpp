@@ -10,7 +10,6 @@ namespace {
 
 using builder::BookImage;
 using builder::MoveRange;
-using Damage = std::function<void(BookImage&)>;
 
 // Small geometries keep the seeds to a few hundred bytes: a record holds a few
 // positions, and a handful of slots makes chains of several records.
@@ -40,7 +39,8 @@ Damage OfHeader(std::function<void(BookHeader&)> change) {
     };
 }
 
-// The damages of the seeds, each done to a small sound book.
+}  // namespace
+
 std::vector<std::pair<const char*, Damage>> Damages() {
     const auto first = [](BookImage& b, size_t records) {
         return b.ChainRecords(b.SlotWithChainOf(records))[0];
@@ -86,6 +86,8 @@ std::vector<std::pair<const char*, Damage>> Damages() {
          }},
     };
 }
+
+namespace {
 
 // A choice byte of the book target for a record size and a hash index size,
 // each given by its place in its table.

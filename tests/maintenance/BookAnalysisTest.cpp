@@ -332,12 +332,5 @@ TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
     EXPECT_THAT(console.progress, ElementsAre(0, 0, 0, 0, 0, 0, 0, 0, 0, 100));
 }
 
-TEST_F(BookAnalysisTest, ChainLengthHistogramCoversEverySlot) {
-    EXPECT_EQ(Analyse(BookWithChainOf(3)), AnalyseOutcome::Completed);
-    EXPECT_EQ(report.slotsByChainLength.size(), 2u);
-    EXPECT_EQ(report.slotsByChainLength[0], 1023);
-    EXPECT_EQ(report.slotsByChainLength[3], 1);
-}
-
 }  // namespace
 }  // namespace plinth

@@ -12,6 +12,7 @@
 #include "BookOracle.h"
 #include "FaultyFileSystem.h"
 #include "RecordingConsole.h"
+#include "SeedCorpus.h"
 #include "TempDir.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/ConversionPrediction.h"
@@ -160,77 +161,58 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
     }
 }
 
-// Damage of every kind, one at a time and all at once, in both kinds of book: the
+// Every kind of damage of the seed corpus, done to larger books of both kinds: the
 // repaired book holds every position of the records left intact, each once, and
 // besides them only what damaged records that a chain still reaches hold (those
 // are copied and mended, as their record check's findings tell the user).
 TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
-    // Each damage finds its records in the sound book `s`, so that they can pile up.
-    using Damage = void (*)(BookImage & b, const BookImage& s);
-    const std::vector<std::pair<const char*, Damage>> damages = {
-        {"zeroed HashIndex record", [](BookImage& b, const BookImage&) { b.FillRecord(2, 0); }},
-        {"invalid slot", [](BookImage& b, const BookImage&) { b.SetSlot(3, 60000); }},
-        {"invalid next",
-         [](BookImage& b, const BookImage& s) { b.SetNextRecord(s.ChainRecords(4)[0], 65000); }},
-        {"loop", [](BookImage& b,
-                    const BookImage& s) { b.SetNextRecord(s.ChainRecords(9).back(), s.Slot(9)); }},
-        {"next into another chain",
-         [](BookImage& b, const BookImage& s) {
-             b.SetNextRecord(s.ChainRecords(5)[0], s.ChainRecords(6)[1]);
-         }},
-        {"slot into the comment", [](BookImage& b, const BookImage&) { b.SetSlot(7, 1); }},
-        {"garbage record",
-         [](BookImage& b, const BookImage& s) { b.FillRecord(s.ChainRecords(8)[1], 0xA5); }},
-        {"zeroed record",
-         [](BookImage& b, const BookImage& s) { b.FillRecord(s.ChainRecords(10)[0], 0); }},
-    };
     for (const BookKind kind : {BookKind::Standard, BookKind::WithStatistics}) {
         BookOptions options;
         options.kind = kind;
         options.hashIndexSize = 16;  // chains of several records
         const BookImage sound = builder::BuildBook(
             options, builder::MakePositions(kind, 1200, 41, builder::MoveRange{2, 6}));
-        BookImage all = sound;
-        for (const auto& [name, damage] : damages) {
+        const std::vector<builder::Position> original = test::Sorted(sound.Positions());
+        for (const auto& [name, damage] : fuzz::Damages()) {
             SCOPED_TRACE(name);
-            BookImage image = sound;
-            damage(image, sound);
-            damage(all, sound);
-            for (const BookImage* damaged : {&image, &all}) {
-                ASSERT_EQ(Convert(*damaged, 1024, 1024).outcome, OptimizeOutcome::Converted)
-                    << console.Text();
-                const std::vector<builder::Position> converted =
-                    test::Sorted(test::ReadAsOracle(test::ReadFileBytes(Path())).positions);
-                const std::vector<builder::Position> original = test::Sorted(sound.Positions());
-                for (auto twice = std::adjacent_find(converted.begin(), converted.end());
-                     twice != converted.end();
-                     twice = std::adjacent_find(twice + 1, converted.end())) {
-                    EXPECT_FALSE(std::binary_search(original.begin(), original.end(), *twice))
-                        << "a position of the book is there twice";
+            BookImage damaged = sound;
+            damage(damaged);
+            damaged.WriteTo(Path());
+            if (!book.OpenBook(Path()) || OnOptimize(book, {1024, 1024, std::nullopt}).outcome !=
+                                              OptimizeOutcome::Converted) {
+                continue;  // a header that is no book's
+            }
+            const std::vector<builder::Position> converted =
+                test::Sorted(test::ReadAsOracle(test::ReadFileBytes(Path())).positions);
+            std::vector<builder::Position> held = sound.Positions();
+            for (uint32_t r = 1; r < sound.RecordCount(); ++r) {
+                // Record r as far as the file holds it.
+                const auto record = [r](const BookImage& b) {
+                    const size_t at = std::min<size_t>(r * size_t{1024}, b.Bytes().size());
+                    return std::span(b.Bytes()).subspan(
+                        at, std::min<size_t>(1024, b.Bytes().size() - at));
+                };
+                const bool intact = std::ranges::equal(record(damaged), record(sound));
+                const auto positions =
+                    test::PositionsOfRecord(record(intact ? sound : damaged), MoveSize(kind));
+                for (const builder::Position& position : positions) {
+                    // Record r holds positions in the sound book and the damaged one.
+                    EXPECT_TRUE(IsLayoutRecord(r, sound.Header()) ||
+                                IsLayoutRecord(r, damaged.Header()) || !intact ||
+                                std::binary_search(converted.begin(), converted.end(), position))
+                        << "a position of record " << r;
                 }
-                std::vector<builder::Position> held = sound.Positions();
-                for (uint32_t r = 1; r < sound.RecordCount(); ++r) {
-                    const auto record = [r](const BookImage& b) {
-                        return std::span(b.Bytes()).subspan(size_t{r} * 1024, 1024);
-                    };
-                    const bool intact = std::ranges::equal(record(*damaged), record(sound));
-                    const auto positions =
-                        test::PositionsOfRecord(record(intact ? sound : *damaged), MoveSize(kind));
-                    for (const builder::Position& position : positions) {
-                        EXPECT_TRUE(
-                            IsLayoutRecord(r, sound.Header()) || !intact ||
-                            std::binary_search(converted.begin(), converted.end(), position))
-                            << "a position of record " << r;
-                    }
-                    if (!intact) {
-                        held.insert(held.end(), positions.begin(), positions.end());
-                    }
+                if (!intact) {
+                    held.insert(held.end(), positions.begin(), positions.end());
                 }
-                held = test::Sorted(std::move(held));
-                EXPECT_TRUE(
-                    std::includes(held.begin(), held.end(), converted.begin(), converted.end()));
-                ExpectCompleteBook(Path(), *damaged, test::ReadAsOracle(damaged->Bytes()).positions,
-                                   1024, 1024);
+            }
+            held = test::Sorted(std::move(held));
+            EXPECT_TRUE(
+                std::includes(held.begin(), held.end(), converted.begin(), converted.end()));
+            for (auto twice = std::adjacent_find(converted.begin(), converted.end());
+                 twice != converted.end(); twice = std::adjacent_find(twice + 1, converted.end())) {
+                EXPECT_FALSE(std::binary_search(original.begin(), original.end(), *twice))
+                    << "a position of the book is there twice";
             }
         }
     }
@@ -272,35 +254,7 @@ TEST_F(BookOptimizationTest, BookThatWouldNotFitIsRefusedBeforeAnythingIsWritten
     EXPECT_TRUE(book.IsInputOpen());
 }
 
-TEST_F(BookOptimizationTest, BrokenLinksAreReportedOnTheConvertingLine) {
-    BookImage image = Book(50, 3);
-    image.SetSlot(1, image.RecordCount());
-    ASSERT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::Converted);
-    const std::string n = std::to_string(image.RecordCount());
-    EXPECT_THAT(console.Text(),
-                testing::StartsWith("Converting....Error - invalid link in HashIndex - idx=1 rec=" +
-                                    n + " free=" + n + "\n\nWriting output file\n"));
-}
-
 // ---- Refusals and failures ----
-
-TEST_F(BookOptimizationTest, RefusedSizesTouchNothing) {
-    BookOptions options;
-    options.recordSize = 4096;
-    BookImage image = Book(10, 1, options);
-    BookHeader header = image.Header();
-    header.recordCount = 20000;  // the fit checks go by the header alone
-    image.SetHeader(header);
-    console.AppendText("earlier text");
-    const OptimizeResult result = Convert(image, 1024, 1024);
-    EXPECT_EQ(result.outcome, OptimizeOutcome::Refused);
-    EXPECT_THAT(result.refusal, HasSubstr("New Recordsize to small"));
-    EXPECT_EQ(console.Text(), "");
-    EXPECT_EQ(console.shows, 0);
-    EXPECT_FALSE(std::filesystem::exists(NewBook()));
-    EXPECT_TRUE(UnchangedAt(Path(), image));
-    EXPECT_TRUE(book.IsInputOpen());
-}
 
 TEST_F(BookOptimizationTest, PositionTooLongForTheNewSizeStopsTheConversion) {
     builder::Random random(2);
