@@ -30,62 +30,7 @@ BookImage SmallBook(uint64_t seed, BookKind kind = BookKind::Standard, uint16_t 
                               builder::MakePositions(kind, positions, seed, MoveRange{2, 4}));
 }
 
-// A damage to the header: `change` applied to it.
-Damage OfHeader(std::function<void(BookHeader&)> change) {
-    return [change = std::move(change)](BookImage& b) {
-        BookHeader header = b.Header();
-        change(header);
-        b.SetHeader(header);
-    };
-}
-
 }  // namespace
-
-std::vector<std::pair<const char*, Damage>> Damages() {
-    const auto first = [](BookImage& b, size_t records) {
-        return b.ChainRecords(b.SlotWithChainOf(records))[0];
-    };
-    return {
-        {"sound", [](BookImage&) {}},
-        {"zeroed-index", [](BookImage& b) { b.FillRecord(b.Header().hashIndexRecord, 0); }},
-        {"invalid-slot", [](BookImage& b) { b.SetSlot(1, 60000); }},
-        {"slot-at-record-count", [](BookImage& b) { b.SetSlot(2, b.RecordCount()); }},
-        {"invalid-next", [=](BookImage& b) { b.SetNextRecord(first(b, 2), 65000); }},
-        {"loop", [](BookImage& b) { b.MakeLoop(b.SlotWithChainOf(2)); }},
-        {"self-loop", [=](BookImage& b) { b.SetNextRecord(first(b, 1), first(b, 1)); }},
-        {"cut-entry", [](BookImage& b) { b.CutLastEntry(b.ChainRecords(0)[0]); }},
-        {"equal-codes", [](BookImage& b) { b.GiveEqualCodes(b.ChainRecords(1)[0]); }},
-        {"record-in-two-chains", [](BookImage& b) { b.SetSlot(3, b.Slot(2)); }},
-        {"next-into-another-chain",
-         [=](BookImage& b) {
-             b.SetNextRecord(first(b, 1), b.ChainRecords(b.SlotWithChainOf(2))[1]);
-         }},
-        {"next-into-the-comment", [=](BookImage& b) { b.SetNextRecord(first(b, 2), 1); }},
-        {"slot-into-the-index", [](BookImage& b) { b.SetSlot(0, b.Header().hashIndexRecord); }},
-        {"garbage-record", [=](BookImage& b) { b.FillRecord(first(b, 2), 0x5A); }},
-        {"zeroed-record", [=](BookImage& b) { b.FillRecord(first(b, 2), 0); }},
-        {"truncated", [](BookImage& b) { b.Truncate(b.Bytes().size() - b.RecordSize() / 2); }},
-        {"truncated-at-a-record",
-         [](BookImage& b) { b.Truncate(b.Bytes().size() - 3u * b.RecordSize()); }},
-        {"truncated-in-the-index", [](BookImage& b) { b.Truncate(2u * b.RecordSize() + 3); }},
-        {"padded", [](BookImage& b) { b.PadToRecordCount(b.RecordCount() + 3); }},
-        {"comment-out-of-range", OfHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
-        {"no-slots", OfHeader([](BookHeader& h) { h.hashIndexSize = 0; })},
-        {"index-past-the-end", OfHeader([](BookHeader& h) {
-             h.hashIndexRecord = static_cast<uint16_t>(h.recordCount - 1);
-             h.hashIndexSize = 200;
-         })},
-        {"wrong-magic", OfHeader([](BookHeader& h) { h.magic = 0x4B43; })},
-        {"short", [](BookImage& b) { b.Truncate(37); }},
-        {"all-at-once",
-         [](BookImage& b) {
-             b.CutLastEntry(b.ChainRecords(0)[0]);
-             b.GiveEqualCodes(b.ChainRecords(1)[0]);
-             b.MakeLoop(2);
-             b.SetSlot(3, 60000);
-         }},
-    };
-}
 
 namespace {
 
@@ -101,12 +46,12 @@ uint8_t Choose(int recordSize, int hashIndexSize) {
 std::vector<uint8_t> HeaderOnly(uint16_t recordSize, uint16_t recordCount, uint16_t slots) {
     BookImage image = SmallBook(1, BookKind::Standard, recordSize, 1, 0);
     image.Truncate(recordSize);
-    OfHeader([=](BookHeader& h) {
-        h.recordCount = recordCount;
-        h.commentRecord = 0;
-        h.hashIndexRecord = 0;
-        h.hashIndexSize = slots;
-    })(image);
+    BookHeader header = image.Header();
+    header.recordCount = recordCount;
+    header.commentRecord = 0;
+    header.hashIndexRecord = 0;
+    header.hashIndexSize = slots;
+    image.SetHeader(header);
     return image.Bytes();
 }
 
@@ -122,7 +67,7 @@ std::vector<Seed> BookSeeds() {
     std::vector<Seed> seeds;
     uint8_t choice = 0;
     for (const BookKind kind : {BookKind::Standard, BookKind::WithStatistics}) {
-        for (const auto& [name, damage] : Damages()) {
+        for (const auto& [name, damage] : builder::Damages()) {
             BookImage image = SmallBook(11, kind);
             damage(image);
             // Spread the seeds over the geometries, growing and keeping the sizes.
@@ -160,7 +105,7 @@ std::vector<Seed> BookSeeds() {
 std::vector<Seed> RecordSeeds() {
     std::vector<Seed> seeds = {{"tiny", {0, 1, 2, 3, 4, 5}}, {"empty", {0}}};
     for (const BookKind kind : {BookKind::Standard, BookKind::WithStatistics}) {
-        for (const auto& [name, damage] : Damages()) {
+        for (const auto& [name, damage] : builder::Damages()) {
             BookImage image = SmallBook(11, kind);
             damage(image);
             if (image.Bytes().size() >= 5u * image.RecordSize()) {

@@ -5,17 +5,11 @@
 // records taken from them.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "BookBuilder.h"
-
 namespace plinth::fuzz {
 
-// Every kind of damage the seeds hold, by name, done to a sound book.
-using Damage = std::function<void(builder::BookImage&)>;
-std::vector<std::pair<const char*, Damage>> Damages();
 
 struct Seed {
     std::string name;

@@ -12,7 +12,6 @@
 #include "BookOracle.h"
 #include "FaultyFileSystem.h"
 #include "RecordingConsole.h"
-#include "SeedCorpus.h"
 #include "TempDir.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/ConversionPrediction.h"
@@ -173,7 +172,7 @@ TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
         const BookImage sound = builder::BuildBook(
             options, builder::MakePositions(kind, 1200, 41, builder::MoveRange{2, 6}));
         const std::vector<builder::Position> original = test::Sorted(sound.Positions());
-        for (const auto& [name, damage] : fuzz::Damages()) {
+        for (const auto& [name, damage] : builder::Damages()) {
             SCOPED_TRACE(name);
             BookImage damaged = sound;
             damage(damaged);

@@ -277,6 +277,65 @@ BookImage BuildBook(const BookOptions& options, const std::vector<Position>& pos
     return BookImage(std::move(bytes), positions);
 }
 
+namespace {
+
+// A damage to the header: `change` applied to it.
+Damage OfHeader(std::function<void(BookHeader&)> change) {
+    return [change = std::move(change)](BookImage& b) {
+        BookHeader header = b.Header();
+        change(header);
+        b.SetHeader(header);
+    };
+}
+
+}  // namespace
+
+std::vector<std::pair<const char*, Damage>> Damages() {
+    const auto first = [](BookImage& b, size_t records) {
+        return b.ChainRecords(b.SlotWithChainOf(records))[0];
+    };
+    return {
+        {"sound", [](BookImage&) {}},
+        {"zeroed-index", [](BookImage& b) { b.FillRecord(b.Header().hashIndexRecord, 0); }},
+        {"invalid-slot", [](BookImage& b) { b.SetSlot(1, 60000); }},
+        {"slot-at-record-count", [](BookImage& b) { b.SetSlot(2, b.RecordCount()); }},
+        {"invalid-next", [=](BookImage& b) { b.SetNextRecord(first(b, 2), 65000); }},
+        {"loop", [](BookImage& b) { b.MakeLoop(b.SlotWithChainOf(2)); }},
+        {"self-loop", [=](BookImage& b) { b.SetNextRecord(first(b, 1), first(b, 1)); }},
+        {"cut-entry", [](BookImage& b) { b.CutLastEntry(b.ChainRecords(0)[0]); }},
+        {"equal-codes", [](BookImage& b) { b.GiveEqualCodes(b.ChainRecords(1)[0]); }},
+        {"record-in-two-chains", [](BookImage& b) { b.SetSlot(3, b.Slot(2)); }},
+        {"next-into-another-chain",
+         [=](BookImage& b) {
+             b.SetNextRecord(first(b, 1), b.ChainRecords(b.SlotWithChainOf(2))[1]);
+         }},
+        {"next-into-the-comment", [=](BookImage& b) { b.SetNextRecord(first(b, 2), 1); }},
+        {"slot-into-the-index", [](BookImage& b) { b.SetSlot(0, b.Header().hashIndexRecord); }},
+        {"garbage-record", [=](BookImage& b) { b.FillRecord(first(b, 2), 0x5A); }},
+        {"zeroed-record", [=](BookImage& b) { b.FillRecord(first(b, 2), 0); }},
+        {"truncated", [](BookImage& b) { b.Truncate(b.Bytes().size() - b.RecordSize() / 2); }},
+        {"truncated-at-a-record",
+         [](BookImage& b) { b.Truncate(b.Bytes().size() - 3u * b.RecordSize()); }},
+        {"truncated-in-the-index", [](BookImage& b) { b.Truncate(2u * b.RecordSize() + 3); }},
+        {"padded", [](BookImage& b) { b.PadToRecordCount(b.RecordCount() + 3); }},
+        {"comment-out-of-range", OfHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
+        {"no-slots", OfHeader([](BookHeader& h) { h.hashIndexSize = 0; })},
+        {"index-past-the-end", OfHeader([](BookHeader& h) {
+             h.hashIndexRecord = static_cast<uint16_t>(h.recordCount - 1);
+             h.hashIndexSize = 200;
+         })},
+        {"wrong-magic", OfHeader([](BookHeader& h) { h.magic = 0x4B43; })},
+        {"short", [](BookImage& b) { b.Truncate(37); }},
+        {"all-at-once",
+         [](BookImage& b) {
+             b.CutLastEntry(b.ChainRecords(0)[0]);
+             b.GiveEqualCodes(b.ChainRecords(1)[0]);
+             b.MakeLoop(2);
+             b.SetSlot(3, 60000);
+         }},
+    };
+}
+
 BookImage BuildFilledBook(const BookOptions& options, uint32_t chainRecords, uint64_t seed,
                           MoveRange moves) {
     const uint32_t slots = options.hashIndexSize;

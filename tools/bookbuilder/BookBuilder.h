@@ -8,6 +8,7 @@
 // writer, so that tests can compare the two.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -118,6 +119,12 @@ class BookImage {
 // the chains in slot order. Throws std::invalid_argument for a position that no
 // record holds and for a book of more than 65535 records.
 BookImage BuildBook(const BookOptions& options, const std::vector<Position>& positions);
+
+// Damage of every kind, by name, as tests and examples do it to a sound book of a
+// few slots: broken and crossed links, loops, damaged records, cut files, damaged
+// headers, and all of some at once. "sound" leaves the book as it is.
+using Damage = std::function<void(BookImage&)>;
+std::vector<std::pair<const char*, Damage>> Damages();
 
 // A sound book whose chains take exactly `chainRecords` records, spread over the
 // slots as evenly as the order of the slots allows.

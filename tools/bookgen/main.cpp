@@ -2,6 +2,7 @@
 // done to it, for examples, manual tests and benchmarks.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <stdexcept>
@@ -41,6 +42,7 @@ int Run(int argc, char** argv) {
     std::vector<uint32_t> cuts;
     std::vector<uint32_t> equalCodes;
     std::vector<uint32_t> zeroRecords;
+    std::vector<std::string> namedDamages;
     size_t truncate = 0;
     uint32_t padRecords = 0;
 
@@ -63,6 +65,12 @@ int Run(int argc, char** argv) {
     app.add_option("--loop", loops, "SLOT: make the chain of SLOT link back to its start");
     app.add_option("--cut", cuts, "RECORD: make the last entry run into the record's end");
     app.add_option("--equal-codes", equalCodes, "RECORD: equal move codes in the first entry");
+    std::vector<std::string> names;
+    for (const auto& [name, damage] : Damages()) {
+        names.emplace_back(name);
+    }
+    app.add_option("--damage", namedDamages, "NAME: a damage of the builder's catalogue")
+        ->check(CLI::IsMember(names));
     app.add_option("--zero-record", zeroRecords, "RECORD: overwrite a whole record with zeros");
     app.add_option("--pad-records", padRecords, "Append zero records up to this record count");
     app.add_option("--truncate", truncate, "Cut the file to this many bytes");
@@ -95,6 +103,11 @@ int Run(int argc, char** argv) {
         for (const std::string& pair : breakNexts) {
             const auto [record, value] = ParsePair(pair);
             image.SetNextRecord(record, value);
+        }
+        for (const auto& [name, damage] : Damages()) {
+            if (std::find(namedDamages.begin(), namedDamages.end(), name) != namedDamages.end()) {
+                damage(image);
+            }
         }
         for (const uint32_t record : zeroRecords) {
             image.FillRecord(record, 0);
