@@ -75,7 +75,7 @@ bool CDefaultDirectories::Initialize(IDirectoryPlatform& platform, const std::st
         m_aEntries.clear();
         m_strProgramDir = platform.ProgramFolder(maker, product);
         if (m_strProgramDir.empty()) {
-            m_strProgramDir = ".";
+            m_strProgramDir.assign(1, '.');
         }
         m_strUserDataDir = BuildBase(platform, SpecialFolder::UserData, {maker, product});
         m_strCommonDataDir = BuildBase(platform, SpecialFolder::CommonData, {maker, product});
