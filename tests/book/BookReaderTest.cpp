@@ -143,17 +143,6 @@ TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     EXPECT_TRUE(console.rows.empty());
 }
 
-TEST_F(BookReaderTest, RecordHeldOnlyInPartIsAReadError) {
-    BookImage image = SmallBook();
-    const auto last = static_cast<uint16_t>(image.RecordCount() - 1);
-    image.Truncate(static_cast<size_t>(last) * image.RecordSize() + 100);
-    ASSERT_TRUE(Open(image));
-    book.ReadRecord(static_cast<uint16_t>(last - 2));
-    book.ReadRecord(static_cast<uint16_t>(last - 1));  // reads ahead into the cut record
-    EXPECT_THROW(book.ReadRecord(last), BookFatalError);
-    EXPECT_EQ(console.Text(), "**Error** in _read reading record #:" + std::to_string(last) + "\n");
-}
-
 TEST(PrintLogTest, KeepsLineEndsAndCutsAtTheBufferSize) {
     test::RecordingConsole console;
     PrintLog(console, "Converting....");
