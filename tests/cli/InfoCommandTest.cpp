@@ -121,12 +121,5 @@ TEST(CliTest, VersionAndHelp) {
     EXPECT_THAT(help.out, HasSubstr("--json"));
 }
 
-TEST(CliTest, UsageErrorsExitTwo) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"info"}, {"frobnicate"}, {"info", "--json=maybe", "x.bk"}}) {
-        EXPECT_EQ(test::RunCliCapture(args).status, 2) << testing::PrintToString(args);
-    }
-}
-
 }  // namespace
 }  // namespace plinth

@@ -386,8 +386,8 @@ TEST_F(BookOptimizationTest, NoSingleFailureCostsTheBook) {
     const std::vector<test::FaultyFileSystem::Call> calls = counting.Calls();
     ASSERT_GT(calls.size(), 10u);
     for (size_t i = 0; i < calls.size(); ++i) {
-        SCOPED_TRACE(std::to_string(i) + ": " + test::OperationName(calls[i].operation) + " " +
-                     calls[i].path);
+        SCOPED_TRACE("operation " + std::to_string(i) + " (" +
+                     std::to_string(static_cast<int>(calls[i].operation)) + ") " + calls[i].path);
         std::filesystem::remove(NewBook());
         test::WriteFileBytes(Backup(), {'o'});
         test::FaultyFileSystem files;

@@ -69,24 +69,4 @@ int FaultyFileSystem::SyncDirectory(const std::string& folder) {
                                                    : ForwardingFileSystem::SyncDirectory(folder);
 }
 
-const char* OperationName(FaultyFileSystem::Operation operation) {
-    switch (operation) {
-        case FaultyFileSystem::Operation::Create:
-            return "create";
-        case FaultyFileSystem::Operation::Write:
-            return "write";
-        case FaultyFileSystem::Operation::Sync:
-            return "sync";
-        case FaultyFileSystem::Operation::Remove:
-            return "remove";
-        case FaultyFileSystem::Operation::Rename:
-            return "rename";
-        case FaultyFileSystem::Operation::Link:
-            return "link";
-        case FaultyFileSystem::Operation::SyncDirectory:
-            return "sync folder";
-    }
-    return "?";
-}
-
 }  // namespace plinth::test

@@ -17,7 +17,7 @@ class FaultyFileSystem final : public ForwardingFileSystem {
 
     struct Call {
         Operation operation;
-        std::string path;
+        std::string path;  // the path, or the offset written at
     };
 
     // Makes the changing operation with this index (counted from 0) fail.
@@ -53,7 +53,5 @@ class FaultyFileSystem final : public ForwardingFileSystem {
     bool m_refuseHardLinks = false;
     std::vector<std::pair<Operation, int>> m_failOperations;
 };
-
-const char* OperationName(FaultyFileSystem::Operation operation);
 
 }  // namespace plinth::test
