@@ -10,7 +10,6 @@
 
 namespace plinth::fuzz {
 
-
 struct Seed {
     std::string name;
     std::vector<uint8_t> bytes;
