@@ -90,7 +90,8 @@ TEST(DisplayTextTest, Utf8StaysAndAnythingElseIsWindows1252) {
     EXPECT_EQ(DisplayText("\x80\x93\x9f"), "\xe2\x82\xac\xe2\x80\x9c\xc5\xb8");
     EXPECT_EQ(DisplayText("\x81"), "\xc2\x81");              // undefined in the code page: kept
     EXPECT_EQ(DisplayText("\xc0\xaf"), "\xc3\x80\xc2\xaf");  // overlong
-    EXPECT_EQ(DisplayText("ab\xe2\x82"), "ab\xc3\xa2\xe2\x80\x9a");  // truncated
+    EXPECT_EQ(DisplayText("\xc2\x80\xe0\xa0\x80"), "\xc2\x80\xe0\xa0\x80");  // the shortest
+    EXPECT_EQ(DisplayText("ab\xe2\x82"), "ab\xc3\xa2\xe2\x80\x9a");          // truncated
 }
 
 // Opening a file that is no book closes the book that was open.

@@ -22,7 +22,6 @@ namespace {
 
 using builder::BookImage;
 using builder::BookOptions;
-using builder::MoveRange;
 using Outcome = BookWriter::WriteOutcome;
 
 class BookWriterTest : public testing::Test {

@@ -248,28 +248,35 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
     }
 }
 
-// Only a failure to read the book ends an analysis, and closes the book.
+// Only a failure to read the book ends an analysis, and closes the book: at the
+// first record of a chain, and at the second, which is read ahead with the rest.
 TEST(AnalysisReadsTest, ReadFailureEndsTheAnalysisAndClosesTheBook) {
     class FailingReads final : public ForwardingFileSystem {
       public:
         int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
-            return offset >= 4 * 1024 ? -1
-                                      : ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+            return offset >= failingRecord * 1024
+                       ? -1
+                       : ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
         }
+        uint64_t failingRecord = 0;
     };
     test::TempDir dir;
     BookWithChainOf(3).WriteTo(dir.File("book.bk"));
-    test::RecordingConsole console;
-    FailingReads files;
-    BookReader book(console, files);
-    ASSERT_TRUE(book.OpenBook(dir.File("book.bk")));
-    EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::FatalError);
-    EXPECT_EQ(console.Text(), "**Error** in _read reading record #:4\n");
-    EXPECT_FALSE(console.progressVisible);
-    EXPECT_FALSE(book.IsInputOpen());
-    // A book that is closed is not analysed again.
-    EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
-    EXPECT_EQ(console.Text(), "**Error** in _read reading record #:4\n");
+    for (const uint64_t record : {4u, 5u}) {
+        test::RecordingConsole console;
+        FailingReads files;
+        files.failingRecord = record;
+        BookReader book(console, files);
+        ASSERT_TRUE(book.OpenBook(dir.File("book.bk")));
+        const std::string fatal = "**Error** in _read reading record #:" + std::to_string(record);
+        EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::FatalError);
+        EXPECT_EQ(console.Text(), fatal + "\n");
+        EXPECT_FALSE(console.progressVisible);
+        EXPECT_FALSE(book.IsInputOpen());
+        // A book that is closed is not analysed again.
+        EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
+        EXPECT_EQ(console.Text(), fatal + "\n");
+    }
 }
 
 // However the links run, the analysis reads each record once at most: here 1024
