@@ -119,6 +119,7 @@ TEST_F(BookOptimizationTest, CleanConversionReplacesTheBookAndKeepsABackup) {
     // The new book is open again, and the attribute rows show it.
     EXPECT_TRUE(book.IsInputOpen());
     EXPECT_EQ(console.Row("Revision"), "30");
+    EXPECT_EQ(console.Row("Comment"), BookOptions().comment);
     EXPECT_EQ(console.Row("Record size"), "2048");
     EXPECT_FALSE(console.progressVisible);
     EXPECT_EQ(console.progress.back(), 100);

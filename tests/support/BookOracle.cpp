@@ -150,8 +150,9 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
         const int length = static_cast<int>(chain.size());
         reading.longestChain = std::max(reading.longestChain, length);
         reading.shortestChain = std::min(reading.shortestChain, length);
-        for (size_t i = 1; i < chain.size(); ++i) {
-            if (chain[i] != chain[i - 1] + 1) {
+        for (size_t i = 0; i < chain.size(); ++i) {
+            const uint32_t before = i == 0 ? 0 : chain[i - 1];
+            if ((i > 0 && chain[i] != before + 1) || U16(record(chain[i]), 2) != before) {
                 ++reading.scatteredChains;
                 break;
             }

@@ -30,7 +30,8 @@ struct OracleReading {
 
     // Entries that do not lie in the chain of their own slot.
     size_t misplacedEntries = 0;
-    // Chains that are not laid down in consecutive records.
+    // Chains that are not laid down in consecutive records, each record linked
+    // back to the one before it (the first to none).
     size_t scatteredChains = 0;
 };
 
