@@ -60,19 +60,18 @@ bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePath
     return true;
 }
 
-bool RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const ExchangePaths& paths) {
+void RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const ExchangePaths& paths) {
     if (files.Exists(paths.book) || !files.Exists(paths.backup) || !files.Exists(paths.next)) {
-        return false;
+        return;
     }
     if (const int error = files.Rename(paths.backup, paths.book); error != 0) {
         ReportFailure(console, "Can not put the book back from its backup", paths.backup, error);
-        return false;
+        return;
     }
     files.SyncDirectory(FolderOf(paths.book));
     PrintLog(console,
              "Warning, a conversion of this book was cut off; the book was put back from [%s]\n",
              paths.backup.c_str());
-    return true;
 }
 
 }  // namespace plinth

@@ -26,8 +26,8 @@ bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePath
 // A conversion cut off (by a crash or a power cut) between the two renames of an
 // exchange without second names leaves no book at the book's path, the old book
 // at the backup path and the new book beside them. This puts the old book back
-// in its place, so that the book opens and converts again as before; it gives
-// true when it did and touches nothing in any other case.
-bool RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const ExchangePaths& paths);
+// in its place, so that the book opens and converts again as before, and
+// touches nothing in any other case.
+void RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const ExchangePaths& paths);
 
 }  // namespace plinth

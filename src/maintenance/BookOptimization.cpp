@@ -23,9 +23,9 @@ ExchangePaths ConversionPaths(const std::string& book) {
 }
 
 // Puts the book at `path` back from its backup where a conversion was cut off in
-// the middle of its exchange; true when it did.
-bool PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::string& path) {
-    return RestoreInterruptedExchange(files, console, ConversionPaths(path));
+// the middle of its exchange.
+void PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::string& path) {
+    RestoreInterruptedExchange(files, console, ConversionPaths(path));
 }
 
 // One conversion of the open book, from the creation of the new book to the
