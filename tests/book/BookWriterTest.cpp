@@ -115,9 +115,10 @@ TEST_F(BookWriterTest, DamagedEntriesAreMendedInTheCopy) {
         uint32_t moves;      // totalMoves of the new book
         size_t lastEntryAt;  // where the mended entry lies in the new record
         size_t lastEntrySize;
+        std::vector<size_t> kept;  // the moves of the source entry that it keeps
     };
-    for (const Case& c : {Case{"cut", cut, cut.Header().totalMoves, 1000, 22},
-                          Case{"equal codes", equal, 3, 4, 18}}) {
+    for (const Case& c : {Case{"cut", cut, cut.Header().totalMoves, 1000, 22, {}},
+                          Case{"equal codes", equal, 3, 4, 18, {0, 2, 4}}}) {
         SCOPED_TRACE(c.name);
         Start(c.image, 1024, 1024);
         console.ClearConsole();
@@ -131,6 +132,11 @@ TEST_F(BookWriterTest, DamagedEntriesAreMendedInTheCopy) {
                       layout::kLastMoveFlag,
                   0);
         EXPECT_EQ(DecodeU16(&record[c.lastEntryAt + c.lastEntrySize]), 0);
+        for (size_t k = 0; k < c.kept.size(); ++k) {  // their two codes, in order
+            const size_t from = c.image.Slot(7) * size_t{1024} + 4 + 6 + c.kept[k] * 4;
+            const size_t to = c.lastEntryAt + 6 + k * 4;
+            EXPECT_EQ(DecodeU16(&c.image.Bytes()[from]), DecodeU16(&record[to])) << k;
+        }
     }
 }
 
