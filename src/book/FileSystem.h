@@ -162,16 +162,7 @@ class FileLock {
           m_path(std::move(other.m_path)),
           m_fd(std::exchange(other.m_fd, -1)),
           m_error(other.m_error) {}
-    FileLock& operator=(FileLock&& other) noexcept {
-        if (this != &other) {
-            Release();
-            m_fileSystem = other.m_fileSystem;
-            m_path = std::move(other.m_path);
-            m_fd = std::exchange(other.m_fd, -1);
-            m_error = other.m_error;
-        }
-        return *this;
-    }
+    FileLock& operator=(FileLock&& other) = delete;
     ~FileLock() { Release(); }
 
     bool Held() const { return m_fd >= 0; }

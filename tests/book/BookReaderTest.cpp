@@ -88,6 +88,7 @@ TEST_F(BookReaderTest, RowsOfOtherBooks) {
 TEST(DisplayTextTest, Utf8StaysAndAnythingElseIsWindows1252) {
     EXPECT_EQ(DisplayText("R\xc3\xa9ti \xe2\x99\x9e"), "R\xc3\xa9ti \xe2\x99\x9e");
     EXPECT_EQ(DisplayText("\x80\x93\x9f"), "\xe2\x82\xac\xe2\x80\x9c\xc5\xb8");
+    EXPECT_EQ(DisplayText("a\x80"), "a\xe2\x82\xac");
     EXPECT_EQ(DisplayText("\x81"), "\xc2\x81");              // undefined in the code page: kept
     EXPECT_EQ(DisplayText("\xc0\xaf"), "\xc3\x80\xc2\xaf");  // overlong
     EXPECT_EQ(DisplayText("\xc2\x80\xe0\xa0\x80"), "\xc2\x80\xe0\xa0\x80");  // the shortest
