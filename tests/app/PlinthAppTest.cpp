@@ -12,6 +12,7 @@
 
 #include "BookBuilder.h"
 #include "FaultyFileSystem.h"
+#include "GatedFileSystem.h"
 #include "TempDir.h"
 #include "app/OptimizeDlg.h"
 #include "app/PlinthApp.h"
@@ -144,37 +145,6 @@ ModalDriver::Action ChooseSizes(int recordLine, Strings* seen = nullptr,
         ClickButton(modal, button);
     };
 }
-
-// The first read at or past each gate waits until `look` ran on the window's thread.
-class GatedFileSystem final : public ForwardingFileSystem {
-  public:
-    GatedFileSystem() {
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            if (m_waiting) {
-                look();
-                m_waiting = false;
-                m_waiting.notify_one();
-            }
-        });
-        m_poll.start(5);
-    }
-    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
-        ++reads;
-        if (!gates.empty() && offset >= gates.front()) {
-            gates.pop_front();
-            m_waiting = true;
-            m_waiting.wait(true);
-        }
-        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
-    }
-    std::deque<uint64_t> gates;
-    std::function<void()> look;
-    std::atomic<int> reads = 0;
-
-  private:
-    QTimer m_poll;
-    std::atomic<bool> m_waiting = false;
-};
 
 // Notes the value of the progress bar that it watches each time the bar is painted.
 class PaintWatcher final : public QObject {

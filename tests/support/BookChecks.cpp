@@ -60,7 +60,8 @@ std::vector<std::string> ConvertedBookProblems(const std::vector<uint8_t>& bytes
     const OracleReading reading = ReadAsOracle(bytes);
     ExpectEqual(problems, "damage found", reading.findings, 0);
     ExpectEqual(problems, "entries outside the chain of their slot", reading.misplacedEntries, 0u);
-    ExpectEqual(problems, "chains not in consecutive records linked both ways", reading.scatteredChains, 0u);
+    ExpectEqual(problems, "chains not in consecutive records linked both ways",
+                reading.scatteredChains, 0u);
     ExpectEqual(problems, "positions", reading.positions.size(), expected.positions.size());
     if (Sorted(reading.positions) != Sorted(expected.positions)) {
         problems.emplace_back("the positions differ from the expected ones");

@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 
+#include "GatedFileSystem.h"
 #include "app/AboutDlg.h"
 #include "app/OptimizeDlg.h"
 #include "app/PlinthDlg.h"
@@ -50,38 +51,6 @@ bool Save(QWidget& widget, const QDir& folder, const char* name) {
     std::printf("%s\n", qPrintable(path));
     return true;
 }
-
-// The system's files, where the first read at or past `holdAt` waits until the
-// window's thread has run `whileHeld`: a pass held in its middle.
-class HoldingFileSystem final : public plinth::ForwardingFileSystem {
-  public:
-    HoldingFileSystem(uint64_t holdAt, std::function<void()> whileHeld)
-        : m_holdAt(holdAt), m_whileHeld(std::move(whileHeld)) {
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            if (m_held) {
-                m_whileHeld();
-                m_held = false;
-                m_held.notify_one();
-            }
-        });
-        m_poll.start(10);
-    }
-
-    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
-        if (offset >= m_holdAt) {
-            m_holdAt = UINT64_MAX;
-            m_held = true;
-            m_held.wait(true);
-        }
-        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
-    }
-
-  private:
-    uint64_t m_holdAt;
-    std::function<void()> m_whileHeld;
-    QTimer m_poll;
-    std::atomic<bool> m_held = false;
-};
 
 // Makes the entry at `path` the current one of a file dialog's list, as a click
 // does, once the list has read its folder.
@@ -145,10 +114,12 @@ int main(int argc, char** argv) {
     bool saved = true;
     bool taken = false;
     plinth::CPlinthDlg* window = nullptr;
-    HoldingFileSystem files(QFileInfo(arguments.at(1)).size() / 2, [&] {
+    plinth::GatedFileSystem files;
+    files.gates = {static_cast<uint64_t>(QFileInfo(arguments.at(1)).size() / 2)};
+    files.look = [&] {
         taken = true;
         saved = Save(*window, folder, "main-window-pass.png") && saved;
-    });
+    };
     plinth::CPlinthDlg main(files);
     window = &main;
     main.SetBookChooser([&](QWidget*) { return book; });
