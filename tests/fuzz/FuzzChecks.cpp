@@ -39,11 +39,6 @@ bool MustOpen(const std::vector<uint8_t>& bytes) {
     return header->commentRecord < header->recordCount && commentEnd <= bytes.size();
 }
 
-// The most records that walking every chain and looking at the records no chain
-// reaches may read: each record once at most, however the links run, so the time
-// a walk takes grows with the book's size only.
-uint64_t MostChainReads(const BookHeader& header) { return header.recordCount; }
-
 // Whether the reachable positions hold one that no record of `recordSize` holds.
 bool HoldsTooLongPosition(const test::OracleReading& reading, int recordSize) {
     return std::any_of(reading.positions.begin(), reading.positions.end(),
@@ -51,6 +46,10 @@ bool HoldsTooLongPosition(const test::OracleReading& reading, int recordSize) {
                            return !EntryFitsInRecord(layout::kEntryKeySize + position.moves.size(),
                                                      static_cast<size_t>(recordSize));
                        });
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 class BookRun {
@@ -68,18 +67,14 @@ class BookRun {
 
     Problems Run(SizePair toNewFile, SizePair inPlace) {
         const bool opened = m_book.OpenBook(m_path);
-        if (opened != MustOpen(m_original)) {
-            Fail(opened ? "a file that is no book opened" : "the book did not open");
+        Expect(opened == MustOpen(m_original),
+               opened ? "a file that is no book opened" : "the book did not open");
+        if (opened) {
+            Expect(m_console.rows.size() == 11, "the attribute list has not 11 rows");
+            Analyse();
+            Convert(toNewFile, m_output);
+            Convert(inPlace, std::nullopt);
         }
-        if (!opened) {
-            return std::move(m_problems);
-        }
-        if (m_console.rows.size() != 11) {
-            Fail("the attribute list has " + std::to_string(m_console.rows.size()) + " rows");
-        }
-        Analyse();
-        Convert(toNewFile, m_output);
-        Convert(inPlace, std::nullopt);
         return std::move(m_problems);
     }
 
@@ -88,90 +83,76 @@ class BookRun {
     std::string Backup() const { return m_path + kBackupSuffix; }
     const BookHeader& Header() const { return m_book.InputHeader(); }
 
-    void Fail(const std::string& problem) {
-        m_problems.push_back(problem + "\n--- console ---\n" + m_console.Text());
+    // Notes the problem, with what the console showed, unless `holds`.
+    void Expect(bool holds, const std::string& problem) {
+        if (!holds) {
+            m_problems.push_back(problem + "\n--- console ---\n" + m_console.Text());
+        }
     }
 
+    // However the links run, walking the chains and looking at the records no
+    // chain reaches reads each record once at most, so the time a walk takes grows
+    // with the book's size only. Damage, records missing at the end of the file
+    // included, never ends an analysis of a book that opened.
     void Analyse() {
         const uint64_t readsBefore = m_files.reads;
         AnalysisReport report;
-        const AnalyseOutcome outcome = OnAnalyse(m_book, &report);
-        if (m_files.reads - readsBefore > MostChainReads(Header())) {
-            Fail("the analysis read more records than its chains hold");
-        }
-        // Damage, records missing at the end of the file included, never ends an
-        // analysis of a book that opened.
-        if (outcome != AnalyseOutcome::Completed) {
-            Fail("the analysis did not complete");
-            return;
-        }
-        if (report.errors != m_reading.findings || report.longest != m_reading.longestChain ||
-            report.shortest != m_reading.shortestChain) {
-            Fail("the analysis differs from the oracle's " + std::to_string(m_reading.findings) +
-                 " errors and chains " + std::to_string(m_reading.longestChain) + ".." +
-                 std::to_string(m_reading.shortestChain));
-        }
-        if (m_console.progressVisible) {
-            Fail("the progress bar stayed visible after the analysis");
-        }
+        Expect(OnAnalyse(m_book, &report) == AnalyseOutcome::Completed,
+               "the analysis did not complete");
+        Expect(m_files.reads - readsBefore <= Header().recordCount,
+               "the analysis read more records than the book holds");
+        Expect(report.errors == m_reading.findings && report.longest == m_reading.longestChain &&
+                   report.shortest == m_reading.shortestChain,
+               "the analysis differs from the oracle's " + std::to_string(m_reading.findings) +
+                   " errors and chains " + std::to_string(m_reading.longestChain) + ".." +
+                   std::to_string(m_reading.shortestChain));
+        Expect(!m_console.progressVisible, "the progress bar stayed visible after the analysis");
     }
 
-    // Whatever the conversion ends in must be borne out by the book: a refusal or
-    // a stop touches nothing, a fatal error needs a chain that leads past the end
-    // of the file, and a converted book holds exactly what sound links reach.
+    // Whatever the conversion ends in must be the predicted outcome and be borne
+    // out by the book: a refusal or a stop touches nothing, and a converted book
+    // holds exactly what sound links reach.
     void Convert(SizePair to, const std::optional<std::string>& outputPath) {
         if (!m_book.IsInputOpen() && !m_book.OpenBook(m_path)) {
-            Fail("the book did not open again");
-            return;
+            return Expect(false, "the book did not open again");
         }
-        const std::string where = outputPath ? "into a new file" : "in place";
-        const BookHeader header = Header();
-        const Prediction& predicted = Predicted(to);
+        const uint64_t records = Header().recordCount;
+        const Prediction predicted = Predicted(to);
         const uint64_t readsBefore = m_files.reads;
         const OptimizeResult result =
             OnOptimize(m_book, {to.recordSize, to.hashIndexSize, outputPath});
+        const std::string& text = m_console.Text();
+        const std::string outcome =
+            " (outcome " + std::to_string(static_cast<int>(result.outcome)) +
+            (outputPath ? ", into a new file" : ", in place") + " to " +
+            std::to_string(to.recordSize) + "/" + std::to_string(to.hashIndexSize) + ")";
         // The prediction and the copy walk, each reading a record twice at most
         // (once more where the recovery needs it), the comment, and the opening
         // of the new book.
-        if (m_files.reads - readsBefore > 4 * MostChainReads(header) + 4) {
-            Fail("the conversion read more records than the chains hold");
-        }
-        if (m_console.progressVisible) {
-            Fail("the progress bar stayed visible after the conversion");
-        }
-        const std::string outcome =
-            " (outcome " + std::to_string(static_cast<int>(result.outcome)) + ", " + where +
-            " to " + std::to_string(to.recordSize) + "/" + std::to_string(to.hashIndexSize) + ")";
-        const std::string& text = m_console.Text();
-        if (!PredictionHolds(predicted, result.outcome, text, outputPath.value_or(m_path))) {
-            Fail("the prediction of " + std::to_string(predicted.records) +
-                 " records differs from the conversion" + outcome);
-        }
+        Expect(m_files.reads - readsBefore <= 4 * records + 4,
+               "the conversion read more records than the chains hold" + outcome);
+        Expect(!m_console.progressVisible, "the progress bar stayed visible" + outcome);
+        Expect(PredictionHolds(predicted, result.outcome, text, outputPath.value_or(m_path)),
+               "the prediction of " + std::to_string(predicted.records) +
+                   " records differs from the conversion" + outcome);
+        const bool tooLong = HoldsTooLongPosition(m_reading, to.recordSize);
         switch (result.outcome) {
             case OptimizeOutcome::Refused:
-                if (!text.empty() || !result.refusal.starts_with("**Error** New ")) {
-                    Fail("a refusal wrote to the console or gave no reason" + outcome);
-                }
-                ExpectBookUntouched(outcome);
-                break;
+                Expect(text.empty() && result.refusal.starts_with("**Error** New "),
+                       "a refusal wrote to the console or gave no reason" + outcome);
+                return ExpectBookUntouched(outcome);
             case OptimizeOutcome::NotChanged:
             case OptimizeOutcome::DoesNotFit:
-                if (!text.ends_with("Conversion stopped, the book was not changed\n") ||
-                    (result.outcome == OptimizeOutcome::NotChanged) !=
-                        HoldsTooLongPosition(m_reading, to.recordSize)) {
-                    Fail("the conversion stopped without a position too long or a full book" +
-                         outcome);
-                }
-                ExpectBookUntouched(outcome);
-                break;
+                Expect(
+                    text.ends_with("Conversion stopped, the book was not changed\n") &&
+                        (result.outcome == OptimizeOutcome::NotChanged) == tooLong,
+                    "the conversion stopped without a position too long or a full book" + outcome);
+                return ExpectBookUntouched(outcome);
             case OptimizeOutcome::Converted:
-                if (HoldsTooLongPosition(m_reading, to.recordSize)) {
-                    Fail("converted a book that it cannot carry over whole" + outcome);
-                }
-                ExpectConverted(to, outputPath, outcome);
-                break;
+                Expect(!tooLong, "converted a book that it cannot carry over whole" + outcome);
+                return ExpectConverted(to, outputPath, outcome);
             default:
-                Fail("the conversion failed" + outcome);
+                Expect(false, "the conversion failed" + outcome);
         }
     }
 
@@ -190,6 +171,7 @@ class BookRun {
     static bool PredictionHolds(const Prediction& predicted, OptimizeOutcome outcome,
                                 const std::string& text, const std::string& converted) {
         using Outcome = Prediction::Outcome;
+        const std::string records = std::to_string(predicted.records);
         switch (outcome) {
             case OptimizeOutcome::Refused:
                 return predicted.outcome == Outcome::Refused;
@@ -197,16 +179,14 @@ class BookRun {
                 return predicted.outcome == Outcome::TooLong;
             case OptimizeOutcome::DoesNotFit:
                 return predicted.outcome == Outcome::Full &&
-                       text.find("would need " + std::to_string(predicted.records) + " records") !=
-                           std::string::npos;
+                       Contains(text, "would need " + records + " records");
             case OptimizeOutcome::Converted:
                 return predicted.outcome == Outcome::Fits &&
                        HeaderOf(test::ReadFileBytes(converted))
                                .value_or(BookHeader{})
                                .recordCount == predicted.records &&
-                       text.find("Longest chain:\t\t" + std::to_string(predicted.longestChain) +
-                                 "\nShortest chain:\t\t" + std::to_string(predicted.shortestChain) +
-                                 "\n") != std::string::npos;
+                       Contains(text, FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n",
+                                                predicted.longestChain, predicted.shortestChain));
             default:
                 return true;
         }
@@ -214,43 +194,29 @@ class BookRun {
 
     void ExpectConverted(SizePair to, const std::optional<std::string>& outputPath,
                          const std::string& outcome) {
-        if (!m_book.IsInputOpen()) {
-            Fail("the converted book is not open" + outcome);
-            return;
-        }
         const test::ExpectedBook expected{
-            m_reading.positions,         Header().magic,         to.recordSize, to.hashIndexSize,
-            m_originalHeader.attributes, m_originalHeader.word36};
-        const std::string converted = outputPath.value_or(m_path);
-        if (const Problems problems = test::ConvertedBookProblems(converted, expected);
-            !problems.empty()) {
-            Fail("the converted book is not sound" + outcome + ":\n" + test::Describe(problems));
-        }
-        if (std::filesystem::exists(NewBook())) {
-            Fail("the new book was left beside the book" + outcome);
-        }
+            m_reading.positions, m_originalHeader.magic,      to.recordSize,
+            to.hashIndexSize,    m_originalHeader.attributes, m_originalHeader.word36};
+        const Problems problems =
+            test::ConvertedBookProblems(outputPath.value_or(m_path), expected);
+        Expect(problems.empty(),
+               "the converted book is not sound" + outcome + ":\n" + test::Describe(problems));
+        Expect(m_book.IsInputOpen(), "the converted book is not open" + outcome);
+        Expect(!std::filesystem::exists(NewBook()), "the new book was left behind" + outcome);
         if (outputPath) {
-            if (test::ReadFileBytes(m_path) != m_original || std::filesystem::exists(Backup())) {
-                Fail("a conversion into a new file touched the book" + outcome);
-            }
+            Expect(test::ReadFileBytes(m_path) == m_original && !std::filesystem::exists(Backup()),
+                   "a conversion into a new file touched the book" + outcome);
             std::filesystem::remove(*outputPath);
         } else {
-            if (!std::filesystem::exists(Backup()) || test::ReadFileBytes(Backup()) != m_original) {
-                Fail("the backup is not the original book" + outcome);
-            }
+            Expect(std::filesystem::exists(Backup()) && test::ReadFileBytes(Backup()) == m_original,
+                   "the backup is not the original book" + outcome);
         }
     }
 
     void ExpectBookUntouched(const std::string& outcome) {
-        if (test::ReadFileBytes(m_path) != m_original) {
-            Fail("the book was changed" + outcome);
-        }
+        Expect(test::ReadFileBytes(m_path) == m_original, "the book was changed" + outcome);
         for (const std::string& path : {m_output, NewBook(), Backup()}) {
-            if (std::filesystem::exists(path)) {
-                std::string problem = path + " was left behind";
-                problem += outcome;
-                Fail(problem);
-            }
+            Expect(!std::filesystem::exists(path), path + " was left behind" + outcome);
         }
     }
 

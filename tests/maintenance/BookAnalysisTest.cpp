@@ -319,14 +319,6 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     EXPECT_THAT(reports[0].first, testing::HasSubstr("\nBest fitting sizes: "));
 }
 
-TEST_F(BookAnalysisTest, WithoutABookNothingChanges) {
-    console.AppendText("kept");
-    EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
-    EXPECT_EQ(console.Text(), "kept");
-    EXPECT_EQ(console.clears, 0);
-    EXPECT_EQ(console.shows, 0);
-}
-
 TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
     // Ten chain records in a book of 14 records: 7 x 100 / 14 = 50 is the only
     // multiple of ten on the way; in a book of 1000 records every one gives 0.
