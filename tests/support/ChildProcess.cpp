@@ -1,57 +1,37 @@
 #include "ChildProcess.h"
 
 #include <fcntl.h>
-#include <grp.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <stdexcept>
+#include <utility>
 
 #include "TempDir.h"
 
 namespace plinth::test {
-namespace {
-
-// In the child, between fork and exec: only async-signal-safe calls.
-[[noreturn]] void StartChild(const std::string& program, std::vector<char*>& argv,
-                             std::vector<char*>& envp, int out, int err, Rights rights) {
-    if (::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0) {
-        ::_exit(126);
-    }
-    if (rights == Rights::Unprivileged && ::geteuid() == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
-            ::_exit(126);
-        }
-    }
-    ::execve(program.c_str(), argv.data(), envp.data());
-    ::_exit(127);
-}
-
-}  // namespace
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
 
 Child::Child(const std::string& program, const std::vector<std::string>& arguments,
              const ChildOptions& options) {
-    const int out = ::open(m_captures.File("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    const int err = ::open(m_captures.File("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (out < 0 || err < 0) {
-        throw std::runtime_error("cannot capture the output of " + program);
+    std::vector<std::string> strings;
+    if (options.rights == Rights::Unprivileged && RunningAsRoot()) {
+        const std::string nobody = std::to_string(kNobody);
+        strings = {"/usr/bin/setpriv", "--reuid=" + nobody, "--regid=" + nobody, "--clear-groups"};
     }
-
-    std::vector<std::string> strings = {program};
+    strings.push_back(program);
     strings.insert(strings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    argv.reserve(strings.size() + 1);
     for (std::string& text : strings) {
         argv.push_back(text.data());
     }
     argv.push_back(nullptr);
     std::vector<std::string> environment = options.environment;
     std::vector<char*> envp;
-    envp.reserve(environment.size() + 1);
     for (std::string& text : environment) {
         envp.push_back(text.data());
     }
@@ -60,15 +40,17 @@ Child::Child(const std::string& program, const std::vector<std::string>& argumen
     }
     envp.push_back(nullptr);
 
-    m_pid = ::fork();
-    if (m_pid < 0) {
+    posix_spawn_file_actions_t captures;
+    ::posix_spawn_file_actions_init(&captures);
+    for (const auto& [fd, name] : {std::pair{STDOUT_FILENO, "out"}, {STDERR_FILENO, "err"}}) {
+        ::posix_spawn_file_actions_addopen(&captures, fd, m_captures.File(name).c_str(),
+                                           O_WRONLY | O_CREAT, 0600);
+    }
+    const int failed = ::posix_spawn(&m_pid, argv[0], &captures, nullptr, argv.data(), envp.data());
+    ::posix_spawn_file_actions_destroy(&captures);
+    if (failed != 0) {
         throw std::runtime_error("cannot start " + program);
     }
-    if (m_pid == 0) {
-        StartChild(program, argv, envp, out, err, options.rights);
-    }
-    ::close(out);
-    ::close(err);
 }
 
 Child::~Child() {

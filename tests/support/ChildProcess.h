@@ -3,6 +3,8 @@
 // Runs a program in a child process, for tests that must see a real process end,
 // or run it without the rights of root, or hold it stopped at a point of its run.
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +50,7 @@ class Child {
     bool Reap(int waitOptions);  // true when it stopped
 
     TempDir m_captures;
-    int m_pid = -1;
+    pid_t m_pid = -1;
     std::optional<int> m_status;  // once it ended
 };
 
