@@ -33,8 +33,12 @@ struct MoveScanState {
 // is then its offset.
 bool ScanFourMovesAtATime(const uint8_t* bytes, size_t recordSize, MoveScanState& state) {
 #if defined(__SSE2__)
-    while (state.m + 5 * layout::kStandardMoveSize <= recordSize) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + state.m));
+    // The counts are kept in registers while the loop runs and written back once.
+    size_t m = state.m;
+    size_t equalCodeMoves = 0;
+    bool found = false;
+    while (m + 5 * layout::kStandardMoveSize <= recordSize) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + m));
         const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
         const auto equal =
             static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_srli_si128(v, 1))));
@@ -42,21 +46,24 @@ bool ScanFourMovesAtATime(const uint8_t* bytes, size_t recordSize, MoveScanState
         const unsigned sameCodes = equal & 0x1111u;  // byte 0 equals byte 1
         if (flags != 0) {
             const unsigned before = static_cast<unsigned>(__builtin_ctz(flags)) / 4;
-            state.equalCodeMoves += CountNibbleBits(sameCodes & ((1u << (4 * before)) - 1));
-            state.moves += before;
-            state.m += before * layout::kStandardMoveSize;
-            return true;
+            equalCodeMoves += CountNibbleBits(sameCodes & ((1u << (4 * before)) - 1));
+            m += before * layout::kStandardMoveSize;
+            found = true;
+            break;
         }
-        state.equalCodeMoves += CountNibbleBits(sameCodes);
-        state.m += 4 * layout::kStandardMoveSize;
-        state.moves += 4;
+        equalCodeMoves += CountNibbleBits(sameCodes);
+        m += 4 * layout::kStandardMoveSize;
     }
+    state.moves += (m - state.m) / layout::kStandardMoveSize;
+    state.m = m;
+    state.equalCodeMoves += equalCodeMoves;
+    return found;
 #else
     static_cast<void>(bytes);
     static_cast<void>(recordSize);
     static_cast<void>(state);
-#endif
     return false;
+#endif
 }
 
 #if defined(__x86_64__)
@@ -65,8 +72,11 @@ bool ScanFourMovesAtATime(const uint8_t* bytes, size_t recordSize, MoveScanState
 // in another lane than its byte 0.
 __attribute__((target("avx2"))) bool ScanEightMovesAtATime(const uint8_t* bytes, size_t recordSize,
                                                            MoveScanState& state) {
-    while (state.m + 9 * layout::kStandardMoveSize <= recordSize) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + state.m));
+    size_t m = state.m;
+    size_t equalCodeMoves = 0;
+    bool found = false;
+    while (m + 9 * layout::kStandardMoveSize <= recordSize) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + m));
         const auto high = static_cast<unsigned>(_mm256_movemask_epi8(v));
         const auto equal = static_cast<unsigned>(
             _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_srli_si256(v, 1))));
@@ -75,16 +85,18 @@ __attribute__((target("avx2"))) bool ScanEightMovesAtATime(const uint8_t* bytes,
         if (flags != 0) {
             const unsigned before = static_cast<unsigned>(__builtin_ctz(flags)) / 4;
             const unsigned earlier = before == 0 ? 0u : sameCodes & (~0u >> (32 - 4 * before));
-            state.equalCodeMoves += static_cast<size_t>(__builtin_popcount(earlier));
-            state.moves += before;
-            state.m += before * layout::kStandardMoveSize;
-            return true;
+            equalCodeMoves += static_cast<size_t>(__builtin_popcount(earlier));
+            m += before * layout::kStandardMoveSize;
+            found = true;
+            break;
         }
-        state.equalCodeMoves += static_cast<size_t>(__builtin_popcount(sameCodes));
-        state.m += 8 * layout::kStandardMoveSize;
-        state.moves += 8;
+        equalCodeMoves += static_cast<size_t>(__builtin_popcount(sameCodes));
+        m += 8 * layout::kStandardMoveSize;
     }
-    return false;
+    state.moves += (m - state.m) / layout::kStandardMoveSize;
+    state.m = m;
+    state.equalCodeMoves += equalCodeMoves;
+    return found;
 }
 
 bool HasAvx2() {

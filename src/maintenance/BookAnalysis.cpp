@@ -16,16 +16,10 @@ namespace {
 constexpr int kLongestSoundChain = 8;
 constexpr int kSmallestRecommendation = 256;
 
-// Books from this size on have the best sizes predicted beside the walk, on a
-// thread of their own; for smaller ones a thread is not worth starting.
-constexpr uint64_t kPredictionBesideTheWalk = uint64_t{4} << 20;
-
 class Analysis {
   public:
-    Analysis(BookReader& book, Threads threads) : m_book(book), m_walker(book) {
-        const BookHeader& header = book.InputHeader();
-        if (threads == Threads::All && std::thread::hardware_concurrency() > 1 &&
-            RecordOffset(header.recordCount, header.recordSize) >= kPredictionBesideTheWalk) {
+    Analysis(BookReader& book, Threads threads) : m_book(book), m_threads(threads), m_walker(book) {
+        if (WorthASecondThread(book.InputHeader(), threads)) {
             // Whether the best sizes are asked for is known only after the walk;
             // the prediction reads the book again, in a reader of its own, and is
             // stopped when it is not needed.
@@ -121,7 +115,7 @@ class Analysis {
         }
         if (predictions.empty()) {
             TextConsole findings;  // this analysis has told them already
-            predictions = PredictConversions(m_book, OfferedPairs(), findings);
+            predictions = PredictConversions(m_book, OfferedPairs(), findings, m_threads);
         }
         m_report.bestSizes = RecommendedPair(predictions);
         if (!m_report.bestSizes) {
@@ -156,6 +150,7 @@ class Analysis {
     }
 
     BookReader& m_book;
+    Threads m_threads;
     ChainWalker m_walker;
     AnalysisReport m_report;
     std::optional<BookMeasurement> m_measurement;  // made by m_prediction

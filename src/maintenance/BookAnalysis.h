@@ -46,10 +46,6 @@ struct AnalysisReport {
 // smallest power of two of at least recordCount / 4, never below 256.
 int RecommendedHashIndexSize(uint32_t recordCount);
 
-// How many threads a pass may use: one, or as many as the processor has (the
-// results are the same).
-enum class Threads { One, All };
-
 // Walks and checks the whole open book and writes its findings and statistics to
 // the console. Raises the fatal error when a record cannot be read.
 AnalysisReport AnalyseBook(BookReader& book, Threads threads = Threads::All);

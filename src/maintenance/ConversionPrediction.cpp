@@ -1,6 +1,9 @@
 #include "maintenance/ConversionPrediction.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <tuple>
 
 #include "book/BookWriter.h"
@@ -24,66 +27,154 @@ struct CountedBook {
 struct SlotTable {
     uint32_t hashMask = 0;
     std::vector<CountedBook*> books;
-    std::vector<ChainFill> chains;  // slot * books.size() + the book's place
+    std::vector<size_t> recordSizes;  // of the books, in their order
+    std::vector<ChainFill> chains;    // slot * books.size() + the book's place
 
     std::span<ChainFill> ChainsOf(uint32_t slot) {
         return std::span(chains).subspan(size_t{slot} * books.size(), books.size());
     }
 };
 
-// Places positions as the writer would, for several new books at once.
+// An entry as the counting takes it: the hashKey that gives its slot in each new
+// book, and its size there.
+struct CountedEntry {
+    uint32_t hashKey = 0;
+    uint32_t size = 0;
+};
+
+// Places entries as the writer would, in every book whose records can hold them;
+// a book whose records cannot hold one of them is too long and its count unused.
+void CountEntries(std::span<const CountedEntry> entries, std::vector<SlotTable>& tables) {
+    for (const CountedEntry& entry : entries) {
+        for (SlotTable& table : tables) {
+            const std::span<ChainFill> chains =
+                table.ChainsOf(SlotOf(entry.hashKey, table.hashMask));
+            for (size_t i = 0; i < chains.size(); ++i) {
+                const size_t recordSize = table.recordSizes[i];
+                if (EntryFitsInRecord(entry.size, recordSize)) {
+                    chains[i].Place(entry.size, recordSize);
+                    CountedBook& book = *table.books[i];
+                    ++book.positions;
+                    book.reads += chains[i].records;
+                }
+            }
+        }
+    }
+}
+
+// Takes the entries of the walk for several new books at once. Whether a book's
+// records can hold every entry is decided at once, on the walk's thread, since
+// the walk stops when no book can; the placing is counted in batches, on a thread
+// of its own when the pass may use more than one, beside the reading and the
+// scanning of the next records.
 class Counter final : public PositionSink {
   public:
-    Counter(IConsole& messages, std::vector<SlotTable>& tables)
-        : m_messages(messages), m_tables(tables) {}
+    Counter(IConsole& messages, std::vector<SlotTable>& tables, Threads threads)
+        : m_messages(messages), m_tables(tables) {
+        for (const SlotTable& table : tables) {
+            for (const size_t recordSize : table.recordSizes) {
+                m_largestRecordSize = std::max(m_largestRecordSize, recordSize);
+            }
+        }
+        m_batch.reserve(kBatchEntries);
+        if (threads == Threads::All) {
+            m_counting = std::jthread([this](std::stop_token stop) { CountHanded(stop); });
+        }
+    }
+    Counter(const Counter&) = delete;
+    Counter& operator=(const Counter&) = delete;
 
     PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override {
         PlaceResult result;
         ForEachCopiedEntry(record, kind, m_messages, [&](const EntryExtent& entry, size_t size) {
-            const uint32_t hashKey = DecodeU32(&record[entry.offset + layout::kHashKey]);
-            bool placed = false;
-            for (SlotTable& table : m_tables) {
-                const std::span<ChainFill> chains = table.ChainsOf(SlotOf(hashKey, table.hashMask));
-                for (size_t i = 0; i < chains.size(); ++i) {
-                    CountedBook& book = *table.books[i];
-                    Prediction& prediction = book.prediction;
-                    if (prediction.outcome != Prediction::Outcome::Fits) {
-                        continue;
-                    }
-                    const auto recordSize = static_cast<size_t>(prediction.sizes.recordSize);
-                    if (!EntryFitsInRecord(size, recordSize)) {
-                        prediction.outcome = Prediction::Outcome::TooLong;
-                        result.entrySize = size;
-                        continue;
-                    }
-                    chains[i].Place(size, recordSize);
-                    ++book.positions;
-                    book.reads += chains[i].records;
-                    placed = true;
-                }
-            }
-            result.placed += placed ? 1 : 0;
-            // With nothing left to count, the walk stops as the conversion would.
-            if (!placed && result.entrySize != 0 && AllDone()) {
+            m_largestEntry = std::max(m_largestEntry, size);
+            if (!EntryFitsInRecord(m_largestEntry, m_largestRecordSize)) {
+                // No book can take it: the walk stops as the conversion would.
                 result.outcome = PlaceOutcome::EntryTooLong;
+                result.entrySize = size;
                 return false;
+            }
+            ++result.placed;
+            m_batch.push_back(
+                {DecodeU32(&record[entry.offset + layout::kHashKey]), static_cast<uint32_t>(size)});
+            if (m_batch.size() == kBatchEntries) {
+                Hand();
             }
             return true;
         });
         return result;
     }
 
+    // Counts what is left and marks the books too long whose records cannot hold
+    // the largest entry.
+    void Finish() {
+        if (m_counting.joinable()) {
+            Hand();
+            {
+                const std::scoped_lock lock(m_mutex);
+                m_finished = true;
+            }
+            m_changed.notify_all();
+            m_counting.join();
+        } else {
+            CountEntries(m_batch, m_tables);
+        }
+        for (SlotTable& table : m_tables) {
+            for (size_t i = 0; i < table.books.size(); ++i) {
+                if (!EntryFitsInRecord(m_largestEntry, table.recordSizes[i])) {
+                    table.books[i]->prediction.outcome = Prediction::Outcome::TooLong;
+                }
+            }
+        }
+    }
+
   private:
-    bool AllDone() const {
-        return std::all_of(m_tables.begin(), m_tables.end(), [](const SlotTable& table) {
-            return std::none_of(table.books.begin(), table.books.end(), [](const CountedBook* b) {
-                return b->prediction.outcome == Prediction::Outcome::Fits;
-            });
-        });
+    static constexpr size_t kBatchEntries = size_t{1} << 14;
+
+    // Hands the batch over to be counted, once the one before has been taken.
+    void Hand() {
+        if (!m_counting.joinable()) {
+            CountEntries(m_batch, m_tables);
+        } else {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_handed.empty(); });
+            m_handed.swap(m_batch);
+            lock.unlock();
+            m_changed.notify_all();
+        }
+        m_batch.clear();
+    }
+
+    // The counting thread: takes each batch handed over and counts it, until the
+    // walk has finished or the pass is given up.
+    void CountHanded(const std::stop_token& stop) {
+        std::vector<CountedEntry> counting;
+        counting.reserve(kBatchEntries);
+        for (;;) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, stop, [this] { return !m_handed.empty() || m_finished; });
+                if (m_handed.empty() || stop.stop_requested()) {
+                    return;
+                }
+                counting.swap(m_handed);
+            }
+            m_changed.notify_all();
+            CountEntries(counting, m_tables);
+            counting.clear();
+        }
     }
 
     IConsole& m_messages;
     std::vector<SlotTable>& m_tables;
+    size_t m_largestRecordSize = 0;
+    size_t m_largestEntry = 0;
+    std::vector<CountedEntry> m_batch;   // being filled by the walk
+    std::vector<CountedEntry> m_handed;  // waiting to be counted
+    bool m_finished = false;
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    std::jthread m_counting;  // last: stopped and joined before the rest goes
 };
 
 // The new book's records and chains, from its counted chains: the `place`-th of
@@ -158,6 +249,13 @@ std::string DescribePrediction(const Prediction& prediction) {
                      prediction.meanReads);
 }
 
+bool WorthASecondThread(const BookHeader& header, Threads threads) {
+    // Below this size a pass is over before a thread pays for its start.
+    constexpr uint64_t kSmallestBook = uint64_t{4} << 20;
+    return threads == Threads::All && std::thread::hardware_concurrency() > 1 &&
+           RecordOffset(header.recordCount, header.recordSize) >= kSmallestBook;
+}
+
 std::vector<SizePair> OfferedPairs() {
     std::vector<SizePair> pairs;
     for (const int recordSize : OfferedSizes(kRecordSizeTable)) {
@@ -169,7 +267,7 @@ std::vector<SizePair> OfferedPairs() {
 }
 
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
-                                           IConsole& messages) {
+                                           IConsole& messages, Threads threads) {
     std::vector<CountedBook> books(pairs.size());
     std::vector<SlotTable> tables;
     for (size_t i = 0; i < pairs.size(); ++i) {
@@ -186,17 +284,21 @@ std::vector<Prediction> PredictConversions(BookReader& book, std::span<const Siz
         auto table = std::find_if(tables.begin(), tables.end(),
                                   [&](const SlotTable& t) { return t.hashMask == hashMask; });
         if (table == tables.end()) {
-            table = tables.insert(tables.end(), SlotTable{hashMask, {}, {}});
+            table = tables.insert(tables.end(), SlotTable{hashMask, {}, {}, {}});
         }
         table->books.push_back(&books[i]);
+        table->recordSizes.push_back(static_cast<size_t>(pair.recordSize));
     }
     for (SlotTable& table : tables) {
         table.chains.resize((size_t{table.hashMask} + 1) * table.books.size());
     }
     if (!tables.empty()) {
-        Counter counter(messages, tables);
+        Counter counter(
+            messages, tables,
+            WorthASecondThread(book.InputHeader(), threads) ? Threads::All : Threads::One);
         const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
         CopyWalk(book, counter, messages, recordSize).Run(CopyWalk::Progress::Hidden);
+        counter.Finish();
     }
     for (SlotTable& table : tables) {
         for (size_t place = 0; place < table.books.size(); ++place) {

@@ -20,6 +20,14 @@ struct SizePair {
     bool operator==(const SizePair&) const = default;
 };
 
+// How many threads a pass may use: one, or as many as the processor has (the
+// results are the same).
+enum class Threads { One, All };
+
+// Whether a pass over the book of `header` that may use `threads` takes a second
+// thread: on a processor that has more than one core, for books of 4 MiB and more.
+bool WorthASecondThread(const BookHeader& header, Threads threads);
+
 // Every pair of sizes that the tables offer, record size first.
 std::vector<SizePair> OfferedPairs();
 
@@ -46,7 +54,7 @@ struct Prediction {
 // book; the pass's findings and warnings go to `messages`. A record that cannot
 // be read raises the fatal error of `book`.
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
-                                           IConsole& messages);
+                                           IConsole& messages, Threads threads = Threads::All);
 
 // The prediction in one line, for people: "New book: 1 027 records, 4.0 MiB;
 // longest chain 2, 1.03 reads per lookup", or "Does not fit: " and why.

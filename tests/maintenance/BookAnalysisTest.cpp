@@ -298,8 +298,9 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     EXPECT_LE(files.reads, image.RecordCount());
 }
 
-// From 4 MiB on, the best sizes are predicted on a thread beside the walk: the
-// text and the progress are those of one thread.
+// From 4 MiB on, the best sizes are predicted on a thread beside the walk, and
+// the prediction counts on a thread beside its reading: the text, the progress
+// and every prediction are those of one thread.
 TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     BookOptions options;
     options.hashIndexSize = 256;  // chains of 20 records
@@ -313,7 +314,13 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
         BookReader book(console);
         ASSERT_TRUE(book.OpenBook(dir.File("big.bk")));
         EXPECT_EQ(OnAnalyse(book, nullptr, threads), AnalyseOutcome::Completed);
-        reports.emplace_back(console.Text(), console.progress);
+        std::string text = console.Text();
+        ASSERT_TRUE(book.OpenBook(dir.File("big.bk")));
+        for (const Prediction& predicted :
+             PredictConversions(book, OfferedPairs(), console, threads)) {
+            text += DescribePrediction(predicted) + FormatLog(" %d\n", predicted.shortestChain);
+        }
+        reports.emplace_back(text + console.Text(), console.progress);
     }
     EXPECT_EQ(reports[0], reports[1]);
     EXPECT_THAT(reports[0].first, testing::HasSubstr("\nBest fitting sizes: "));
