@@ -1,6 +1,5 @@
-// The desktop program driven as a person uses it, without a display: the wiring of
-// the window, its dialogs and keys, a pass on the worker thread with input made
-// during it, and the book dialog. What the book code finds is its own tests' matter.
+// The desktop program driven as a person uses it, without a display: its wiring,
+// not what the book code finds, which its own tests own.
 
 #include <gtest/gtest.h>
 
@@ -27,8 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-// HOME and the XDG folders in a fresh folder; the offscreen platform and the build
-// tree's plugins unless others are set. Made before the QApplication.
+// HOME and the XDG folders in a fresh folder, the offscreen platform, the build's plugins.
 class HermeticEnvironment {
   public:
     HermeticEnvironment() {
@@ -51,8 +49,7 @@ class HermeticEnvironment {
     TempDir m_root;
 };
 
-// Acts on the modal dialogs opened while it lives, one action per dialog in their
-// order; a dialog that no action is left for is rejected and counted as stray.
+// Acts on the modal dialogs in their order, one action each; others are rejected as stray.
 class ModalDriver {
   public:
     using Action = std::function<void(QWidget* modal)>;
@@ -117,8 +114,7 @@ void OpenThroughButton(CPlinthDlg& window, const std::string& path) {
     ClickButton(&window, "Open book ...");
 }
 
-// The settings' prediction and recommendation once the book is measured, and
-// whether "Use recommended" can be pressed.
+// The settings' prediction and recommendation once measured, and "use" if it can be used.
 std::string Foretold(const QWidget& dialog) {
     auto* line = Child<QLabel>(dialog, "prediction");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !line->text().startsWith("Measuring"); }));
@@ -128,8 +124,8 @@ std::string Foretold(const QWidget& dialog) {
         .toStdString();
 }
 
-// Notes the sizes preselected, takes record size line `recordLine`, the largest
-// HashIndex size, notes what the settings foretell of them, and presses `button`.
+// Notes the preselection, takes line `recordLine` and the largest HashIndex size,
+// notes what the settings foretell, and presses `button`.
 ModalDriver::Action ChooseSizes(int recordLine, Strings* seen = nullptr,
                                 const char* button = "OK") {
     return [=](QWidget* modal) {
@@ -224,8 +220,7 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
     OpenThroughButton(window, dir.File("notes.bk"));
     EXPECT_EQ(State(window), "openBook ");
 
-    // A refused setting: foretold, then a message box, an empty console, the book
-    // still open.
+    // A refused setting: foretold, a message box, an empty console, the book open.
     Strings refused;
     Strings preselected;
     std::string message;
@@ -325,8 +320,7 @@ TEST_F(AppTest, SettingsForetellEachPairWhileTheyMeasureInTheBackground) {
 }
 
 TEST_F(AppTest, APassKeepsTheWindowShowingItsReportsAndIgnoresInput) {
-    // A book read in many pieces, with a finding at its start; under 4 MiB, so that
-    // no second thread reads it beside the walk and passes the gates.
+    // A book with a finding at its start, under 4 MiB: no second thread passes the gates.
     builder::BookImage image = builder::BuildFilledBook({}, 4000, 7);
     image.SetSlot(3, image.RecordCount() + 5);
     image.WriteTo(dir.File("long.bk"));
@@ -338,8 +332,7 @@ TEST_F(AppTest, APassKeepsTheWindowShowingItsReportsAndIgnoresInput) {
     PaintWatcher watcher;
     Child(window, "progress")->installEventFilter(&watcher);
     int shown = 0;
-    // At each fifth of the book the bar is painted further on, the finding is
-    // shown, and input does nothing.
+    // At each fifth the bar has moved on, the finding shows and input does nothing.
     files.gates = {size / 5, 2 * size / 5, 3 * size / 5, 4 * size / 5};
     files.look = [&] {
         EXPECT_TRUE(QTest::qWaitFor([&] {
@@ -365,52 +358,6 @@ TEST_F(AppTest, APassKeepsTheWindowShowingItsReportsAndIgnoresInput) {
     const std::string text = window.ConsoleText();
     EXPECT_TRUE(text.ends_with("Analisys completed\n") &&
                 text.find("Analisys") == text.rfind("Analisys"));
-}
-
-TEST_F(AppTest, ConsoleKeepsTheExactTextAndTheListReadsAsItDoes) {
-    CPlinthDlg window;
-    for (const char* piece : {"Converting....", "\nfound here:\r\n/b/100%.bk.old.bk\n",
-                              "lone\rreturn, then \r", "\nsplit pair"}) {
-        window.AppendText(piece);
-    }
-    const std::string exact =
-        "Converting....\nfound here:\r\n/b/100%.bk.old.bk\nlone\rreturn, then \r\nsplit pair";
-    EXPECT_EQ(window.ConsoleText(), exact);
-    auto* edit = Child<QPlainTextEdit>(window, "console");
-    EXPECT_EQ(edit->toPlainText().toStdString(),
-              "Converting....\nfound here:\n/b/100%.bk.old.bk\nlone\nreturn, then \nsplit pair");
-    EXPECT_TRUE(edit->textCursor().atEnd() && !edit->document()->isUndoAvailable());
-    edit->selectAll();
-    edit->copy();
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), exact);
-}
-
-TEST_F(AppTest, AboutBoxAndHelp) {
-    CPlinthDlg window;
-    window.show();
-    std::string about;
-    driver.Then([&](QWidget* modal) {
-        EXPECT_FALSE(Child<QLabel>(*modal, "icon")->pixmap().isNull());
-        about =
-            (modal->windowTitle() + ": " + Child<QLabel>(*modal, "version")->text()).toStdString();
-        ClickButton(modal, "OK");
-    });
-    window.actions().at(0)->trigger();
-    EXPECT_EQ(about, "About Plinth: Plinth, Version 1.03");
-
-    // "Help" and F1 show the program's help page in the desktop's browser.
-    QTextBrowser browser;
-    QDesktopServices::setUrlHandler("file", &browser, "setSource");
-    int shown = 0;
-    QObject::connect(&browser, &QTextBrowser::sourceChanged, [&] { ++shown; });
-    ClickButton(&window, "Help");
-    browser.setSource(QUrl());
-    window.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(&window, Qt::Key_F1);
-    QDesktopServices::unsetUrlHandler("file");
-    EXPECT_EQ(shown, 3);
-    EXPECT_TRUE(browser.toPlainText().contains("Repairing a damaged book"));
 }
 
 // Answers by the name of the file, which it must be given with its folder.

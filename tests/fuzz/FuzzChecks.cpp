@@ -90,10 +90,8 @@ class BookRun {
         }
     }
 
-    // However the links run, walking the chains and looking at the records no
-    // chain reaches reads each record once at most, so the time a walk takes grows
-    // with the book's size only. Damage, records missing at the end of the file
-    // included, never ends an analysis of a book that opened.
+    // However the links run, the walk reads each record once at most; damage,
+    // missing records included, never ends an analysis of a book that opened.
     void Analyse() {
         const uint64_t readsBefore = m_files.reads;
         AnalysisReport report;
@@ -109,9 +107,8 @@ class BookRun {
         Expect(!m_console.progressVisible, "the progress bar stayed visible after the analysis");
     }
 
-    // Whatever the conversion ends in must be the predicted outcome and be borne
-    // out by the book: a refusal or a stop touches nothing, and a converted book
-    // holds exactly what sound links reach.
+    // The conversion ends as predicted; a refusal or a stop touches nothing, and a
+    // converted book holds exactly what sound links reach.
     void Convert(SizePair to, const std::optional<std::string>& outputPath) {
         if (!m_book.IsInputOpen() && !m_book.OpenBook(m_path)) {
             return Expect(false, "the book did not open again");
@@ -126,9 +123,7 @@ class BookRun {
             " (outcome " + std::to_string(static_cast<int>(result.outcome)) +
             (outputPath ? ", into a new file" : ", in place") + " to " +
             std::to_string(to.recordSize) + "/" + std::to_string(to.hashIndexSize) + ")";
-        // The prediction and the copy walk, each reading a record twice at most
-        // (once more where the recovery needs it), the comment, and the opening
-        // of the new book.
+        // Prediction and copy walk read a record twice at most (recovery once more).
         Expect(m_files.reads - readsBefore <= 4 * records + 4,
                "the conversion read more records than the chains hold" + outcome);
         Expect(!m_console.progressVisible, "the progress bar stayed visible" + outcome);
@@ -166,8 +161,7 @@ class BookRun {
             static_cast<size_t>(std::find(m_pairs.begin(), m_pairs.end(), to) - m_pairs.begin()));
     }
 
-    // Whether the conversion ended as predicted, with the predicted records and
-    // chains when it converted.
+    // Whether the conversion ended as predicted, with its records and chains.
     static bool PredictionHolds(const Prediction& predicted, OptimizeOutcome outcome,
                                 const std::string& text, const std::string& converted) {
         using Outcome = Prediction::Outcome;
@@ -269,8 +263,7 @@ Problems CheckRecordInput(std::span<const uint8_t> data) {
     }
     const BookKind kind = (data[0] & 1) == 0 ? BookKind::Standard : BookKind::WithStatistics;
     const size_t moveSize = MoveSize(kind);
-    // A block of exactly the record's size, so that the sanitizer sees any read
-    // past its end.
+    // Exactly the record's size, so that the sanitizer sees any read past it.
     const size_t size = data.size() - 1;
     const auto bytes = std::make_unique<uint8_t[]>(size);
     std::copy(data.begin() + 1, data.end(), bytes.get());

@@ -1,8 +1,7 @@
 #pragma once
 
-// The checks behind the two fuzz targets, apart from libFuzzer so that the normal
-// test suite can run them over the seed corpus and over every input a fuzz run
-// ever found. Each gives the broken invariants as text, empty when all hold.
+// The checks behind the two fuzz targets, apart from libFuzzer so that the test
+// suite runs them too. Each gives the broken invariants as text, none when all hold.
 
 #include <cstdint>
 #include <span>
@@ -13,9 +12,8 @@
 
 namespace plinth::fuzz {
 
-// An input of the book target: the bytes of a book file followed by two bytes
-// that choose the geometries of the two conversions, one into a new file and
-// one in place.
+// A book target input: a book file, then two bytes choosing the geometries of a
+// conversion into a new file and one in place.
 struct BookInput {
     std::span<const uint8_t> book;
     uint8_t toNewFile = 0;
@@ -28,9 +26,8 @@ std::vector<uint8_t> JoinBookInput(std::span<const uint8_t> book, uint8_t toNewF
 // The record size and hash index size a choice byte stands for.
 SizePair GeometryOf(uint8_t choice);
 
-// Writes the book into `folder`, opens it, lists its attributes, analyses it,
-// converts it into a new file and then in place, and checks every step against
-// an independent reading of the bytes.
+// Writes the book into `folder`, opens, analyses and converts it twice, checking
+// each step against an independent reading of the bytes.
 std::vector<std::string> CheckBookInput(std::span<const uint8_t> data, const std::string& folder);
 
 // An input of the record target: a first byte whose lowest bit chooses the kind

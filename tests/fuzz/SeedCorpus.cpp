@@ -11,8 +11,7 @@ namespace {
 using builder::BookImage;
 using builder::MoveRange;
 
-// Small geometries keep the seeds to a few hundred bytes: a record holds a few
-// positions, and a handful of slots makes chains of several records.
+// Small geometries: seeds of a few hundred bytes with chains of several records.
 builder::BookOptions Small(BookKind kind, uint16_t recordSize, uint16_t hashIndexSize) {
     builder::BookOptions options;
     options.kind = kind;
@@ -30,19 +29,14 @@ BookImage SmallBook(uint64_t seed, BookKind kind = BookKind::Standard, uint16_t 
                               builder::MakePositions(kind, positions, seed, MoveRange{2, 4}));
 }
 
-}  // namespace
-
-namespace {
-
 // A choice byte of the book target for a record size and a hash index size,
 // each given by its place in its table.
 uint8_t Choose(int recordSize, int hashIndexSize) {
     return static_cast<uint8_t>(recordSize + 5 * hashIndexSize);
 }
 
-// Record 0 alone: the header, which serves as the comment record and the
-// HashIndex too, and claims many more records than the file holds. Enough for
-// the fit checks, which look at the header only.
+// Record 0 alone, as comment and HashIndex too, claiming many more records than
+// the file holds: enough for the fit checks, which look at the header only.
 std::vector<uint8_t> HeaderOnly(uint16_t recordSize, uint16_t recordCount, uint16_t slots) {
     BookImage image = SmallBook(1, BookKind::Standard, recordSize, 1, 0);
     image.Truncate(recordSize);
@@ -84,8 +78,7 @@ std::vector<Seed> BookSeeds() {
     const BookImage longChain =
         builder::BuildBook(Small(BookKind::Standard, 64, 1),
                            builder::MakePositions(BookKind::Standard, 60, 8, MoveRange{1, 2}));
-    // Books that reach the rarer ends of a conversion and an analysis, each with the
-    // geometries that reach them.
+    // Books, with geometries, that reach the rarer ends of a conversion and an analysis.
     const std::vector<Seed> rare = {
         // Shrinking to 1024 meets a position of 1046 bytes; growing takes it.
         {"position-too-long-for-1024", JoinBookInput(tooLong.Bytes(), Choose(0, 0), Choose(2, 1))},

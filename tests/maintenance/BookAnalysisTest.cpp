@@ -1,5 +1,4 @@
-// The analysis of sound and damaged books: the exact console text, the counters,
-// the recommendation and the progress it reports.
+// The analysis of sound and damaged books: text, counters, recommendation, progress.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -80,9 +79,8 @@ TEST_F(BookAnalysisTest, ChainOfEightRecordsNeedsNoLargerIndex) {
     EXPECT_EQ(console.Text(), "Longest chain:\t\t8\nShortest chain:\t\t0\nAnalisys completed\n");
 }
 
-// A chain of nine records gets the recommendation by the record count, and the
-// pair of sizes that fits the book best, or the news that none does: here nine
-// positions of 20 006 bytes, longer than the largest record size holds.
+// A chain of nine records gets the recommendation and the best fitting pair, or
+// the news that none fits (nine positions of 20 006 bytes).
 TEST_F(BookAnalysisTest, ChainOfNineRecordsGetsARecommendation) {
     BookImage image = BookWithChainOf(9);
     image.PadToRecordCount(1028);
@@ -114,9 +112,8 @@ TEST(RecommendationTest, SmallestPowerOfTwoOfAQuarterNeverBelow256) {
     EXPECT_EQ(RecommendedHashIndexSize(65535), 16384);
 }
 
-// Each kind of damage, with the exact text it gives: the findings of the chains in
-// the order of the walk, those of the records no chain reaches, then the chain
-// lengths and the error count.
+// Each damage with its exact text: chain findings in walk order, unreached records,
+// then the chain lengths and the error count.
 TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
     struct Case {
         const char* name;
@@ -248,8 +245,8 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
     }
 }
 
-// Only a failure to read the book ends an analysis, and closes the book: at the
-// first record of a chain, and at the second, which is read ahead with the rest.
+// Only a failed read ends an analysis and closes the book: at a chain's first
+// record, and at its second, read ahead with the rest.
 TEST(AnalysisReadsTest, ReadFailureEndsTheAnalysisAndClosesTheBook) {
     class FailingReads final : public ForwardingFileSystem {
       public:
@@ -298,9 +295,8 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     EXPECT_LE(files.reads, image.RecordCount());
 }
 
-// From 4 MiB on, the best sizes are predicted on a thread beside the walk, and
-// the prediction counts on a thread beside its reading: the text, the progress
-// and every prediction are those of one thread.
+// From 4 MiB on, the prediction runs beside the walk and counts beside its reading:
+// text, progress and predictions are those of one thread.
 TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     BookOptions options;
     options.hashIndexSize = 256;  // chains of 20 records

@@ -12,26 +12,21 @@
 namespace plinth::test {
 
 struct OracleReading {
-    // The positions a conversion must carry over: those reachable from the
-    // HashIndex through sound links (an entry running past its record's end cut
-    // after its last whole move, moves other than the last with two equal move
-    // codes left out; a chain ends at a link into the comment or HashIndex records
-    // and at a record that a chain passed before), then those of the records no
-    // chain reaches that pass the record check and hold one slot only, each
-    // position once.
+    // What a conversion must carry over: the positions sound links reach (cut
+    // entries end at their last whole move, equal-code moves but the last left
+    // out), then, each position once, those of the sound one-slot records that
+    // no chain reaches.
     std::vector<builder::Position> positions;
-    // What an analysis must report: one finding per invalid link, loop, shared
-    // record, missing record (one the file does not hold in full), record that
-    // fails the record check and record that no chain reaches but holds something, and the longest
-    // and shortest chain in records (empty and invalid slots count 0).
+    // What an analysis must report: one finding per invalid link, loop, shared or
+    // missing record, failed record check and unreached record that holds
+    // something; chain lengths in records (empty and invalid slots count 0).
     int findings = 0;
     int longestChain = 0;
     int shortestChain = 65535;
 
     // Entries that do not lie in the chain of their own slot.
     size_t misplacedEntries = 0;
-    // Chains that are not laid down in consecutive records, each record linked
-    // back to the one before it (the first to none).
+    // Chains not in consecutive records linked back to the one before (the first to none).
     size_t scatteredChains = 0;
 };
 

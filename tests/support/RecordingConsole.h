@@ -29,7 +29,6 @@ class RecordingConsole final : public IConsole {
 
     const std::string& Text() const { return text_; }
     std::string Row(std::string_view field) const;
-    std::vector<std::string> Fields() const;
 
     std::vector<int> progress;
     std::vector<std::pair<std::string, std::string>> rows;
