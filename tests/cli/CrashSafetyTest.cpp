@@ -26,13 +26,6 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
     std::string Backup() const { return Book() + ".old.bk"; }
     std::string NewBook() const { return Book() + ".new.bk"; }
 
-    static builder::BookImage MakeImage() {
-        builder::BookOptions options;
-        options.attributes = 0x11;
-        options.word36 = 3;
-        return builder::BuildBook(options, builder::MakePositions(BookKind::Standard, 60, 77));
-    }
-
     // The book as it stands before each run: the original, and a backup left by
     // an earlier conversion.
     void Prepare() {
@@ -98,7 +91,8 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
     }
 
     test::TempDir dir;
-    const builder::BookImage image = MakeImage();
+    const builder::BookImage image = builder::BuildBook(
+        {.attributes = 0x11, .word36 = 3}, builder::MakePositions(BookKind::Standard, 60, 77));
     const std::vector<uint8_t> earlierBackup = {'o', 'l', 'd'};
 };
 

@@ -1,8 +1,6 @@
-// plinth-cli for the crash tests: the real command line over the operating
-// system's files, except that with PLINTH_TEST_KILL_AT=N in the environment it
-// kills itself right before its file operation number N (from 0) that changes a
-// file (PLINTH_TEST_STOP_AT=N: stops itself there until it is continued), and
-// with PLINTH_TEST_NO_HARD_LINKS it works as on a file system without hard links.
+// plinth-cli for the crash tests: with PLINTH_TEST_KILL_AT=N it kills itself right
+// before its N-th (from 0) file operation that changes a file (PLINTH_TEST_STOP_AT=N:
+// stops there), with PLINTH_TEST_NO_HARD_LINKS it works as without hard links.
 
 #include <unistd.h>
 

@@ -293,11 +293,11 @@ Problems CheckRecordInput(std::span<const uint8_t> data) {
     for (const MoveScan scan : {MoveScan::StepByStep, MoveScan::FourAtOnce}) {
         std::vector<EntryExtent> fastest;
         std::vector<EntryExtent> other;
-        const auto keep = [](std::vector<EntryExtent>& into) {
-            return [&into](const EntryExtent& entry) { into.push_back(entry); };
-        };
-        if (WalkEntries(record, kind, keep(fastest)) !=
-                WalkEntries(record, kind, keep(other), scan) ||
+        const EntriesEnd fastestEnd =
+            WalkEntries(record, kind, [&](const EntryExtent& e) { fastest.push_back(e); });
+        if (WalkEntries(
+                record, kind, [&](const EntryExtent& e) { other.push_back(e); }, scan) !=
+                fastestEnd ||
             fastest != other) {
             problems.push_back("the scans of the moves disagree, " +
                                std::to_string(static_cast<int>(scan)));

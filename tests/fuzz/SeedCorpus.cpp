@@ -49,12 +49,6 @@ std::vector<uint8_t> HeaderOnly(uint16_t recordSize, uint16_t recordCount, uint1
     return image.Bytes();
 }
 
-std::vector<uint8_t> WithKind(BookKind kind, std::span<const uint8_t> record) {
-    std::vector<uint8_t> bytes(record.size() + 1, kind == BookKind::Standard ? 0 : 1);
-    std::copy(record.begin(), record.end(), bytes.begin() + 1);
-    return bytes;
-}
-
 }  // namespace
 
 std::vector<Seed> BookSeeds() {
@@ -102,7 +96,9 @@ std::vector<Seed> RecordSeeds() {
             BookImage image = SmallBook(11, kind);
             damage(image);
             if (image.Bytes().size() >= 5u * image.RecordSize()) {
-                seeds.push_back({name, WithKind(kind, image.Record(4))});
+                std::vector<uint8_t> bytes = {kind == BookKind::Standard ? uint8_t{0} : uint8_t{1}};
+                bytes.insert(bytes.end(), image.Record(4).begin(), image.Record(4).end());
+                seeds.push_back({name, bytes});
             }
         }
     }

@@ -6,18 +6,16 @@
 namespace plinth::test {
 namespace {
 
+uint8_t Byte(std::span<const uint8_t> bytes, uint64_t offset) {
+    return offset < bytes.size() ? bytes[offset] : 0;
+}
+
 uint16_t U16(std::span<const uint8_t> bytes, uint64_t offset) {
-    const uint16_t low = offset < bytes.size() ? bytes[offset] : 0;
-    const uint16_t high = offset + 1 < bytes.size() ? bytes[offset + 1] : 0;
-    return static_cast<uint16_t>(low | (high << 8));
+    return static_cast<uint16_t>(Byte(bytes, offset) | (Byte(bytes, offset + 1) << 8));
 }
 
 uint32_t U32(std::span<const uint8_t> bytes, uint64_t offset) {
     return U16(bytes, offset) | (static_cast<uint32_t>(U16(bytes, offset + 2)) << 16);
-}
-
-uint8_t Byte(std::span<const uint8_t> bytes, uint64_t offset) {
-    return offset < bytes.size() ? bytes[offset] : 0;
 }
 
 // The positions of one record, read on their own terms.

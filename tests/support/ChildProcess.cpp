@@ -88,10 +88,10 @@ ChildResult Child::Wait() {
     } else if (WIFSIGNALED(*m_status)) {
         result.signal = WTERMSIG(*m_status);
     }
-    const std::vector<uint8_t> outBytes = ReadFileBytes(m_captures.File("out"));
-    const std::vector<uint8_t> errBytes = ReadFileBytes(m_captures.File("err"));
-    result.out.assign(outBytes.begin(), outBytes.end());
-    result.err.assign(errBytes.begin(), errBytes.end());
+    for (auto [name, text] : {std::pair{"out", &result.out}, {"err", &result.err}}) {
+        const std::vector<uint8_t> bytes = ReadFileBytes(m_captures.File(name));
+        text->assign(bytes.begin(), bytes.end());
+    }
     return result;
 }
 

@@ -15,8 +15,7 @@ namespace plinth::test {
 
 enum class Rights {
     Own,           // the rights of the test
-    Unprivileged,  // as the user "nobody" when the test runs as root, so that
-                   // permissions bite; the own rights otherwise
+    Unprivileged,  // as "nobody" when the test runs as root, so that permissions bite
 };
 
 struct ChildOptions {
