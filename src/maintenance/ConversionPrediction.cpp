@@ -78,7 +78,7 @@ class Counter final : public PositionSink {
         }
         m_batch.reserve(kBatchEntries);
         if (threads == Threads::All) {
-            m_counting = std::jthread([this](std::stop_token stop) { CountHanded(stop); });
+            m_counting = std::jthread([this](const std::stop_token& stop) { CountHanded(stop); });
         }
     }
     Counter(const Counter&) = delete;

@@ -5,7 +5,6 @@
 
 #include <QtTest>
 #include <QtWidgets>
-#include <atomic>
 #include <deque>
 #include <filesystem>
 

@@ -8,8 +8,6 @@
 #include <optional>
 
 #include "BookBuilder.h"
-#include "BookOracle.h"
-#include "FaultyFileSystem.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "book/BookWriter.h"
@@ -24,9 +22,8 @@ using Outcome = BookWriter::WriteOutcome;
 class BookWriterTest : public testing::Test {
   protected:
     // Writes the chain records of `image` into a new book of the given geometry.
-    Outcome Convert(const BookImage& image, int recordSize, int hashIndexSize,
-                    IFileSystem& files = SystemFileSystem()) {
-        Start(image, recordSize, hashIndexSize, files);
+    Outcome Convert(const BookImage& image, int recordSize, int hashIndexSize) {
+        Start(image, recordSize, hashIndexSize);
         for (uint32_t slot = 0; slot < image.Header().hashIndexSize; ++slot) {
             for (const uint16_t record : image.ChainRecords(slot)) {
                 Place(image, record);
@@ -34,11 +31,10 @@ class BookWriterTest : public testing::Test {
         }
         return Finish();
     }
-    void Start(const BookImage& image, int recordSize, int hashIndexSize,
-               IFileSystem& files = SystemFileSystem()) {
+    void Start(const BookImage& image, int recordSize, int hashIndexSize) {
         input = image;
-        writer.emplace(console, files, image.Header(), input.Record(image.Header().commentRecord),
-                       recordSize, hashIndexSize);
+        writer.emplace(console, SystemFileSystem(), image.Header(),
+                       input.Record(image.Header().commentRecord), recordSize, hashIndexSize);
         std::filesystem::remove(dir.File("out.bk"));  // the writer creates a new file
         writer->CreateOutputBook(dir.File("out.bk"));
     }
@@ -56,7 +52,6 @@ class BookWriterTest : public testing::Test {
     BookHeader OutputHeader() const {
         return DecodeHeader(std::span<const uint8_t, layout::kHeaderSize>(output.data(), 38));
     }
-    uint16_t U16(size_t offset) const { return DecodeU16(&output[offset]); }
 
     test::TempDir dir;
     test::RecordingConsole console;

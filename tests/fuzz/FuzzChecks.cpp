@@ -210,7 +210,8 @@ class BookRun {
     void ExpectBookUntouched(const std::string& outcome) {
         Expect(test::ReadFileBytes(m_path) == m_original, "the book was changed" + outcome);
         for (const std::string& path : {m_output, NewBook(), Backup()}) {
-            Expect(!std::filesystem::exists(path), path + " was left behind" + outcome);
+            Expect(!std::filesystem::exists(path),
+                   std::string(path).append(" was left behind" + outcome));
         }
     }
 

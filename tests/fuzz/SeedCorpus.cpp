@@ -1,7 +1,5 @@
 #include "SeedCorpus.h"
 
-#include <functional>
-
 #include "BookBuilder.h"
 #include "FuzzChecks.h"
 

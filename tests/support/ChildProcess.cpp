@@ -26,12 +26,14 @@ Child::Child(const std::string& program, const std::vector<std::string>& argumen
     strings.push_back(program);
     strings.insert(strings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(strings.size() + 1);
     for (std::string& text : strings) {
         argv.push_back(text.data());
     }
     argv.push_back(nullptr);
     std::vector<std::string> environment = options.environment;
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (std::string& text : environment) {
         envp.push_back(text.data());
     }
