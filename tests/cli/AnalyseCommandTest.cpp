@@ -53,10 +53,11 @@ TEST_F(AnalyseCommandTest, JsonReportsChainsFindingsAndFatalErrors) {
     const uint16_t orphan = image.Slot(second);
     image.SetSlot(second, image.Slot(first));
     image.SetSlot(1023, 65000);
+    image.SetNextRecord(image.Slot(first), 65000);
     const test::CliRun run = test::RunCliCapture({"analyse", "--json", Write(image, "j.bk")});
     EXPECT_EQ(run.status, 1);
     const nlohmann::json report = nlohmann::json::parse(run.out);
-    EXPECT_EQ(report["errors"], 3);
+    EXPECT_EQ(report["errors"], 4);
     EXPECT_EQ(report["longestChain"], 1);
     EXPECT_EQ(report["shortestChain"], 0);
     EXPECT_TRUE(report["recommendedHashIndexSize"].is_null());
@@ -68,8 +69,11 @@ TEST_F(AnalyseCommandTest, JsonReportsChainsFindingsAndFatalErrors) {
     EXPECT_EQ(
         report["findings"],
         nlohmann::json::parse(
-            R"([{"kind": "shared", "slot": )" + std::to_string(second) +
-            R"(, "record": 0, "next": )" + std::to_string(image.Slot(first)) +
+            R"([{"kind": "invalid-chain-link", "slot": )" + std::to_string(first) +
+            R"(, "record": )" + std::to_string(image.Slot(first)) + R"(, "next": 65000, "free": )" +
+            std::to_string(image.RecordCount()) + R"(}, {"kind": "shared", "slot": )" +
+            std::to_string(second) + R"(, "record": 0, "next": )" +
+            std::to_string(image.Slot(first)) +
             R"(}, {"kind": "invalid-hash-index-link", "slot": 1023, "record": 65000, "free": )" +
             std::to_string(image.RecordCount()) + R"(}, {"kind": "unreached", "record": )" +
             std::to_string(orphan) + "}]"));
