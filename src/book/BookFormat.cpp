@@ -246,13 +246,16 @@ void CopyEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKi
 }
 
 bool CheckRecord(std::span<const uint8_t> record, BookKind kind) {
-    bool sound = true;
-    const EntriesEnd end = WalkEntries(record, kind, [&sound](const EntryExtent& entry) {
-        if (entry.cut || entry.equalCodeMoves != 0) {
-            sound = false;
-        }
+    return CheckEntries(record, kind, [](const EntryExtent&) {});
+}
+
+bool DigestRecord(std::span<const uint8_t> record, BookKind kind,
+                  std::vector<DigestedEntry>& entries) {
+    return CheckEntries(record, kind, [&](const EntryExtent& entry) {
+        entries.push_back({DecodeU32(&record[entry.offset + layout::kHashKey]),
+                           static_cast<uint32_t>(CopiedEntrySize(entry, kind)),
+                           (entry.cut ? 1U : 0U) + (entry.equalCodeMoves != 0 ? 1U : 0U)});
     });
-    return sound && end != EntriesEnd::NoRoom;
 }
 
 }  // namespace plinth

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "book/Coding.h"
 
@@ -299,7 +300,31 @@ bool IsRecoverableRecord(std::span<const uint8_t> record, BookKind kind, uint32_
 
 // The structural test of one chain record: every entry fits, ends with a move
 // that carries lastMoveFlag, and has no move but its last with equal move codes;
-// after the last entry the record ends or a zero keyWord stands.
+// after the last entry the record ends or a zero keyWord stands. CheckEntries
+// also calls `onEntry(const EntryExtent&)` for every entry, in order.
+template <typename OnEntry>
+bool CheckEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&& onEntry) {
+    bool sound = true;
+    const EntriesEnd end = WalkEntries(record, kind, [&](const EntryExtent& entry) {
+        sound = sound && !entry.cut && entry.equalCodeMoves == 0;
+        onEntry(entry);
+    });
+    return sound && end != EntriesEnd::NoRoom;
+}
 bool CheckRecord(std::span<const uint8_t> record, BookKind kind);
+
+// An entry as the count of a new book takes it: the hashKey that gives its slot,
+// its size in the new book, and how many "Warning, corrupt record, ignoring
+// moves" lines its copy writes (one for a cut, one for moves with equal codes).
+struct DigestedEntry {
+    uint32_t hashKey = 0;
+    uint32_t copiedSize = 0;
+    uint32_t warnings = 0;
+};
+
+// Walks the entries of `record` once: appends each to `entries` and gives the
+// record check's verdict.
+bool DigestRecord(std::span<const uint8_t> record, BookKind kind,
+                  std::vector<DigestedEntry>& entries);
 
 }  // namespace plinth

@@ -21,6 +21,8 @@ namespace plinth {
 // An entry that runs past the record's end, and one with moves left out for
 // their equal move codes, first get a warning each in the console. `onEntry`
 // gives false to stop.
+inline constexpr const char* kIgnoringMovesWarning = "Warning, corrupt record, ignoring moves\n";
+
 template <typename OnEntry>
 void ForEachCopiedEntry(std::span<const uint8_t> record, BookKind kind, IConsole& console,
                         OnEntry&& onEntry) {
@@ -31,10 +33,10 @@ void ForEachCopiedEntry(std::span<const uint8_t> record, BookKind kind, IConsole
         }
         // The cut and the moves with equal codes are damage; the copy mends both.
         if (entry.cut) {
-            console.AppendText("Warning, corrupt record, ignoring moves\n");
+            console.AppendText(kIgnoringMovesWarning);
         }
         if (entry.equalCodeMoves != 0) {
-            console.AppendText("Warning, corrupt record, ignoring moves\n");
+            console.AppendText(kIgnoringMovesWarning);
         }
         going = onEntry(entry, CopiedEntrySize(entry, kind));
     });
@@ -57,6 +59,24 @@ class PositionSink {
         size_t placed = 0;     // entries placed
     };
     virtual PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) = 0;
+};
+
+// A sink that needs no more of a record than its digest (DigestRecord), which the
+// threads of a pass over the chains can make.
+class DigestSink : public PositionSink {
+  public:
+    // Places the entries of a record as its digest gives them, with the warnings
+    // of ForEachCopiedEntry, as AddRecordPositions does.
+    virtual PlaceResult AddDigestedPositions(std::span<const DigestedEntry> entries) = 0;
+
+    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) final {
+        m_entries.clear();
+        DigestRecord(record, kind, m_entries);
+        return AddDigestedPositions(m_entries);
+    }
+
+  private:
+    std::vector<DigestedEntry> m_entries;
 };
 
 class BookWriter final : public PositionSink {

@@ -1,5 +1,7 @@
 #include "book/ChainWalk.h"
 
+#include <algorithm>
+
 namespace plinth {
 
 ChainWalker::ChainWalker(BookReader& book)
@@ -23,6 +25,26 @@ std::optional<ChainEnd> ChainWalker::EndAt(uint16_t link) const {
         return ChainEnd::Missing;
     }
     return std::nullopt;
+}
+
+bool ChainWalker::Adopt(std::span<const uint16_t> records, ChainEnd end, uint16_t lastRecord,
+                        uint16_t lastNext) {
+    // The other walker went on where no earlier chain had passed, as this one
+    // would; its chain ended as this one's would, except at a link where its own
+    // earlier chains and this walker's differ: Shared and Missing.
+    const bool sameWay =
+        std::all_of(records.begin(), records.end(), [&](uint16_t r) { return m_marks[r] == 0; });
+    if (!sameWay || (end == ChainEnd::Shared && m_marks[lastNext] == 0) ||
+        (end == ChainEnd::Missing && m_marks[lastNext] != 0)) {
+        return false;
+    }
+    ++m_chain;
+    for (const uint16_t record : records) {
+        m_marks[record] = m_chain;
+    }
+    m_lastRecord = lastRecord;
+    m_lastNext = lastNext;
+    return true;
 }
 
 bool ChainWalker::ReportEnd(IConsole& console, uint32_t slot, ChainEnd end) const {

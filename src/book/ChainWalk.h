@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "book/BookReader.h"
@@ -65,6 +66,14 @@ class ChainWalker {
             }
         }
     }
+
+    // Takes as its own the walk of the chain of the next slot that a walker of
+    // another reader of the same book made: the records it passed, in order, and
+    // how and at which link it ended (not Stopped). Gives false, changing
+    // nothing, when this walker's walk would have gone another way because of the
+    // records that the chains of earlier slots passed.
+    bool Adopt(std::span<const uint16_t> records, ChainEnd end, uint16_t lastRecord,
+               uint16_t lastNext);
 
     // The record whose link ended the last walk (0 for the slot's own link), and
     // that link.

@@ -54,6 +54,19 @@ class TextConsole final : public IConsole {
     std::string m_text;
 };
 
+// A console that drops everything: for a pass whose messages nobody reads,
+// however many a damaged book makes it write.
+class SilentConsole final : public IConsole {
+  public:
+    void AppendText(std::string_view /*text*/) override {}
+    void ClearConsole() override {}
+    void ShowProgress() override {}
+    void SetProgress(int /*position*/) override {}
+    void HideProgress() override {}
+    void AddAttribute(std::string_view /*field*/, std::string_view /*value*/) override {}
+    void ClearAttributes() override {}
+};
+
 // Size of the buffer a log message is formatted into; longer messages are cut
 // to its last character.
 inline constexpr size_t kLogBufferSize = 1024;

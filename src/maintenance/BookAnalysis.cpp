@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <optional>
-#include <thread>
 
-#include "book/ChainWalk.h"
-#include "book/StoppableFileSystem.h"
-#include "maintenance/BookMeasurement.h"
+#include "book/ChainPass.h"
 #include "maintenance/ConversionPrediction.h"
+#include "maintenance/CopyWalk.h"
 
 namespace plinth {
 namespace {
@@ -15,29 +13,29 @@ namespace {
 // A chain longer than this calls for a larger HashIndex.
 constexpr int kLongestSoundChain = 8;
 constexpr int kSmallestRecommendation = 256;
+// Records per slot above which the best sizes are counted during the walk.
+constexpr uint64_t kCountedChainRecords = 4;
 
-class Analysis {
+class Analysis final : private ChainVisitor {
   public:
     Analysis(BookReader& book, Threads threads) : m_book(book), m_threads(threads), m_walker(book) {
-        if (WorthASecondThread(book.InputHeader(), threads)) {
-            // Whether the best sizes are asked for is known only after the walk;
-            // the prediction reads the book again, in a reader of its own, and is
-            // stopped when it is not needed.
-            m_prediction = std::jthread([this, path = book.InputPath()](std::stop_token stop) {
-                StoppableFileSystem files(m_book.Files(), std::move(stop));
-                m_measurement = BookMeasurement::Measure(path, files);
-            });
+        const BookHeader& header = book.InputHeader();
+        if (WorthASecondThread(header, threads) &&
+            header.recordCount > kCountedChainRecords * uint64_t{header.hashIndexSize}) {
+            // Whether the best sizes are asked for is known only after the walk.
+            // When the chains of a large book are long on average they are
+            // counted during the walk, from the same digests, rather than by a
+            // second pass over the book; otherwise that pass is made if needed.
+            m_count.emplace(header, OfferedPairs(), m_silent);
+            if (m_count->Counts()) {
+                m_copy.emplace(book, m_count->Sink(), m_silent, 0, m_walker);
+            }
         }
     }
 
     AnalysisReport Run() {
-        const uint32_t slots = m_book.InputHeader().hashIndexSize;
-        for (uint32_t slot = 0; slot < slots; ++slot) {
-            const int length = AnalyseChain(slot);
-            m_report.longest = std::max(m_report.longest, length);
-            m_report.shortest = std::min(m_report.shortest, length);
-            ++m_report.slotsByChainLength[length];
-        }
+        RunChainPass(m_book, m_walker, *this,
+                     m_copy ? RecordDigests::Entries : RecordDigests::Verdicts, m_threads);
         m_walker.ForEachUnreachedRecord([this](uint16_t record) {
             m_book.PrintLog("Error - no chain reaches record# %d, which holds positions\n",
                             int{record});
@@ -49,21 +47,22 @@ class Analysis {
     }
 
   private:
-    // Walks the chain of `slot` and gives its length in records.
-    int AnalyseChain(uint32_t slot) {
-        int length = 0;
-        const BookKind kind = m_book.InputKind();
-        const ChainEnd end = m_walker.Walk(
-            slot,
-            [&](uint16_t record) {
-                if (!CheckRecord(m_book.RecordArea(), kind)) {
-                    m_book.PrintLog("Error in freespace of record# %d\n", int{record});
-                    AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record, 0, 0});
-                }
-                ++length;
-                return true;
-            },
-            [&]() { AdvanceProgress(); });
+    bool OnRecord(uint32_t slot, uint16_t record, bool sound,
+                  std::span<const DigestedEntry> entries) override {
+        if (!sound) {
+            m_book.PrintLog("Error in freespace of record# %d\n", int{record});
+            AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record, 0, 0});
+        }
+        ++m_chainLength;
+        if (m_copy) {
+            m_copy->Visitor().OnRecord(slot, record, sound, entries);
+        }
+        return true;
+    }
+
+    void OnLinkFollowed() override { AdvanceProgress(); }
+
+    void OnChainEnd(uint32_t slot, ChainEnd end) override {
         if (m_walker.ReportEnd(m_book.Console(), slot, end)) {
             // An invalid slot names the link it holds as its record.
             const uint16_t record =
@@ -71,7 +70,13 @@ class Analysis {
             AddFinding({FindingOf(end), slot, record, m_walker.LastNext(),
                         m_book.InputHeader().recordCount});
         }
-        return length;
+        if (m_copy) {
+            m_copy->Visitor().OnChainEnd(slot, end);
+        }
+        m_report.longest = std::max(m_report.longest, m_chainLength);
+        m_report.shortest = std::min(m_report.shortest, m_chainLength);
+        ++m_report.slotsByChainLength[m_chainLength];
+        m_chainLength = 0;
     }
 
     static AnalysisFinding::Kind FindingOf(ChainEnd end) {
@@ -107,15 +112,14 @@ class Analysis {
     // the book; the pair that advise recommends does, from the book's positions.
     void WriteBestSizes() {
         std::vector<Prediction> predictions;
-        if (m_prediction.joinable()) {
-            m_prediction.join();
-            if (m_measurement && !m_measurement->Failed()) {
-                predictions = m_measurement->Predictions();
+        if (m_count) {
+            if (m_copy) {
+                m_copy->RecoverAfterChains();
             }
-        }
-        if (predictions.empty()) {
-            TextConsole findings;  // this analysis has told them already
-            predictions = PredictConversions(m_book, OfferedPairs(), findings, m_threads);
+            predictions = m_count->Finish();
+        } else {
+            // This analysis has told the findings of the walk already.
+            predictions = PredictConversions(m_book, OfferedPairs(), m_silent, m_threads);
         }
         m_report.bestSizes = RecommendedPair(predictions);
         if (!m_report.bestSizes) {
@@ -153,9 +157,11 @@ class Analysis {
     Threads m_threads;
     ChainWalker m_walker;
     AnalysisReport m_report;
-    std::optional<BookMeasurement> m_measurement;  // made by m_prediction
-    std::jthread m_prediction;                     // joined first when the analysis goes
+    int m_chainLength = 0;  // records of the chain being walked
     int m_visited = 0;
+    SilentConsole m_silent;
+    std::optional<ConversionCount> m_count;  // of the best sizes, for a large book
+    std::optional<CopyWalk> m_copy;          // its walk, riding along with this one
 };
 
 }  // namespace

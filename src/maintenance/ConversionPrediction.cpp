@@ -1,9 +1,6 @@
 #include "maintenance/ConversionPrediction.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <tuple>
 
 #include "book/BookWriter.h"
@@ -35,90 +32,57 @@ struct SlotTable {
     }
 };
 
-// An entry as the counting takes it: the hashKey that gives its slot in each new
-// book, and its size there.
-struct CountedEntry {
-    uint32_t hashKey = 0;
-    uint32_t size = 0;
-};
-
-// Places entries as the writer would, in every book whose records can hold them;
-// a book whose records cannot hold one of them is too long and its count unused.
-void CountEntries(std::span<const CountedEntry> entries, std::vector<SlotTable>& tables) {
-    for (const CountedEntry& entry : entries) {
-        for (SlotTable& table : tables) {
-            const std::span<ChainFill> chains =
-                table.ChainsOf(SlotOf(entry.hashKey, table.hashMask));
-            for (size_t i = 0; i < chains.size(); ++i) {
-                const size_t recordSize = table.recordSizes[i];
-                if (EntryFitsInRecord(entry.size, recordSize)) {
-                    chains[i].Place(entry.size, recordSize);
-                    CountedBook& book = *table.books[i];
-                    ++book.positions;
-                    book.reads += chains[i].records;
-                }
+// Places an entry of `size` bytes whose hashKey is `hashKey` as the writer
+// would, in every book whose records can hold it; a book whose records cannot
+// hold one of the entries is too long and its count unused.
+void CountEntry(uint32_t hashKey, size_t size, std::vector<SlotTable>& tables) {
+    for (SlotTable& table : tables) {
+        const std::span<ChainFill> chains = table.ChainsOf(SlotOf(hashKey, table.hashMask));
+        for (size_t i = 0; i < chains.size(); ++i) {
+            const size_t recordSize = table.recordSizes[i];
+            if (EntryFitsInRecord(size, recordSize)) {
+                chains[i].Place(size, recordSize);
+                CountedBook& book = *table.books[i];
+                ++book.positions;
+                book.reads += chains[i].records;
             }
         }
     }
 }
 
-// Takes the entries of the walk for several new books at once. Whether a book's
-// records can hold every entry is decided at once, on the walk's thread, since
-// the walk stops when no book can; the placing is counted in batches, on a thread
-// of its own when the pass may use more than one, beside the reading and the
-// scanning of the next records.
-class Counter final : public PositionSink {
+// Takes the entries of the walk for several new books at once. The walk stops,
+// as a conversion would, at an entry that no book's records can hold.
+class Counter final : public DigestSink {
   public:
-    Counter(IConsole& messages, std::vector<SlotTable>& tables, Threads threads)
+    Counter(IConsole& messages, std::vector<SlotTable>& tables)
         : m_messages(messages), m_tables(tables) {
         for (const SlotTable& table : tables) {
             for (const size_t recordSize : table.recordSizes) {
                 m_largestRecordSize = std::max(m_largestRecordSize, recordSize);
             }
         }
-        m_batch.reserve(kBatchEntries);
-        if (threads == Threads::All) {
-            m_counting = std::jthread([this](const std::stop_token& stop) { CountHanded(stop); });
-        }
     }
-    Counter(const Counter&) = delete;
-    Counter& operator=(const Counter&) = delete;
 
-    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override {
+    PlaceResult AddDigestedPositions(std::span<const DigestedEntry> entries) override {
         PlaceResult result;
-        ForEachCopiedEntry(record, kind, m_messages, [&](const EntryExtent& entry, size_t size) {
-            m_largestEntry = std::max(m_largestEntry, size);
+        for (const DigestedEntry& entry : entries) {
+            for (uint32_t i = 0; i < entry.warnings; ++i) {
+                m_messages.AppendText(kIgnoringMovesWarning);
+            }
+            m_largestEntry = std::max<size_t>(m_largestEntry, entry.copiedSize);
             if (!EntryFitsInRecord(m_largestEntry, m_largestRecordSize)) {
-                // No book can take it: the walk stops as the conversion would.
                 result.outcome = PlaceOutcome::EntryTooLong;
-                result.entrySize = size;
-                return false;
+                result.entrySize = entry.copiedSize;
+                return result;
             }
             ++result.placed;
-            m_batch.push_back(
-                {DecodeU32(&record[entry.offset + layout::kHashKey]), static_cast<uint32_t>(size)});
-            if (m_batch.size() == kBatchEntries) {
-                Hand();
-            }
-            return true;
-        });
+            CountEntry(entry.hashKey, entry.copiedSize, m_tables);
+        }
         return result;
     }
 
-    // Counts what is left and marks the books too long whose records cannot hold
-    // the largest entry.
-    void Finish() {
-        if (m_counting.joinable()) {
-            Hand();
-            {
-                const std::scoped_lock lock(m_mutex);
-                m_finished = true;
-            }
-            m_changed.notify_all();
-            m_counting.join();
-        } else {
-            CountEntries(m_batch, m_tables);
-        }
+    // Marks the books too long whose records cannot hold the largest entry.
+    void MarkTooLong() {
         for (SlotTable& table : m_tables) {
             for (size_t i = 0; i < table.books.size(); ++i) {
                 if (!EntryFitsInRecord(m_largestEntry, table.recordSizes[i])) {
@@ -129,52 +93,10 @@ class Counter final : public PositionSink {
     }
 
   private:
-    static constexpr size_t kBatchEntries = size_t{1} << 14;
-
-    // Hands the batch over to be counted, once the one before has been taken.
-    void Hand() {
-        if (!m_counting.joinable()) {
-            CountEntries(m_batch, m_tables);
-        } else {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_handed.empty(); });
-            m_handed.swap(m_batch);
-            lock.unlock();
-            m_changed.notify_all();
-        }
-        m_batch.clear();
-    }
-
-    // The counting thread: takes each batch handed over and counts it, until the
-    // walk has finished or the pass is given up.
-    void CountHanded(const std::stop_token& stop) {
-        std::vector<CountedEntry> counting;
-        counting.reserve(kBatchEntries);
-        for (;;) {
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, stop, [this] { return !m_handed.empty() || m_finished; });
-                if (m_handed.empty() || stop.stop_requested()) {
-                    return;
-                }
-                counting.swap(m_handed);
-            }
-            m_changed.notify_all();
-            CountEntries(counting, m_tables);
-            counting.clear();
-        }
-    }
-
     IConsole& m_messages;
     std::vector<SlotTable>& m_tables;
     size_t m_largestRecordSize = 0;
     size_t m_largestEntry = 0;
-    std::vector<CountedEntry> m_batch;   // being filled by the walk
-    std::vector<CountedEntry> m_handed;  // waiting to be counted
-    bool m_finished = false;
-    std::mutex m_mutex;
-    std::condition_variable_any m_changed;
-    std::jthread m_counting;  // last: stopped and joined before the rest goes
 };
 
 // The new book's records and chains, from its counted chains: the `place`-th of
@@ -249,13 +171,6 @@ std::string DescribePrediction(const Prediction& prediction) {
                      prediction.meanReads);
 }
 
-bool WorthASecondThread(const BookHeader& header, Threads threads) {
-    // Below this size a pass is over before a thread pays for its start.
-    constexpr uint64_t kSmallestBook = uint64_t{4} << 20;
-    return threads == Threads::All && std::thread::hardware_concurrency() > 1 &&
-           RecordOffset(header.recordCount, header.recordSize) >= kSmallestBook;
-}
-
 std::vector<SizePair> OfferedPairs() {
     std::vector<SizePair> pairs;
     for (const int recordSize : OfferedSizes(kRecordSizeTable)) {
@@ -266,16 +181,23 @@ std::vector<SizePair> OfferedPairs() {
     return pairs;
 }
 
-std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
-                                           IConsole& messages, Threads threads) {
-    std::vector<CountedBook> books(pairs.size());
+struct ConversionCount::State {
+    std::vector<CountedBook> books;
     std::vector<SlotTable> tables;
+    std::optional<Counter> counter;
+};
+
+ConversionCount::ConversionCount(const BookHeader& input, std::span<const SizePair> pairs,
+                                 IConsole& messages)
+    : m_state(std::make_unique<State>()) {
+    std::vector<CountedBook>& books = m_state->books;
+    std::vector<SlotTable>& tables = m_state->tables;
+    books.resize(pairs.size());
     for (size_t i = 0; i < pairs.size(); ++i) {
         const SizePair& pair = pairs[i];
         Prediction& prediction = books[i].prediction;
         prediction.sizes = pair;
-        if (auto refusal =
-                CheckNewGeometry(book.InputHeader(), pair.recordSize, pair.hashIndexSize)) {
+        if (auto refusal = CheckNewGeometry(input, pair.recordSize, pair.hashIndexSize)) {
             prediction.outcome = Prediction::Outcome::Refused;
             prediction.refusal = std::move(*refusal);
             continue;
@@ -292,25 +214,38 @@ std::vector<Prediction> PredictConversions(BookReader& book, std::span<const Siz
     for (SlotTable& table : tables) {
         table.chains.resize((size_t{table.hashMask} + 1) * table.books.size());
     }
-    if (!tables.empty()) {
-        Counter counter(
-            messages, tables,
-            WorthASecondThread(book.InputHeader(), threads) ? Threads::All : Threads::One);
-        const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
-        CopyWalk(book, counter, messages, recordSize).Run(CopyWalk::Progress::Hidden);
-        counter.Finish();
-    }
-    for (SlotTable& table : tables) {
+    m_state->counter.emplace(messages, tables);
+}
+
+ConversionCount::~ConversionCount() = default;
+
+bool ConversionCount::Counts() const { return !m_state->tables.empty(); }
+
+DigestSink& ConversionCount::Sink() { return *m_state->counter; }
+
+std::vector<Prediction> ConversionCount::Finish() {
+    m_state->counter->MarkTooLong();
+    for (SlotTable& table : m_state->tables) {
         for (size_t place = 0; place < table.books.size(); ++place) {
             Complete(*table.books[place], table, place);
         }
     }
     std::vector<Prediction> predictions;
-    predictions.reserve(books.size());
-    for (CountedBook& counted : books) {
+    predictions.reserve(m_state->books.size());
+    for (CountedBook& counted : m_state->books) {
         predictions.push_back(std::move(counted.prediction));
     }
     return predictions;
+}
+
+std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
+                                           IConsole& messages, Threads threads) {
+    ConversionCount count(book.InputHeader(), pairs, messages);
+    if (count.Counts()) {
+        const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
+        CopyWalk(book, count.Sink(), messages, recordSize, threads).Run(CopyWalk::Progress::Hidden);
+    }
+    return count.Finish();
 }
 
 std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions) {

@@ -5,12 +5,15 @@
 // placing rules of the conversion itself, with counters per slot of each new
 // book in place of its records.
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "book/BookReader.h"
+#include "book/BookWriter.h"
+#include "book/ChainPass.h"
 
 namespace plinth {
 
@@ -19,14 +22,6 @@ struct SizePair {
     int hashIndexSize = 0;
     bool operator==(const SizePair&) const = default;
 };
-
-// How many threads a pass may use: one, or as many as the processor has (the
-// results are the same).
-enum class Threads { One, All };
-
-// Whether a pass over the book of `header` that may use `threads` takes a second
-// thread: on a processor that has more than one core, for books of 4 MiB and more.
-bool WorthASecondThread(const BookHeader& header, Threads threads);
 
 // Every pair of sizes that the tables offer, record size first.
 std::vector<SizePair> OfferedPairs();
@@ -48,6 +43,28 @@ struct Prediction {
     // The records a lookup reads on average to find a stored position: k for a
     // position in the k-th record of its chain; 0 for a book without positions.
     double meanReads = 0;
+};
+
+// The count behind PredictConversions, for a pass over the chains: the positions
+// go to Sink() as the copy walk of a conversion hands them over, and Finish gives
+// the predictions, one per pair, in the order of the pairs.
+class ConversionCount {
+  public:
+    // New books of each pair for a book of header `input`; the warnings of the
+    // copy go to `messages`.
+    ConversionCount(const BookHeader& input, std::span<const SizePair> pairs, IConsole& messages);
+    ConversionCount(const ConversionCount&) = delete;
+    ConversionCount& operator=(const ConversionCount&) = delete;
+    ~ConversionCount();
+
+    // Whether any pair passes the fit check, so that a pass is worth making.
+    bool Counts() const;
+    DigestSink& Sink();
+    std::vector<Prediction> Finish();
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 // Predicts the conversion of the open book into each pair, in one pass over the

@@ -15,30 +15,65 @@ uint64_t KeyOf(std::span<const uint8_t> record, const EntryExtent& entry) {
 }  // namespace
 
 CopyWalk::CopyWalk(BookReader& book, PositionSink& sink, IConsole& messages, int recordSize)
-    : m_book(book), m_sink(sink), m_messages(messages), m_recordSize(recordSize), m_walker(book) {}
+    : m_book(book),
+      m_sink(sink),
+      m_messages(messages),
+      m_recordSize(recordSize),
+      m_ownWalker(std::make_unique<ChainWalker>(book)),
+      m_walker(*m_ownWalker) {}
 
-bool CopyWalk::Run(Progress progress) { return CopyChains(progress) && RecoverUnreachedRecords(); }
+CopyWalk::CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
+                   Threads threads)
+    : CopyWalk(book, static_cast<PositionSink&>(sink), messages, recordSize) {
+    m_digestSink = &sink;
+    m_threads = threads;
+}
+
+CopyWalk::CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
+                   ChainWalker& walker)
+    : m_book(book),
+      m_sink(sink),
+      m_digestSink(&sink),
+      m_messages(messages),
+      m_recordSize(recordSize),
+      m_walker(walker) {}
+
+CopyWalk::~CopyWalk() = default;
+
+bool CopyWalk::Run(Progress progress) { return CopyChains(progress) && RecoverAfterChains(); }
+
+bool CopyWalk::RecoverAfterChains() { return !m_stopped && RecoverUnreachedRecords(); }
 
 bool CopyWalk::CopyChains(Progress progress) {
-    const uint32_t recordCount = m_book.InputHeader().recordCount;
-    const uint32_t slots = m_book.InputHeader().hashIndexSize;
-    uint32_t visited = 0;
-    for (uint32_t slot = 0; slot < slots; ++slot) {
-        const ChainEnd end = m_walker.Walk(
-            slot, [&](uint16_t record) { return Take(record, m_book.RecordArea()).has_value(); },
-            [&]() {
-                ++visited;
-                const uint32_t percent = visited * 50 / recordCount;
-                if (progress == Progress::Shown && percent % 10 == 0) {
-                    m_book.Console().SetProgress(static_cast<int>(percent));
-                }
-            });
-        if (end == ChainEnd::Stopped) {
-            return false;
-        }
-        m_walker.ReportEnd(m_messages, slot, end);
+    m_progress = progress;
+    const RecordDigests digests =
+        m_digestSink != nullptr ? RecordDigests::Entries : RecordDigests::NotNeeded;
+    return RunChainPass(m_book, m_walker, *this, digests, m_threads);
+}
+
+bool CopyWalk::OnRecord(uint32_t /*slot*/, uint16_t record, bool /*sound*/,
+                        std::span<const DigestedEntry> entries) {
+    if (m_stopped) {
+        return false;  // a chain walked by another goes on
     }
-    return true;
+    const PositionSink::PlaceResult placed =
+        m_digestSink != nullptr
+            ? m_digestSink->AddDigestedPositions(entries)
+            : m_sink.AddRecordPositions(m_book.RecordArea(), m_book.InputKind());
+    m_stopped = !Took(record, placed).has_value();
+    return !m_stopped;
+}
+
+void CopyWalk::OnLinkFollowed() {
+    ++m_visited;
+    const uint32_t percent = m_visited * 50 / m_book.InputHeader().recordCount;
+    if (m_progress == Progress::Shown && percent % 10 == 0) {
+        m_book.Console().SetProgress(static_cast<int>(percent));
+    }
+}
+
+void CopyWalk::OnChainEnd(uint32_t slot, ChainEnd end) {
+    m_walker.ReportEnd(m_messages, slot, end);
 }
 
 bool CopyWalk::RecoverUnreachedRecords() {
@@ -80,7 +115,8 @@ bool CopyWalk::RecoverUnreachedRecords() {
                         kept.begin() + static_cast<ptrdiff_t>(used));
             used += extent.size;
         });
-        const std::optional<PositionSink::PlaceResult> placed = Take(number, kept);
+        const std::optional<PositionSink::PlaceResult> placed =
+            Took(number, m_sink.AddRecordPositions(kept, kind));
         if (!placed) {
             fits = false;
             break;
@@ -134,9 +170,8 @@ std::vector<bool> CopyWalk::Duplicates(std::vector<std::pair<uint64_t, size_t>> 
     return duplicate;
 }
 
-std::optional<PositionSink::PlaceResult> CopyWalk::Take(uint16_t number,
-                                                        std::span<const uint8_t> record) {
-    const PositionSink::PlaceResult placed = m_sink.AddRecordPositions(record, m_book.InputKind());
+std::optional<PositionSink::PlaceResult> CopyWalk::Took(uint16_t number,
+                                                        const PositionSink::PlaceResult& placed) {
     if (placed.outcome == PositionSink::PlaceOutcome::OutOfMemory) {
         return std::nullopt;  // the sink has said so
     }

@@ -7,22 +7,40 @@
 // the walk, the recovery, the copy rules and the placing.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "book/BookReader.h"
 #include "book/BookWriter.h"
+#include "book/ChainPass.h"
 #include "book/ChainWalk.h"
 
 namespace plinth {
 
-class CopyWalk {
+class CopyWalk final : private ChainVisitor {
   public:
     // `messages` receives the walk's findings, warnings and summary lines;
     // `recordSize` is the new record size, named when a position is too long for
     // it. A record that cannot be read raises the fatal error of `book`.
     CopyWalk(BookReader& book, PositionSink& sink, IConsole& messages, int recordSize);
+    // The same for a sink that takes digests: the chains may then be read on
+    // `threads`.
+    CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
+             Threads threads);
+    // The same for chains that another pass walks with `walker`, telling Visitor()
+    // of them as RunChainPass does; RecoverAfterChains then does the rest of Run.
+    CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
+             ChainWalker& walker);
+    CopyWalk(const CopyWalk&) = delete;
+    CopyWalk& operator=(const CopyWalk&) = delete;
+    ~CopyWalk() override;
+
+    ChainVisitor& Visitor() { return *this; }
+    // After the pass over the chains: gives false when a position was too long
+    // for the new record size; else recovers, as Run does.
+    bool RecoverAfterChains();
 
     enum class Progress { Shown, Hidden };
     // Walks every chain (progress 0 to 50 when shown), then recovers the positions
@@ -34,18 +52,30 @@ class CopyWalk {
 
   private:
     bool CopyChains(Progress progress);
+    bool OnRecord(uint32_t slot, uint16_t record, bool sound,
+                  std::span<const DigestedEntry> entries) override;
+    void OnLinkFollowed() override;
+    void OnChainEnd(uint32_t slot, ChainEnd end) override;
     bool RecoverUnreachedRecords();
     // Which of the recovery's entries, given by their keys (keyWord and hashKey)
     // and their places in the recovery, a position placed before already has.
     std::vector<bool> Duplicates(std::vector<std::pair<uint64_t, size_t>> keys);
-    // Hands `record` to the sink; nothing when a position is too long.
-    std::optional<PositionSink::PlaceResult> Take(uint16_t number, std::span<const uint8_t> record);
+    // What the sink made of the positions of record `number`; nothing, with the
+    // message written, when a position is too long or the sink is full.
+    std::optional<PositionSink::PlaceResult> Took(uint16_t number,
+                                                  const PositionSink::PlaceResult& placed);
 
     BookReader& m_book;
     PositionSink& m_sink;
+    DigestSink* m_digestSink = nullptr;  // the same sink, when it takes digests
+    Threads m_threads = Threads::One;
     IConsole& m_messages;
     int m_recordSize;
-    ChainWalker m_walker;
+    std::unique_ptr<ChainWalker> m_ownWalker;  // unless the chains are walked by another
+    ChainWalker& m_walker;
+    Progress m_progress = Progress::Hidden;
+    uint32_t m_visited = 0;
+    bool m_stopped = false;  // a position was too long, or the sink full
 };
 
 }  // namespace plinth

@@ -295,31 +295,53 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     EXPECT_LE(files.reads, image.RecordCount());
 }
 
-// From 4 MiB on, the prediction runs beside the walk and counts beside its reading:
-// text, progress and predictions are those of one thread.
-TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
-    BookOptions options;
-    options.hashIndexSize = 256;  // chains of 20 records
-    BookImage image = builder::BuildFilledBook(options, 5120, 3);
-    image.SetSlot(7, 60000);
-    test::TempDir dir;
-    image.WriteTo(dir.File("big.bk"));
-    std::vector<std::pair<std::string, std::vector<int>>> reports;
-    for (const Threads threads : {Threads::One, Threads::All}) {
-        test::RecordingConsole console;
-        BookReader book(console);
-        ASSERT_TRUE(book.OpenBook(dir.File("big.bk")));
+// What the analysis and the prediction of the book at `path` tell, and the
+// progress of the analysis.
+std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads threads) {
+    test::RecordingConsole console;
+    BookReader book(console);
+    if (book.OpenBook(path)) {
         EXPECT_EQ(OnAnalyse(book, nullptr, threads), AnalyseOutcome::Completed);
-        std::string text = console.Text();
-        ASSERT_TRUE(book.OpenBook(dir.File("big.bk")));
+    }
+    std::string text = console.Text();
+    if (book.OpenBook(path)) {
         for (const Prediction& predicted :
              PredictConversions(book, OfferedPairs(), console, threads)) {
             text += DescribePrediction(predicted) + FormatLog(" %d\n", predicted.shortestChain);
         }
-        reports.emplace_back(text + console.Text(), console.progress);
     }
-    EXPECT_EQ(reports[0], reports[1]);
-    EXPECT_THAT(reports[0].first, testing::HasSubstr("\nBest fitting sizes: "));
+    return {text + console.Text(), console.progress};
+}
+
+// From 4 MiB on, runs of slots are walked on worker threads and the walks taken
+// over in slot order: text, progress and predictions are those of one thread, also
+// where damage links chains across runs (of about 51 slots here).
+TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
+    BookOptions options;
+    options.hashIndexSize = 256;  // chains of 20 records
+    const BookImage sound = builder::BuildFilledBook(options, 5120, 3, MoveRange{2, 6});
+    auto crossed = [](BookImage& image) {
+        image.SetSlot(7, 60000);
+        image.SetNextRecord(image.ChainRecords(200).back(), image.ChainRecords(10)[4]);
+        image.SetNextRecord(image.ChainRecords(20)[2], image.ChainRecords(230)[3]);
+        image.SetSlot(180, image.ChainRecords(120)[5]);
+        image.MakeLoop(140);
+        image.CutLastEntry(image.ChainRecords(150)[1]);
+        image.GiveEqualCodes(image.ChainRecords(250)[0]);
+    };
+    std::vector<std::pair<const char*, builder::Damage>> damages = builder::Damages();
+    damages.emplace_back("crossed", crossed);
+    test::TempDir dir;
+    for (const auto& [name, damage] : damages) {
+        SCOPED_TRACE(name);
+        BookImage image = sound;
+        damage(image);
+        image.WriteTo(dir.File("big.bk"));
+        EXPECT_EQ(Report(dir.File("big.bk"), Threads::One),
+                  Report(dir.File("big.bk"), Threads::All));
+    }
+    EXPECT_THAT(Report(dir.File("big.bk"), Threads::All).first,
+                testing::HasSubstr("\nBest fitting sizes: "));
 }
 
 TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
