@@ -4,7 +4,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test check fuzz screenshots clean
+.PHONY: all deps configure build run test check tsan fuzz screenshots clean
 
 all: build
 
@@ -29,10 +29,17 @@ screenshots: build
 	scripts/screenshots $(BUILD_DIR)
 
 # What CI runs: the tests, the whole suite again under the address and
-# undefined-behaviour sanitizers, then a short run of each fuzz target.
+# undefined-behaviour sanitizers, the passes on several threads under the thread
+# sanitizer, then a short run of each fuzz target.
 check: test
 	$(MAKE) test PRESET=asan
+	$(MAKE) tsan
 	$(MAKE) fuzz
+
+tsan: deps
+	cmake --preset tsan > /dev/null
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 # The libFuzzer targets, built with clang (preset `fuzz`) and run for
 # FUZZ_SECONDS each from their seed corpora with a fixed seed (docs/testing.md).
