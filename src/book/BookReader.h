@@ -61,6 +61,8 @@ class BookReader {
     const BookHeader& InputHeader() const { return m_inputHeader; }
     BookKind InputKind() const { return KindOf(m_inputHeader.magic); }
 
+    // The size of the book file when it was opened.
+    uint64_t FileSize() const { return m_fileSize; }
     // Whether the file holds record `number` in full.
     bool HoldsRecord(uint16_t number) const {
         return RecordOffset(number + 1u, m_inputHeader.recordSize) <= m_fileSize;

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -129,8 +130,12 @@ class Workers {
     Workers(const BookReader& book, RecordDigests digests, uint32_t slotsPerRun, size_t runCount)
         : m_book(book), m_digests(digests), m_slotsPerRun(slotsPerRun), m_runCount(runCount) {
         const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1U, kMostWorkers);
-        for (unsigned i = 0; i < count; ++i) {
-            m_threads.emplace_back([this](const std::stop_token& stop) { Work(stop); });
+        try {
+            for (unsigned i = 0; i < count; ++i) {
+                m_threads.emplace_back([this](const std::stop_token& stop) { Work(stop); });
+            }
+        } catch (const std::system_error&) {
+            // Fewer workers, or none: the calling thread walks what they do not.
         }
     }
     Workers(const Workers&) = delete;
@@ -162,11 +167,23 @@ class Workers {
 
   private:
     void Work(const std::stop_token& stop) {
+        try {
+            WalkRuns(stop);
+        } catch (const std::exception&) {
+            // No memory for a reader or a walker: the runs this worker did not
+            // take are walked by the others and the calling thread.
+        }
+    }
+
+    void WalkRuns(const std::stop_token& stop) {
         SilentConsole quiet;
         StoppableFileSystem files(m_book.Files(), stop);
         BookReader reader(quiet, files);
         reader.SetInputPath(m_book.InputPath());
-        if (!reader.TryOpenInputBook() || !(reader.InputHeader() == m_book.InputHeader())) {
+        // A book whose header or size changed since the calling thread opened it
+        // is left to that thread, so that one view of the file is walked.
+        if (!reader.TryOpenInputBook() || !(reader.InputHeader() == m_book.InputHeader()) ||
+            reader.FileSize() != m_book.FileSize()) {
             return;
         }
         ChainWalker walker(reader);
