@@ -1,5 +1,7 @@
 // The analysis of sound and damaged books: text, counters, recommendation, progress.
 
+#include <thread>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -297,9 +299,10 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
 
 // What the analysis and the prediction of the book at `path` tell, and the
 // progress of the analysis.
-std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads threads) {
+std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads threads,
+                                                IFileSystem& files) {
     test::RecordingConsole console;
-    BookReader book(console);
+    BookReader book(console, files);
     if (book.OpenBook(path)) {
         EXPECT_EQ(OnAnalyse(book, nullptr, threads), AnalyseOutcome::Completed);
     }
@@ -332,16 +335,21 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     std::vector<std::pair<const char*, builder::Damage>> damages = builder::Damages();
     damages.emplace_back("crossed", crossed);
     test::TempDir dir;
+    test::CountingFileSystem one;
+    test::CountingFileSystem all;
     for (const auto& [name, damage] : damages) {
         SCOPED_TRACE(name);
         BookImage image = sound;
         damage(image);
         image.WriteTo(dir.File("big.bk"));
-        EXPECT_EQ(Report(dir.File("big.bk"), Threads::One),
-                  Report(dir.File("big.bk"), Threads::All));
+        EXPECT_EQ(Report(dir.File("big.bk"), Threads::One, one),
+                  Report(dir.File("big.bk"), Threads::All, all));
     }
-    EXPECT_THAT(Report(dir.File("big.bk"), Threads::All).first,
+    EXPECT_THAT(Report(dir.File("big.bk"), Threads::All, all).first,
                 testing::HasSubstr("\nBest fitting sizes: "));
+    if (std::thread::hardware_concurrency() > 1) {
+        EXPECT_GT(all.opens, one.opens + damages.size());  // the workers read it too
+    }
 }
 
 TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
