@@ -318,6 +318,14 @@ std::vector<std::pair<const char*, Damage>> Damages() {
          [](BookImage& b) { b.Truncate(b.Bytes().size() - 3u * b.RecordSize()); }},
         {"truncated-in-the-index", [](BookImage& b) { b.Truncate(2u * b.RecordSize() + 3); }},
         {"padded", [](BookImage& b) { b.PadToRecordCount(b.RecordCount() + 3); }},
+        {"unreached-twice",  // a chain cut short, and a copy of the record it lost
+         [=](BookImage& b) {
+             const uint16_t lost = b.ChainRecords(b.SlotWithChainOf(2))[1];
+             b.SetNextRecord(first(b, 2), 0);
+             b.PadToRecordCount(b.RecordCount() + 1);
+             const std::vector<uint8_t> copy(b.Record(lost).begin(), b.Record(lost).end());
+             std::ranges::copy(copy, b.Record(b.RecordCount() - 1u).begin());
+         }},
         {"comment-out-of-range", OfHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
         {"no-slots", OfHeader([](BookHeader& h) { h.hashIndexSize = 0; })},
         {"index-past-the-end", OfHeader([](BookHeader& h) {
