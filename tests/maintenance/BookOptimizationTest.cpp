@@ -178,6 +178,15 @@ TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
                                                 static_cast<int>(sound.RecordCount() - 3))));
                 EXPECT_EQ(console.Row("Total positions"), "1200");
             }
+            if (std::string_view(name) == "unreached-twice") {  // the copy's positions go
+                const size_t copied =
+                    test::PositionsOfRecord(damaged.Record(damaged.RecordCount() - 1u),
+                                            MoveSize(kind))
+                        .size();
+                EXPECT_THAT(console.Text(),
+                            HasSubstr(FormatLog("Left out %d positions already in the book\n",
+                                                static_cast<int>(copied))));
+            }
             const std::vector<builder::Position> converted =
                 test::Sorted(test::ReadAsOracle(test::ReadFileBytes(Path())).positions);
             std::vector<builder::Position> held = sound.Positions();
