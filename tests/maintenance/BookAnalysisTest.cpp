@@ -347,6 +347,10 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     }
     EXPECT_THAT(Report(dir.File("big.bk"), Threads::All, all).first,
                 testing::HasSubstr("\nBest fitting sizes: "));
+    options.hashIndexSize = 2;  // runs of one slot, more entries than a worker holds
+    builder::BuildFilledBook(options, 5120, 3, MoveRange{1, 2}).WriteTo(dir.File("big.bk"));
+    EXPECT_EQ(Report(dir.File("big.bk"), Threads::One, one),
+              Report(dir.File("big.bk"), Threads::All, all));
     if (std::thread::hardware_concurrency() > 1) {
         EXPECT_GT(all.opens, one.opens + damages.size());  // the workers read it too
     }
