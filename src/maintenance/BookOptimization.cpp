@@ -56,7 +56,8 @@ class Conversion {
         // new book takes memory.
         const SizePair sizes{m_request.recordSize, m_request.hashIndexSize};
         TextConsole walkText;
-        const Prediction prediction = PredictConversions(m_book, {&sizes, 1}, walkText).front();
+        const Prediction prediction =
+            PredictConversions(m_book, {&sizes, 1}, walkText, m_request.threads).front();
         if (prediction.outcome == Prediction::Outcome::TooLong) {
             m_book.PrintLog("Converting....");
             m_book.Console().AppendText(walkText.Text());

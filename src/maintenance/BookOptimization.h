@@ -28,6 +28,7 @@
 #include <string>
 
 #include "book/BookReader.h"
+#include "book/ChainPass.h"
 
 namespace plinth {
 
@@ -41,6 +42,8 @@ struct OptimizeRequest {
     int hashIndexSize = 0;
     // Write the new book here instead of putting it in the place of the book.
     std::optional<std::string> outputPath;
+    // The threads that the exact count before the copy may use.
+    Threads threads = Threads::All;
 };
 
 enum class OptimizeOutcome {

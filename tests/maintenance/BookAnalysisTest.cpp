@@ -1,5 +1,6 @@
 // The analysis of sound and damaged books: text, counters, recommendation, progress.
 
+#include <filesystem>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -10,6 +11,7 @@
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "maintenance/BookAnalysis.h"
+#include "maintenance/BookOptimization.h"
 
 namespace plinth {
 namespace {
@@ -297,8 +299,8 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     EXPECT_LE(files.reads, image.RecordCount());
 }
 
-// What the analysis and the prediction of the book at `path` tell, and the
-// progress of the analysis.
+// What the analysis, the prediction and a conversion of the book at `path` tell,
+// the converted book, and the progress of the analysis and the conversion.
 std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads threads,
                                                 IFileSystem& files) {
     test::RecordingConsole console;
@@ -312,13 +314,22 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
              PredictConversions(book, OfferedPairs(), console, threads)) {
             text += DescribePrediction(predicted) + FormatLog(" %d\n", predicted.shortestChain);
         }
+        text += console.Text();
+    }
+    const std::string converted = path + ".new";
+    if (book.OpenBook(path) &&
+        OnOptimize(book, {1024, 1024, converted, threads}).outcome == OptimizeOutcome::Converted) {
+        const std::vector<uint8_t> bytes = test::ReadFileBytes(converted);
+        text.append(bytes.begin(), bytes.end());
+        std::filesystem::remove(converted);
     }
     return {text + console.Text(), console.progress};
 }
 
 // From 4 MiB on, runs of slots are walked on worker threads and the walks taken
-// over in slot order: text, progress and predictions are those of one thread, also
-// where damage links chains across runs (of about 51 slots here).
+// over in slot order: text, progress, predictions and converted books are those
+// of one thread, also where damage links chains across runs (of about 51 slots
+// here).
 TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     BookOptions options;
     options.hashIndexSize = 256;  // chains of 20 records
@@ -346,7 +357,8 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
                   Report(dir.File("big.bk"), Threads::All, all));
     }
     EXPECT_THAT(Report(dir.File("big.bk"), Threads::All, all).first,
-                testing::HasSubstr("\nBest fitting sizes: "));
+                testing::AllOf(testing::HasSubstr("\nBest fitting sizes: "),
+                               testing::HasSubstr("\nConversion completed\n")));
     options.hashIndexSize = 2;  // runs of one slot, more entries than a worker holds
     builder::BuildFilledBook(options, 5120, 3, MoveRange{1, 2}).WriteTo(dir.File("big.bk"));
     EXPECT_EQ(Report(dir.File("big.bk"), Threads::One, one),
