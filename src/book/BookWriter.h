@@ -16,13 +16,15 @@
 
 namespace plinth {
 
+// The warning of the copy for a damaged entry: cut at the record's end, or with
+// moves left out for their equal move codes.
+inline constexpr const char* kIgnoringMovesWarning = "Warning, corrupt record, ignoring moves\n";
+
 // Calls `onEntry(entry, size)` for every entry of `record`, a chain record of a
 // book of `kind`, with the size of the entry as a new book takes it (CopyEntry).
 // An entry that runs past the record's end, and one with moves left out for
 // their equal move codes, first get a warning each in the console. `onEntry`
 // gives false to stop.
-inline constexpr const char* kIgnoringMovesWarning = "Warning, corrupt record, ignoring moves\n";
-
 template <typename OnEntry>
 void ForEachCopiedEntry(std::span<const uint8_t> record, BookKind kind, IConsole& console,
                         OnEntry&& onEntry) {

@@ -41,7 +41,7 @@ class ChainVisitor {
     virtual bool OnRecord(uint32_t slot, uint16_t record, bool sound,
                           std::span<const DigestedEntry> entries) = 0;
     // After a record whose nextRecord is a sound link.
-    virtual void OnLinkFollowed() {}
+    virtual void OnLinkFollowed() = 0;
     // The end of the chain of `slot`; the walker's LastRecord and LastNext tell
     // where it ended.
     virtual void OnChainEnd(uint32_t slot, ChainEnd end) = 0;

@@ -357,13 +357,12 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
         BookImage image = sound;
         damage(image);
         image.WriteTo(dir.File("big.bk"));
+        const std::string_view named = name;
         const Conversion conversion =
-            std::string_view(name) == "sound" ? Conversion::Made : Conversion::Left;
+            named == "sound" || named == "crossed" ? Conversion::Made : Conversion::Left;
         EXPECT_EQ(Report(dir.File("big.bk"), Threads::One, one, conversion),
                   Report(dir.File("big.bk"), Threads::All, all, conversion));
     }
-    EXPECT_EQ(Report(dir.File("big.bk"), Threads::One, one),
-              Report(dir.File("big.bk"), Threads::All, all));
     EXPECT_THAT(Report(dir.File("big.bk"), Threads::All, all).first,
                 testing::AllOf(testing::HasSubstr("\nBest fitting sizes: "),
                                testing::HasSubstr("\nConversion completed\n")));
