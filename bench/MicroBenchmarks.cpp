@@ -24,12 +24,14 @@ class NullConsole final : public IConsole {
     void ClearAttributes() override {}
 };
 
-// One full chain record of `recordSize` bytes, in a book of the given kind.
-builder::BookImage OneFullRecord(BookKind kind, uint16_t recordSize) {
+// One full chain record of `recordSize` bytes, in a book of the given kind, of
+// positions with short move lists, or with long ones as in the benchmark books.
+builder::BookImage OneFullRecord(BookKind kind, uint16_t recordSize,
+                                 builder::MoveRange moves = builder::MoveRange{1, 12}) {
     builder::BookOptions options;
     options.kind = kind;
     options.recordSize = recordSize;
-    return builder::BuildFilledBook(options, 1, 1, builder::MoveRange{1, 12});
+    return builder::BuildFilledBook(options, 1, 1, moves);
 }
 
 void BM_DecodeHeader(benchmark::State& state) {
@@ -46,7 +48,9 @@ BENCHMARK(BM_DecodeHeader);
 void BM_CheckRecord(benchmark::State& state) {
     const auto kind = state.range(1) == 0 ? BookKind::Standard : BookKind::WithStatistics;
     const auto recordSize = static_cast<uint16_t>(state.range(0));
-    builder::BookImage image = OneFullRecord(kind, recordSize);
+    const builder::MoveRange moves =
+        state.range(2) == 0 ? builder::MoveRange{1, 12} : builder::MoveRange{20, 60};
+    builder::BookImage image = OneFullRecord(kind, recordSize, moves);
     const std::span<const uint8_t> record = image.Record(image.RecordCount() - 1);
     // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the loop only drives the timing
     for (auto _ : state) {
@@ -54,7 +58,13 @@ void BM_CheckRecord(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * recordSize);
 }
-BENCHMARK(BM_CheckRecord)->Args({1024, 0})->Args({16384, 0})->Args({16384, 1});
+// Arguments: record size, kind (0 standard, 1 with statistics), move lists (0
+// short, 1 long).
+BENCHMARK(BM_CheckRecord)
+    ->Args({1024, 0, 0})
+    ->Args({16384, 0, 0})
+    ->Args({16384, 1, 0})
+    ->Args({16384, 0, 1});
 
 // Places the positions of one full record again and again into a new book held
 // in memory; the writer starts afresh every so often so memory stays bounded.
