@@ -30,6 +30,9 @@ namespace {
 
 constexpr uint64_t kChunkBytes = uint64_t{1} << 20;
 
+// How the records reach the check: copied into a buffer, or looked at in place.
+enum class Access { Read, Mapped };
+
 class OpenFile {
   public:
     explicit OpenFile(const char* path) : m_fd(::open(path, O_RDONLY | O_CLOEXEC)) {}
@@ -66,7 +69,8 @@ class Mapping {
     uint64_t m_size;
 };
 
-int Run(const char* path, bool mapped) {
+int Run(const char* path, Access access) {
+    const bool mapped = access == Access::Mapped;
     const OpenFile file(path);
     struct stat status {};
     std::array<uint8_t, layout::kHeaderSize> headerBytes{};
@@ -129,5 +133,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: plinth_check_floor BOOK read|mapped\n");
         return 2;
     }
-    return plinth::Run(argv[1], std::strcmp(argv[2], "mapped") == 0);
+    return plinth::Run(argv[1], std::strcmp(argv[2], "mapped") == 0 ? plinth::Access::Mapped
+                                                                    : plinth::Access::Read);
 }
