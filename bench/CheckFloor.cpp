@@ -97,6 +97,7 @@ int Run(const char* path, Access access) {
     }
     std::atomic<uint64_t> next{first};
     std::atomic<uint64_t> damaged{0};
+    std::atomic<bool> unreadable{false};
     auto work = [&] {
         std::vector<uint8_t> buffer(mapped ? 0 : chunk);
         uint64_t found = 0;
@@ -106,6 +107,7 @@ int Run(const char* path, Access access) {
             const uint8_t* records = mapped ? mapping.Bytes() + at : buffer.data();
             if (!mapped && ::pread(file.Get(), buffer.data(), bytes, static_cast<off_t>(at)) !=
                                static_cast<ssize_t>(bytes)) {
+                unreadable = true;
                 break;
             }
             for (uint64_t r = 0; r < bytes; r += recordSize) {
@@ -121,6 +123,10 @@ int Run(const char* path, Access access) {
     }
     work();
     workers.clear();
+    if (unreadable) {
+        std::fprintf(stderr, "cannot read %s to its end\n", path);
+        return 1;
+    }
     std::printf("%llu damaged records\n", static_cast<unsigned long long>(damaged.load()));
     return 0;
 }

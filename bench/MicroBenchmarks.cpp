@@ -24,10 +24,13 @@ class NullConsole final : public IConsole {
     void ClearAttributes() override {}
 };
 
-// One full chain record of `recordSize` bytes, in a book of the given kind, of
-// positions with short move lists, or with long ones as in the benchmark books.
+// Positions with short move lists, and with long ones as in the benchmark books.
+constexpr builder::MoveRange kShortMoves{1, 12};
+constexpr builder::MoveRange kLongMoves{20, 60};
+
+// One full chain record of `recordSize` bytes, in a book of the given kind.
 builder::BookImage OneFullRecord(BookKind kind, uint16_t recordSize,
-                                 builder::MoveRange moves = builder::MoveRange{1, 12}) {
+                                 builder::MoveRange moves = kShortMoves) {
     builder::BookOptions options;
     options.kind = kind;
     options.recordSize = recordSize;
@@ -48,9 +51,8 @@ BENCHMARK(BM_DecodeHeader);
 void BM_CheckRecord(benchmark::State& state) {
     const auto kind = state.range(1) == 0 ? BookKind::Standard : BookKind::WithStatistics;
     const auto recordSize = static_cast<uint16_t>(state.range(0));
-    const builder::MoveRange moves =
-        state.range(2) == 0 ? builder::MoveRange{1, 12} : builder::MoveRange{20, 60};
-    builder::BookImage image = OneFullRecord(kind, recordSize, moves);
+    builder::BookImage image =
+        OneFullRecord(kind, recordSize, state.range(2) == 0 ? kShortMoves : kLongMoves);
     const std::span<const uint8_t> record = image.Record(image.RecordCount() - 1);
     // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the loop only drives the timing
     for (auto _ : state) {
