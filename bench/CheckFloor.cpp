@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "book/AlignedBytes.h"
 #include "book/BookFormat.h"
 
 namespace plinth {
@@ -99,13 +100,13 @@ int Run(const char* path, Access access) {
     std::atomic<uint64_t> damaged{0};
     std::atomic<bool> unreadable{false};
     auto work = [&] {
-        std::vector<uint8_t> buffer(mapped ? 0 : chunk);
+        const AlignedBytes buffer = AlignedBytes::Allocate(mapped ? 0 : chunk);
         uint64_t found = 0;
         for (uint64_t at = next.fetch_add(chunk); at + recordSize <= size;
              at = next.fetch_add(chunk)) {
             const uint64_t bytes = std::min(chunk, (size - at) / recordSize * recordSize);
-            const uint8_t* records = mapped ? mapping.Bytes() + at : buffer.data();
-            if (!mapped && ::pread(file.Get(), buffer.data(), bytes, static_cast<off_t>(at)) !=
+            const uint8_t* records = mapped ? mapping.Bytes() + at : buffer.Data();
+            if (!mapped && ::pread(file.Get(), buffer.Data(), bytes, static_cast<off_t>(at)) !=
                                static_cast<ssize_t>(bytes)) {
                 unreadable = true;
                 break;

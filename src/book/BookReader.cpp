@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <new>
 
 #include "book/DisplayText.h"
 
@@ -98,14 +97,14 @@ void BookReader::OpenInputBook() {
 void BookReader::AllocateRecordBuffer() {
     const size_t size =
         m_inputHeader.recordSize + kZeroGuard + layout::kSlotSize * m_inputHeader.hashIndexSize;
-    m_recordBuffer.reset(new (std::nothrow) uint8_t[size]());
-    if (!m_recordBuffer) {
+    m_recordBuffer = AlignedBytes::TryAllocate(size);
+    if (m_recordBuffer.Size() != size) {
         FatalError("**Error** Memory error\n");
     }
 }
 
 uint8_t* BookReader::HashIndex() const {
-    return m_recordBuffer.get() + m_inputHeader.recordSize + kZeroGuard;
+    return m_recordBuffer.Data() + m_inputHeader.recordSize + kZeroGuard;
 }
 
 void BookReader::LoadHashIndex() {
@@ -150,7 +149,7 @@ void BookReader::ReadRecord(uint16_t number) {
     m_lastRead = number;
     if (offset >= m_readAheadOffset &&
         offset + recordSize <= m_readAheadOffset + m_readAheadBytes) {
-        m_record = m_readAhead.data() + (offset - m_readAheadOffset);
+        m_record = m_readAhead.Data() + (offset - m_readAheadOffset);
         return;
     }
     m_record = nullptr;  // the record buffer, until a read succeeds
@@ -158,19 +157,21 @@ void BookReader::ReadRecord(uint16_t number) {
         // Read the following records too, in one read.
         const size_t records = std::min<size_t>(std::max<size_t>(kReadAheadBytes / recordSize, 1),
                                                 m_inputHeader.recordCount - number);
-        m_readAhead.resize(records * recordSize);
-        const int64_t got =
-            m_files.ReadAt(m_input.Get(), m_readAhead.data(), m_readAhead.size(), offset);
+        const size_t bytes = records * recordSize;
+        if (m_readAhead.Size() < bytes) {
+            m_readAhead = AlignedBytes::Allocate(bytes);
+        }
+        const int64_t got = m_files.ReadAt(m_input.Get(), m_readAhead.Data(), bytes, offset);
         m_readAheadOffset = offset;
         m_readAheadBytes = static_cast<size_t>(std::max<int64_t>(got, 0));
         if (m_readAheadBytes < recordSize) {
             m_readAheadBytes = 0;
             FatalError("**Error** in _read reading record #:%d\n", int{number});
         }
-        m_record = m_readAhead.data();
+        m_record = m_readAhead.Data();
         return;
     }
-    if (m_files.ReadAt(m_input.Get(), m_recordBuffer.get(), recordSize, offset) !=
+    if (m_files.ReadAt(m_input.Get(), m_recordBuffer.Data(), recordSize, offset) !=
         static_cast<int64_t>(recordSize)) {
         FatalError("**Error** in _read reading record #:%d\n", int{number});
     }
@@ -178,21 +179,20 @@ void BookReader::ReadRecord(uint16_t number) {
 
 void BookReader::CloseInputBook() {
     m_input.Close();
-    m_recordBuffer.reset();
+    m_recordBuffer = {};
     ForgetReadRecords();
     m_console.ClearAttributes();
 }
 
 void BookReader::ForgetReadRecords() {
-    m_readAhead.clear();
-    m_readAhead.shrink_to_fit();
+    m_readAhead = {};
     m_readAheadBytes = 0;
     m_record = nullptr;
     m_lastRead = UINT32_MAX;
 }
 
 std::span<const uint8_t> BookReader::RecordArea() const {
-    return {m_record != nullptr ? m_record : m_recordBuffer.get(), m_inputHeader.recordSize};
+    return {m_record != nullptr ? m_record : m_recordBuffer.Data(), m_inputHeader.recordSize};
 }
 
 uint16_t BookReader::RecordAreaNextRecord() const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "book/AlignedBytes.h"
 #include "book/BookFormat.h"
 #include "book/Console.h"
 #include "book/FatalError.h"
@@ -91,10 +92,10 @@ class BookReader {
     uint64_t m_fileSize = 0;
     // One block: the record area (recordSize bytes), zero bytes that stay zero,
     // then the HashIndex (hashIndexSize slots).
-    std::unique_ptr<uint8_t[]> m_recordBuffer;
+    AlignedBytes m_recordBuffer;
     // Records read ahead while records are read in file order, as the chains of a
     // book lie when the writer laid them down.
-    std::vector<uint8_t> m_readAhead;
+    AlignedBytes m_readAhead;
     uint64_t m_readAheadOffset = 0;     // file offset of m_readAhead[0]
     size_t m_readAheadBytes = 0;        // bytes of m_readAhead read from the file
     const uint8_t* m_record = nullptr;  // the record area: the last record read
