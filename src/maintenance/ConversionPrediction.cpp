@@ -1,6 +1,8 @@
 #include "maintenance/ConversionPrediction.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <tuple>
 
 #include "book/BookWriter.h"
@@ -11,42 +13,85 @@
 namespace plinth {
 namespace {
 
-// One new book being counted instead of written.
-struct CountedBook {
-    Prediction prediction;
-    uint64_t positions = 0;
-    uint64_t reads = 0;  // the record of each position in its chain, summed
+// The books of one hash index size are counted in groups of four, side by side
+// in the lanes of one vector, so that a position is placed in four books at once.
+constexpr size_t kLanes = 4;
+
+// The chains of one slot in the books of a group, lane by lane, each kept as a
+// ChainFill keeps one chain.
+struct alignas(16) SlotChains {
+    std::array<uint32_t, kLanes> records{};
+    std::array<uint32_t, kLanes> used{};
 };
 
-// The chains of the counted books of one hash index size. A position has the
-// same slot in all of them, so the chains of one slot lie side by side: placing a
-// position in every book touches one place in memory, not one per book.
+// The chains of up to four counted books of one hash index size. A position has
+// the same slot in all of them, so the chains of one slot lie side by side:
+// placing a position in every book touches one place in memory, not one per book.
 struct SlotTable {
     uint32_t hashMask = 0;
-    std::vector<CountedBook*> books;
-    std::vector<size_t> recordSizes;  // of the books, in their order
-    std::vector<ChainFill> chains;    // slot * books.size() + the book's place
-
-    std::span<ChainFill> ChainsOf(uint32_t slot) {
-        return std::span(chains).subspan(size_t{slot} * books.size(), books.size());
-    }
+    std::vector<Prediction*> books;              // the new books, counted instead of written
+    std::array<uint32_t, kLanes> recordSizes{};  // of the books; 0 in a lane without one
+    // A book takes fewer positions than the 65535 records of the largest size hold
+    // (under 2^30), so 32 bits count them.
+    std::array<uint32_t, kLanes> positions{};
+    std::array<uint64_t, kLanes> reads{};  // the record of each position in its chain, summed
+    std::vector<SlotChains> chains;        // one per slot
 };
 
+#if defined(__GNUC__)
+// Places an entry of `size` bytes whose hashKey is `hashKey` as ChainFill::Place
+// does, in every book of `table` whose records can hold it (never in a lane
+// without a book); a book whose records cannot hold one of the entries is too
+// long and its count unused. The four lanes go at once: a lane's comparison
+// gives all ones where it holds, which subtracted adds one.
+void CountEntry(uint32_t hashKey, uint32_t size, SlotTable& table) {
+    using Lanes [[gnu::vector_size(16)]] = uint32_t;
+    static_assert(sizeof(Lanes) == sizeof(SlotChains::records));
+    SlotChains& chains = table.chains[SlotOf(hashKey, table.hashMask)];
+    Lanes records;
+    Lanes used;
+    Lanes recordSizes;
+    Lanes positions;
+    std::memcpy(&records, chains.records.data(), sizeof(Lanes));
+    std::memcpy(&used, chains.used.data(), sizeof(Lanes));
+    std::memcpy(&recordSizes, table.recordSizes.data(), sizeof(Lanes));
+    std::memcpy(&positions, table.positions.data(), sizeof(Lanes));
+    const Lanes sizes = Lanes{} + size;
+    const Lanes fits = sizes + uint32_t{layout::kFirstEntry} <= recordSizes;
+    const Lanes starts = ((records == 0) | (used + sizes > recordSizes)) & fits;
+    records -= starts;
+    used = ((starts & uint32_t{layout::kFirstEntry}) | (~starts & used)) + (sizes & fits);
+    positions -= fits;
+    std::memcpy(chains.records.data(), &records, sizeof(Lanes));
+    std::memcpy(chains.used.data(), &used, sizeof(Lanes));
+    std::memcpy(table.positions.data(), &positions, sizeof(Lanes));
+    const Lanes read = records & fits;
+    for (size_t i = 0; i < kLanes; ++i) {
+        table.reads[i] += read[i];
+    }
+}
+#else
 // Places an entry of `size` bytes whose hashKey is `hashKey` as the writer
-// would, in every book whose records can hold it; a book whose records cannot
-// hold one of the entries is too long and its count unused.
+// would, in every book of `table` whose records can hold it; a book whose
+// records cannot hold one of the entries is too long and its count unused.
+void CountEntry(uint32_t hashKey, uint32_t size, SlotTable& table) {
+    SlotChains& chains = table.chains[SlotOf(hashKey, table.hashMask)];
+    for (size_t i = 0; i < table.books.size(); ++i) {
+        if (EntryFitsInRecord(size, table.recordSizes[i])) {
+            ChainFill fill{chains.records[i], chains.used[i]};
+            fill.Place(size, table.recordSizes[i]);
+            chains.records[i] = fill.records;
+            chains.used[i] = fill.used;
+            ++table.positions[i];
+            table.reads[i] += fill.records;
+        }
+    }
+}
+#endif
+
 void CountEntry(uint32_t hashKey, size_t size, std::vector<SlotTable>& tables) {
     for (SlotTable& table : tables) {
-        const std::span<ChainFill> chains = table.ChainsOf(SlotOf(hashKey, table.hashMask));
-        for (size_t i = 0; i < chains.size(); ++i) {
-            const size_t recordSize = table.recordSizes[i];
-            if (EntryFitsInRecord(size, recordSize)) {
-                chains[i].Place(size, recordSize);
-                CountedBook& book = *table.books[i];
-                ++book.positions;
-                book.reads += chains[i].records;
-            }
-        }
+        CountEntry(hashKey, static_cast<uint32_t>(size), table);
     }
 }
 
@@ -57,8 +102,8 @@ class Counter final : public DigestSink {
     Counter(IConsole& messages, std::vector<SlotTable>& tables)
         : m_messages(messages), m_tables(tables) {
         for (const SlotTable& table : tables) {
-            for (const size_t recordSize : table.recordSizes) {
-                m_largestRecordSize = std::max(m_largestRecordSize, recordSize);
+            for (const uint32_t recordSize : table.recordSizes) {
+                m_largestRecordSize = std::max<size_t>(m_largestRecordSize, recordSize);
             }
         }
     }
@@ -86,7 +131,7 @@ class Counter final : public DigestSink {
         for (SlotTable& table : m_tables) {
             for (size_t i = 0; i < table.books.size(); ++i) {
                 if (!EntryFitsInRecord(m_largestEntry, table.recordSizes[i])) {
-                    table.books[i]->prediction.outcome = Prediction::Outcome::TooLong;
+                    table.books[i]->outcome = Prediction::Outcome::TooLong;
                 }
             }
         }
@@ -101,8 +146,8 @@ class Counter final : public DigestSink {
 
 // The new book's records and chains, from its counted chains: the `place`-th of
 // every slot of `table`.
-void Complete(CountedBook& book, SlotTable& table, size_t place) {
-    Prediction& prediction = book.prediction;
+void Complete(SlotTable& table, size_t place) {
+    Prediction& prediction = *table.books[place];
     if (prediction.outcome != Prediction::Outcome::Fits) {
         return;
     }
@@ -110,13 +155,11 @@ void Complete(CountedBook& book, SlotTable& table, size_t place) {
     const auto slots = static_cast<uint32_t>(prediction.sizes.hashIndexSize);
     uint64_t records = written::kHashIndexRecord + HashIndexRecords(recordSize, slots);
     for (uint32_t slot = 0; slot < slots; ++slot) {
-        const ChainFill& chain = table.ChainsOf(slot)[place];
-        if (chain.records != 0) {
-            records += chain.records;
-            prediction.longestChain =
-                std::max(prediction.longestChain, static_cast<int>(chain.records));
-            prediction.shortestChain =
-                std::min(prediction.shortestChain, static_cast<int>(chain.records));
+        const uint32_t chain = table.chains[slot].records[place];
+        if (chain != 0) {
+            records += chain;
+            prediction.longestChain = std::max(prediction.longestChain, static_cast<int>(chain));
+            prediction.shortestChain = std::min(prediction.shortestChain, static_cast<int>(chain));
         }
     }
     prediction.records = static_cast<uint32_t>(std::min<uint64_t>(records, UINT32_MAX));
@@ -126,8 +169,9 @@ void Complete(CountedBook& book, SlotTable& table, size_t place) {
     }
     prediction.bytes = records * recordSize;
     prediction.meanReads =
-        book.positions == 0 ? 0.0
-                            : static_cast<double>(book.reads) / static_cast<double>(book.positions);
+        table.positions[place] == 0
+            ? 0.0
+            : static_cast<double>(table.reads[place]) / static_cast<double>(table.positions[place]);
 }
 
 // A count with its thousands apart: "70 212".
@@ -182,7 +226,7 @@ std::vector<SizePair> OfferedPairs() {
 }
 
 struct ConversionCount::State {
-    std::vector<CountedBook> books;
+    std::vector<Prediction> books;
     std::vector<SlotTable> tables;
     std::optional<Counter> counter;
 };
@@ -190,12 +234,12 @@ struct ConversionCount::State {
 ConversionCount::ConversionCount(const BookHeader& input, std::span<const SizePair> pairs,
                                  IConsole& messages)
     : m_state(std::make_unique<State>()) {
-    std::vector<CountedBook>& books = m_state->books;
+    std::vector<Prediction>& books = m_state->books;
     std::vector<SlotTable>& tables = m_state->tables;
     books.resize(pairs.size());
     for (size_t i = 0; i < pairs.size(); ++i) {
         const SizePair& pair = pairs[i];
-        Prediction& prediction = books[i].prediction;
+        Prediction& prediction = books[i];
         prediction.sizes = pair;
         if (auto refusal = CheckNewGeometry(input, pair.recordSize, pair.hashIndexSize)) {
             prediction.outcome = Prediction::Outcome::Refused;
@@ -203,16 +247,18 @@ ConversionCount::ConversionCount(const BookHeader& input, std::span<const SizePa
             continue;
         }
         const auto hashMask = static_cast<uint32_t>(pair.hashIndexSize) - 1;
-        auto table = std::find_if(tables.begin(), tables.end(),
-                                  [&](const SlotTable& t) { return t.hashMask == hashMask; });
+        auto table = std::find_if(tables.begin(), tables.end(), [&](const SlotTable& t) {
+            return t.hashMask == hashMask && t.books.size() < kLanes;
+        });
         if (table == tables.end()) {
-            table = tables.insert(tables.end(), SlotTable{hashMask, {}, {}, {}});
+            table = tables.insert(tables.end(), SlotTable{});
+            table->hashMask = hashMask;
         }
+        table->recordSizes[table->books.size()] = static_cast<uint32_t>(pair.recordSize);
         table->books.push_back(&books[i]);
-        table->recordSizes.push_back(static_cast<size_t>(pair.recordSize));
     }
     for (SlotTable& table : tables) {
-        table.chains.resize((size_t{table.hashMask} + 1) * table.books.size());
+        table.chains.resize(size_t{table.hashMask} + 1);
     }
     m_state->counter.emplace(messages, tables);
 }
@@ -227,15 +273,10 @@ std::vector<Prediction> ConversionCount::Finish() {
     m_state->counter->MarkTooLong();
     for (SlotTable& table : m_state->tables) {
         for (size_t place = 0; place < table.books.size(); ++place) {
-            Complete(*table.books[place], table, place);
+            Complete(table, place);
         }
     }
-    std::vector<Prediction> predictions;
-    predictions.reserve(m_state->books.size());
-    for (CountedBook& counted : m_state->books) {
-        predictions.push_back(std::move(counted.prediction));
-    }
-    return predictions;
+    return std::move(m_state->books);
 }
 
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
