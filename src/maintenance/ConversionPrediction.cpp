@@ -31,8 +31,8 @@ struct SlotTable {
     uint32_t hashMask = 0;
     std::vector<Prediction*> books;              // the new books, counted instead of written
     std::array<uint32_t, kLanes> recordSizes{};  // of the books; 0 in a lane without one
-    // A book takes fewer positions than the 65535 records of the largest size hold
-    // (under 2^30), so 32 bits count them.
+    // A book holds fewer than 2^29 positions (65535 records of at most 65535
+    // bytes, at least 10 bytes an entry), so 32 bits count them.
     std::array<uint32_t, kLanes> positions{};
     std::array<uint64_t, kLanes> reads{};  // the record of each position in its chain, summed
     std::vector<SlotChains> chains;        // one per slot
