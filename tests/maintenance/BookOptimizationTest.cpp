@@ -270,6 +270,34 @@ TEST_F(BookOptimizationTest, BookThatWouldNotFitIsRefusedBeforeAnythingIsWritten
     EXPECT_TRUE(book.IsInputOpen());
 }
 
+// At the limit: positions of 518 bytes take a 1 KiB record each after the header,
+// the comment and two HashIndex records, so 65530 of them make a new book of the
+// most records a book holds, and one more makes a book that does not fit.
+TEST_F(BookOptimizationTest, NewBookOfTheMostRecordsABookHoldsIsMade) {
+    BookOptions options;
+    options.recordSize = 2048;
+    const std::vector<builder::Position> positions = builder::MakePositions(
+        BookKind::Standard, kMaxWrittenRecordCount - 3, 4, builder::MoveRange{128, 128});
+    const SizePair sizes{1024, 1024};
+    for (const size_t count : {positions.size(), positions.size() - 1}) {
+        SCOPED_TRACE(count);
+        const BookImage image = builder::BuildBook(
+            options, {positions.begin(), positions.begin() + static_cast<ptrdiff_t>(count)});
+        image.WriteTo(Path());
+        ASSERT_TRUE(book.OpenBook(Path()));
+        const Prediction predicted = PredictConversions(book, {&sizes, 1}, console).front();
+        EXPECT_EQ(predicted.records, 4 + count);
+        EXPECT_EQ(predicted.outcome, 4 + count <= kMaxWrittenRecordCount
+                                         ? Prediction::Outcome::Fits
+                                         : Prediction::Outcome::Full);
+        if (predicted.outcome == Prediction::Outcome::Fits) {
+            ASSERT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::Converted)
+                << console.Text();
+            EXPECT_EQ(test::ReadFileBytes(Path()).size(), size_t{kMaxWrittenRecordCount} * 1024);
+        }
+    }
+}
+
 TEST_F(BookOptimizationTest, PositionTooLongForTheNewSizeStopsTheConversion) {
     builder::Random random(2);
     BookOptions options;
