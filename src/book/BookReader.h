@@ -6,10 +6,8 @@
 // cannot go on from ends in FatalError.
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "book/AlignedBytes.h"
 #include "book/BookFormat.h"
