@@ -1,6 +1,7 @@
 // The writer: builds a new book from the positions handed to it record by record.
-// Every chain is held in memory until the write-out, so that each chain can be
-// laid down in consecutive records, chains in slot order.
+// The records of every chain are counted before, so each record has its place
+// from the start and is complete as soon as its chain moves on to the next one,
+// or, for the last, takes its last entry.
 
 #include "book/BookWriter.h"
 
@@ -12,18 +13,24 @@
 namespace plinth {
 namespace {
 
-// Consecutive chain records are written together, up to this many bytes at once.
-constexpr size_t kBatchBytes = 1 << 20;
+// Filled records are held until they take this many bytes, then written sorted,
+// so that consecutive records go to the file together; a book of 1 KiB records
+// is written all at once.
+constexpr size_t kHeldBytes = size_t{64} << 20;
+// Consecutive records are written together up to this many bytes at once.
+constexpr size_t kRunBytes = size_t{1} << 20;
 
 }  // namespace
 
 BookWriter::BookWriter(IConsole& console, IFileSystem& files, const BookHeader& input,
                        std::span<const uint8_t> commentRecord, uint32_t recordSize,
-                       uint32_t hashIndexSize)
+                       uint32_t hashIndexSize, std::vector<ChainFill> chains)
     : m_console(console),
       m_files(files),
       m_outputHeader(NewBookHeader(input, recordSize, hashIndexSize)),
       m_commentRecord(recordSize, 0),
+      m_counted(std::move(chains)),
+      m_firstRecords(hashIndexSize),
       m_chains(hashIndexSize) {
     // The text with its terminating zero, cut at the end of the new record.
     const std::span<const uint8_t> text = CommentText(commentRecord);
@@ -33,6 +40,13 @@ BookWriter::BookWriter(IConsole& console, IFileSystem& files, const BookHeader& 
     }
     m_outputHashIndex.assign(
         static_cast<size_t>(HashIndexRecords(recordSize, hashIndexSize)) * recordSize, 0);
+    // The chains follow the HashIndex, in slot order.
+    m_counted.resize(hashIndexSize);
+    m_records = m_outputHeader.recordCount;
+    for (uint32_t slot = 0; slot < hashIndexSize; ++slot) {
+        m_firstRecords[slot] = m_records;
+        m_records += m_counted[slot].records;
+    }
     m_arena.Reset(recordSize);
 }
 
@@ -61,12 +75,13 @@ bool BookWriter::CreateOutputBook(const std::string& path) {
     std::vector<uint8_t> record(recordSize, 0);
     EncodeHeader(m_outputHeader,
                  std::span<uint8_t, layout::kHeaderSize>(record.data(), layout::kHeaderSize));
-    // A failed write here leaves no complete book behind; the write-out reports it.
-    m_outputFailed |= !WriteOutputRecord(0, record.data(), recordSize);
-    m_outputFailed |=
-        !WriteOutputRecord(written::kCommentRecord, m_commentRecord.data(), recordSize);
-    m_outputFailed |= !WriteOutputRecord(written::kHashIndexRecord, m_outputHashIndex.data(),
-                                         m_outputHashIndex.size());
+    // A failed write here leaves no complete book behind; it stops the conversion
+    // at the first record of a chain, or the write-out.
+    static_cast<void>(
+        WriteOutputRecord(0, record.data(), recordSize) &&
+        WriteOutputRecord(written::kCommentRecord, m_commentRecord.data(), recordSize) &&
+        WriteOutputRecord(written::kHashIndexRecord, m_outputHashIndex.data(),
+                          m_outputHashIndex.size()));
     return true;
 }
 
@@ -80,7 +95,7 @@ BookWriter::PlaceResult BookWriter::AddRecordPositions(std::span<const uint8_t> 
             return false;
         }
         if (!PlaceEntry(record, entry, kind, size)) {
-            result.outcome = PlaceOutcome::OutOfMemory;
+            result.outcome = PlaceOutcome::Failed;
             return false;
         }
         ++result.placed;
@@ -92,121 +107,136 @@ BookWriter::PlaceResult BookWriter::AddRecordPositions(std::span<const uint8_t> 
 bool BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry,
                             BookKind kind, size_t size) {
     const uint32_t hashKey = DecodeU32(&record[entry.offset + layout::kHashKey]);
-    OutputChain& chain = m_chains[SlotOf(hashKey, m_outputHeader.hashMask)];
-    if (chain.fill.Place(size, m_outputHeader.recordSize)) {
-        uint8_t* buffer = m_arena.Allocate();
-        if (buffer == nullptr) {
-            PrintLog("**Error** Out of memory\n");
-            return false;
-        }
-        chain.records.push_back(buffer);
-        ++m_records;
+    const uint32_t slot = SlotOf(hashKey, m_outputHeader.hashMask);
+    OutputChain& chain = m_chains[slot];
+    const ChainFill& counted = m_counted[slot];
+    const bool starts = chain.fill.Place(size, m_outputHeader.recordSize);
+    if (chain.fill.records > counted.records ||
+        (chain.fill.records == counted.records && chain.fill.used > counted.used)) {
+        return ReportChangedBook();
+    }
+    if (starts && !StartChainRecord(slot, chain)) {
+        return false;
     }
     ++m_outputHeader.totalPositions;
     m_outputHeader.totalMoves += static_cast<uint32_t>(entry.moveCount - entry.equalCodeMoves);
-    CopyEntry(record, entry, kind, chain.records.back() + chain.fill.used - size);
+    CopyEntry(record, entry, kind, chain.record + chain.fill.used - size);
+    return chain.fill.used != counted.used || chain.fill.records != counted.records ||
+           CompleteChain(slot, chain);
+}
+
+bool BookWriter::StartChainRecord(uint32_t slot, OutputChain& chain) {
+    if (chain.record != nullptr && !HoldChainRecord(slot, chain.fill.records - 2, chain.record)) {
+        return false;
+    }
+    chain.record = m_arena.Allocate();
+    if (chain.record == nullptr) {
+        PrintLog("**Error** Out of memory\n");
+        return false;
+    }
     return true;
+}
+
+bool BookWriter::CompleteChain(uint32_t slot, OutputChain& chain) {
+    uint8_t* last = chain.record;
+    chain.record = nullptr;
+    return HoldChainRecord(slot, chain.fill.records - 1, last);
+}
+
+bool BookWriter::HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes) {
+    const uint32_t number = m_firstRecords[slot] + index;
+    const bool last = index + 1 == m_counted[slot].records;
+    EncodeU16(bytes + layout::kNextRecord, last ? uint16_t{0} : static_cast<uint16_t>(number + 1));
+    EncodeU16(bytes + layout::kPreviousRecord,
+              index == 0 ? uint16_t{0} : static_cast<uint16_t>(number - 1));
+    m_held.push_back({number, bytes});
+    return m_held.size() * m_outputHeader.recordSize < kHeldBytes || WriteHeldRecords();
+}
+
+bool BookWriter::WriteHeldRecords() {
+    // A full book's records are never written: the write-out reports it.
+    bool writing = !m_outputFailed && m_records <= kMaxWrittenRecordCount;
+    std::sort(m_held.begin(), m_held.end(),
+              [](const HeldRecord& a, const HeldRecord& b) { return a.number < b.number; });
+    const size_t recordSize = m_outputHeader.recordSize;
+    const size_t runRecords = std::max<size_t>(kRunBytes / recordSize, 1);
+    std::vector<std::span<const uint8_t>> run;
+    for (size_t first = 0; writing && first < m_held.size(); first += run.size()) {
+        run.clear();
+        while (first + run.size() < m_held.size() && run.size() < runRecords &&
+               m_held[first + run.size()].number == m_held[first].number + run.size()) {
+            run.emplace_back(m_held[first + run.size()].bytes, recordSize);
+        }
+        const int64_t written = m_files.WriteAtGathered(
+            m_output.Get(), run, RecordOffset(m_held[first].number, m_outputHeader.recordSize));
+        if (written != static_cast<int64_t>(run.size() * recordSize)) {
+            PrintLog("**Error** in _write writing\n");
+            m_outputFailed = true;
+            writing = false;
+        }
+    }
+    for (const HeldRecord& held : m_held) {
+        m_arena.Release(held.bytes);
+    }
+    m_held.clear();
+    return !m_outputFailed;
+}
+
+bool BookWriter::ReportChangedBook() {
+    PrintLog("**Error** The book changed while it was being converted\n");
+    m_outputFailed = true;
+    return false;
 }
 
 BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
     PrintLog("\nWriting output file\n");
-    WriteOutState state;
-    state.total = m_records;
-    state.writing = !m_outputFailed;
+    bool writing = !m_outputFailed;
+    if (writing && m_records > kMaxWrittenRecordCount) {
+        PrintLog("*** Error *** Output book full\n");
+        writing = false;
+    }
+    int longest = 0;
+    int shortest = 65535;
     const uint32_t slots = m_outputHeader.hashIndexSize;
-    for (uint32_t slot = 0; slot < slots; ++slot) {
-        if (m_outputHeader.recordCount > kMaxWrittenRecordCount) {
-            break;
+    for (uint32_t slot = 0; writing && slot < slots; ++slot) {
+        const ChainFill& chain = m_chains[slot].fill;
+        if (chain.records != m_counted[slot].records || chain.used != m_counted[slot].used) {
+            writing = ReportChangedBook();
+        } else if (chain.records != 0) {
+            EncodeU16(&m_outputHashIndex[layout::kSlotSize * slot],
+                      static_cast<uint16_t>(m_firstRecords[slot]));
+            longest = std::max(longest, static_cast<int>(chain.records));
+            shortest = std::min(shortest, static_cast<int>(chain.records));
         }
-        if (!m_chains[slot].records.empty()) {
-            WriteOutputChain(slot, state);
+        const uint32_t percent = (slot + 1) * 50 / slots;
+        if (percent % 10 == 0 && percent != slot * 50 / slots) {
+            m_console.SetProgress(static_cast<int>(50 + percent));
         }
     }
-    state.writing = state.writing && FlushOutputBatch();
-    if (state.writing) {
+    writing = writing && WriteHeldRecords();
+    if (writing) {
+        m_outputHeader.recordCount = static_cast<uint16_t>(m_records);
         std::array<uint8_t, layout::kHeaderSize> header{};
         EncodeHeader(m_outputHeader, header);
-        state.writing = WriteOutputRecord(0, header.data(), header.size()) &&
-                        WriteOutputRecord(m_outputHeader.hashIndexRecord, m_outputHashIndex.data(),
-                                          layout::kSlotSize * m_outputHeader.hashIndexSize);
-        PrintLog("Longest chain:\t\t%d\n", state.longest);
-        PrintLog("Shortest chain:\t\t%d\n", state.shortest);
+        writing = WriteOutputRecord(0, header.data(), header.size()) &&
+                  WriteOutputRecord(m_outputHeader.hashIndexRecord, m_outputHashIndex.data(),
+                                    layout::kSlotSize * m_outputHeader.hashIndexSize);
+        PrintLog("Longest chain:\t\t%d\n", longest);
+        PrintLog("Shortest chain:\t\t%d\n", shortest);
         PrintLog("Avg chain length:\t%1.1f\n",
                  static_cast<double>(m_outputHeader.recordCount) / m_outputHeader.hashIndexSize);
     }
     m_console.SetProgress(100);
-    m_outputFailed |= !state.writing;
+    m_outputFailed |= !writing;
     return m_outputFailed ? WriteOutcome::Failed : WriteOutcome::Complete;
 }
 
-void BookWriter::WriteOutputChain(uint32_t slot, WriteOutState& state) {
-    const std::vector<uint8_t*> records = std::move(m_chains[slot].records);
-    m_chains[slot] = OutputChain{};
-    EncodeU16(&m_outputHashIndex[layout::kSlotSize * slot], m_outputHeader.recordCount);
-    uint16_t previous = 0;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const uint16_t number = m_outputHeader.recordCount;
-        uint8_t* bytes = records[i];
-        const bool last = i + 1 == records.size();
-        EncodeU16(bytes + layout::kNextRecord, last ? uint16_t{0} : uint16_t(number + 1));
-        EncodeU16(bytes + layout::kPreviousRecord, previous);
-        if (state.writing) {
-            ++m_outputHeader.recordCount;
-            state.writing = QueueOutputRecord(number, bytes);
-        }
-        if (state.writing && m_outputHeader.recordCount > kMaxWrittenRecordCount) {
-            state.writing = FlushOutputBatch();
-            if (state.writing) {
-                PrintLog("*** Error *** Output book full\n");
-                state.writing = false;
-            }
-        }
-        ++state.written;
-        const uint32_t percent = state.written * 50 / state.total;
-        if (percent % 10 == 0) {
-            m_console.SetProgress(static_cast<int>(50 + percent));
-        }
-        previous = number;
-    }
-    const int length = static_cast<int>(records.size());
-    state.longest = std::max(state.longest, length);
-    state.shortest = std::min(state.shortest, length);
-}
-
-bool BookWriter::QueueOutputRecord(uint16_t number, const uint8_t* record) {
-    const size_t recordSize = m_outputHeader.recordSize;
-    const size_t batchRecords = std::max<size_t>(kBatchBytes / recordSize, 1);
-    const bool follows = number == m_batchFirst + m_batch.size();
-    if (!m_batch.empty() && (!follows || m_batch.size() >= batchRecords) && !FlushOutputBatch()) {
-        return false;
-    }
-    if (m_batch.empty()) {
-        m_batchFirst = number;
-    }
-    m_batch.emplace_back(record, recordSize);
-    return true;
-}
-
-bool BookWriter::FlushOutputBatch() {
-    if (m_batch.empty()) {
-        return true;
-    }
-    const size_t bytes = m_batch.size() * m_outputHeader.recordSize;
-    const int64_t written = m_files.WriteAtGathered(
-        m_output.Get(), m_batch, RecordOffset(m_batchFirst, m_outputHeader.recordSize));
-    m_batch.clear();
-    if (written != static_cast<int64_t>(bytes)) {
-        PrintLog("**Error** in _write writing\n");
-        return false;
-    }
-    return true;
-}
-
-bool BookWriter::WriteOutputRecord(uint16_t number, const uint8_t* bytes, size_t length) {
+bool BookWriter::WriteOutputRecord(uint32_t number, const uint8_t* bytes, size_t length) {
     const int64_t written = m_files.WriteAt(m_output.Get(), bytes, length,
                                             RecordOffset(number, m_outputHeader.recordSize));
     if (written != static_cast<int64_t>(length)) {
         PrintLog("**Error** in _write writing\n");
+        m_outputFailed = true;
         return false;
     }
     return true;

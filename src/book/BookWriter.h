@@ -1,8 +1,12 @@
 #pragma once
 
-// The writer: builds a new book from the entries handed to it. Every chain is
-// held in memory as a list of records until the write-out, so that each chain
-// can be laid down in consecutive records, the chains in slot order.
+// The writer: builds a new book from the entries handed to it. Each chain lies
+// in consecutive records, the chains in slot order; the records each chain takes
+// and how full the last is are known from the count made before
+// (ConversionCount), so every record has its place in the file from the start,
+// and a chain is known to be complete when its last entry comes. The writer
+// holds the record that each chain is filling and, up to 64 MiB, the records
+// completed since the last write, which it writes in runs of consecutive records.
 
 #include <cstdint>
 #include <span>
@@ -53,8 +57,9 @@ class PositionSink {
     // Places every entry of `record`, a chain record of a book of `kind`, into the
     // chain of its slot, as ForEachCopiedEntry gives them. Gives EntryTooLong,
     // placing nothing more, for an entry that no record of the new size can hold,
-    // and OutOfMemory (with its message written) when the new book cannot grow.
-    enum class PlaceOutcome { Placed, EntryTooLong, OutOfMemory };
+    // and Failed (with its message written) when the new book cannot be made:
+    // memory ran out, a write failed, or the book no longer matches its count.
+    enum class PlaceOutcome { Placed, EntryTooLong, Failed };
     struct PlaceResult {
         PlaceOutcome outcome = PlaceOutcome::Placed;
         size_t entrySize = 0;  // the size of the entry that does not fit
@@ -86,8 +91,11 @@ class BookWriter final : public PositionSink {
     // A new book of `recordSize`-byte records and `hashIndexSize` slots, of the
     // kind, attributes and word36 of `input`, the header of the book it is made
     // from, with the comment of `commentRecord`, that book's comment record.
+    // `chains` gives the fill of each chain once it has all its entries, slot by
+    // slot, as the count of the same entries found it.
     BookWriter(IConsole& console, IFileSystem& files, const BookHeader& input,
-               std::span<const uint8_t> commentRecord, uint32_t recordSize, uint32_t hashIndexSize);
+               std::span<const uint8_t> commentRecord, uint32_t recordSize, uint32_t hashIndexSize,
+               std::vector<ChainFill> chains);
     BookWriter(const BookWriter&) = delete;
     BookWriter& operator=(const BookWriter&) = delete;
     ~BookWriter() override;
@@ -103,9 +111,10 @@ class BookWriter final : public PositionSink {
 
     PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override;
 
-    // Writes all chains as consecutive records, then the header and the HashIndex,
-    // and prints the chain statistics. Gives Failed when a write failed or the
-    // book became full: the output file is then no complete book.
+    // Writes the records not yet written, then the header and the HashIndex, and
+    // prints the chain statistics. Gives Failed when a write failed, the
+    // chains are too many records for a book, or they are not the records they
+    // were counted to be: the output file is then no complete book.
     enum class WriteOutcome { Complete, Failed };
     WriteOutcome WriteOutputBook();
 
@@ -114,46 +123,52 @@ class BookWriter final : public PositionSink {
     void CloseOutputBook() { m_output.Close(); }
 
   private:
-    // One chain of the new book: its records in order, and how they are filled.
+    // One chain of the new book: the record it is filling, and how it is filled.
     struct OutputChain {
-        std::vector<uint8_t*> records;
+        uint8_t* record = nullptr;
         ChainFill fill;
     };
-    // Where the write-out stands.
-    struct WriteOutState {
-        uint32_t total = 0;  // records to write
-        uint32_t written = 0;
-        int longest = 0;
-        int shortest = 65535;
-        bool writing = true;
+    // A record that is complete, and its number in the new book.
+    struct HeldRecord {
+        uint32_t number = 0;
+        uint8_t* bytes = nullptr;
     };
 
     void PrintLog(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
-    // False when memory for a new record ran out.
+    // False, the reason written, when the new book cannot be made.
     bool PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
                     size_t size);
-    void WriteOutputChain(uint32_t slot, WriteOutState& state);
+    // Holds the filled record of `slot`'s chain and gives the chain a fresh one.
+    bool StartChainRecord(uint32_t slot, OutputChain& chain);
+    // Holds the last record of `slot`'s chain, which has all its entries.
+    bool CompleteChain(uint32_t slot, OutputChain& chain);
+    // Links the `index`-th record of `slot`'s chain, in `bytes`, into its chain
+    // and holds it to be written; false after a reported failure.
+    bool HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes);
+    // Writes the held records at their places and hands their memory back.
+    bool WriteHeldRecords();
+    // Reports that the chains are not the records they were counted to be: the
+    // book changed since the count. Gives false.
+    bool ReportChangedBook();
     // Writes `length` bytes at the start of output record `number`; false after a
     // reported failure.
-    bool WriteOutputRecord(uint16_t number, const uint8_t* bytes, size_t length);
-    // Chain records are written in batches of consecutive records.
-    bool QueueOutputRecord(uint16_t number, const uint8_t* record);
-    bool FlushOutputBatch();
+    bool WriteOutputRecord(uint32_t number, const uint8_t* bytes, size_t length);
 
     IConsole& m_console;
     IFileSystem& m_files;
     std::string m_strOutputPath;
     FileDescriptor m_output;
     BookHeader m_outputHeader;
-    std::vector<uint8_t> m_commentRecord;           // record 1 of the new book
-    std::vector<uint8_t> m_outputHashIndex;         // the HashIndex records of the new book
-    std::vector<OutputChain> m_chains;              // one per slot of the new HashIndex
-    uint32_t m_records = 0;                         // chain records held
-    RecordArena m_arena;                            // the memory of the chain records
-    std::vector<std::span<const uint8_t>> m_batch;  // records waiting to be written...
-    uint16_t m_batchFirst = 0;                      // ...from this record on
+    std::vector<uint8_t> m_commentRecord;    // record 1 of the new book
+    std::vector<uint8_t> m_outputHashIndex;  // the HashIndex records of the new book
+    std::vector<ChainFill> m_counted;        // one per slot
+    std::vector<uint32_t> m_firstRecords;    // the number of each chain's first record
+    uint32_t m_records = 0;                  // of the new book, the chains' included
+    std::vector<OutputChain> m_chains;       // one per slot of the new HashIndex
+    RecordArena m_arena;                     // the memory of the records being filled
+    std::vector<HeldRecord> m_held;          // filled, not yet written
     bool m_outputCreated = false;
-    // A write of the creation or the write-out failed: the output is no book.
+    // A write failed, or the book does not match its count: the output is no book.
     bool m_outputFailed = false;
 };
 

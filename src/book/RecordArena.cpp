@@ -1,6 +1,7 @@
 #include "book/RecordArena.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #if defined(__unix__)
@@ -56,6 +57,12 @@ void RecordArena::Reset(size_t recordSize) {
 }
 
 uint8_t* RecordArena::Allocate() {
+    if (!m_released.empty()) {
+        uint8_t* buffer = m_released.back();
+        m_released.pop_back();
+        std::memset(buffer, 0, m_recordSize);
+        return buffer;
+    }
     if (m_next == m_end && !AddBlock()) {
         return nullptr;
     }
@@ -83,6 +90,7 @@ void RecordArena::ReleaseAll() {
         UnmapBlock(block.base, block.size);
     }
     m_blocks.clear();
+    m_released.clear();
     m_next = nullptr;
     m_end = nullptr;
 }

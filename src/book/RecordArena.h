@@ -1,10 +1,12 @@
 #pragma once
 
-// The memory of the record buffers of a book being written. The whole new book
-// is held in memory until its write-out, up to 1 GiB in buffers of one size, so
-// the buffers are carved from large zero-filled blocks of their own rather than
+// The memory of the record buffers of a book being written: the record that each
+// chain is filling and the filled records waiting to be written, up to 576 MiB
+// in buffers of one size (32768 chains of 16 KiB records and 64 MiB), so the
+// buffers are carved from large zero-filled blocks of their own rather than
 // taken one by one from the heap: the system fills fresh blocks with zeros, and
-// large pages spare it most of the work of mapping them.
+// large pages spare it most of the work of mapping them. Buffers given back are
+// handed out again before fresh memory is touched.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +25,8 @@ class RecordArena {
     void Reset(size_t recordSize);
     // A zero-filled buffer of the record size; null when memory runs out.
     uint8_t* Allocate();
+    // Takes back a buffer that Allocate handed out, to hand it out again.
+    void Release(uint8_t* buffer) { m_released.push_back(buffer); }
     // Gives every block back to the system; the buffers handed out are gone.
     void ReleaseAll();
 
@@ -34,6 +38,7 @@ class RecordArena {
     bool AddBlock();
 
     std::vector<Block> m_blocks;
+    std::vector<uint8_t*> m_released;
     size_t m_recordSize = 0;
     uint8_t* m_next = nullptr;  // the next free buffer in the last block
     uint8_t* m_end = nullptr;   // the end of the last block

@@ -56,7 +56,7 @@ class Conversion {
         // new book takes memory.
         const SizePair sizes{m_request.recordSize, m_request.hashIndexSize};
         TextConsole walkText;
-        const Prediction prediction =
+        Prediction prediction =
             PredictConversions(m_book, {&sizes, 1}, walkText, m_request.threads).front();
         if (prediction.outcome == Prediction::Outcome::TooLong) {
             m_book.PrintLog("Converting....");
@@ -80,7 +80,8 @@ class Conversion {
         m_book.ReadRecord(input.commentRecord);
         m_writer.emplace(m_book.Console(), m_book.Files(), input, m_book.RecordArea(),
                          static_cast<uint32_t>(m_request.recordSize),
-                         static_cast<uint32_t>(m_request.hashIndexSize));
+                         static_cast<uint32_t>(m_request.hashIndexSize),
+                         std::move(prediction.chains));
         const std::string newBook =
             m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix);
         // A new book left by a conversion that was cut off goes first: none is

@@ -7,12 +7,14 @@
 //   1. fit checks: refuse sizes that would overflow the new book; nothing touched
 //   2. the exact outcome, counted without writing (ConversionPrediction): a
 //      position too long for the new records or a new book too large for the
-//      record numbers stops it here; nothing touched
+//      record numbers stops it here; nothing touched. The count gives the
+//      records of every new chain, so every record's place is known from here on
 //   3. create BOOK.new.bk with header, comment and an empty HashIndex
 //   4. copy walk (CopyWalk): every chain of the old book, record by record, then
-//      the sound records no chain reaches, into the new chains held in memory
-//      (progress 0-50)
-//   5. write-out of the new chains, the header and the HashIndex (progress 50-100)
+//      the sound records no chain reaches, into the new chains; each record is
+//      written at its place once its chain moves on (progress 0-50)
+//   5. write-out of the last record of every chain, the header and the HashIndex
+//      (progress 50-100)
 //   6. flush the new book to the disk
 //   7. exchange: the old book becomes BOOK.old.bk, the new book takes its place
 //   8. open the new book again

@@ -154,8 +154,10 @@ void Complete(SlotTable& table, size_t place) {
     const auto recordSize = static_cast<uint32_t>(prediction.sizes.recordSize);
     const auto slots = static_cast<uint32_t>(prediction.sizes.hashIndexSize);
     uint64_t records = written::kHashIndexRecord + HashIndexRecords(recordSize, slots);
+    std::vector<ChainFill> chains(slots);
     for (uint32_t slot = 0; slot < slots; ++slot) {
         const uint32_t chain = table.chains[slot].records[place];
+        chains[slot] = {chain, table.chains[slot].used[place]};
         if (chain != 0) {
             records += chain;
             prediction.longestChain = std::max(prediction.longestChain, static_cast<int>(chain));
@@ -168,6 +170,7 @@ void Complete(SlotTable& table, size_t place) {
         return;
     }
     prediction.bytes = records * recordSize;
+    prediction.chains = std::move(chains);
     prediction.meanReads =
         table.positions[place] == 0
             ? 0.0

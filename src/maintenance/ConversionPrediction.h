@@ -43,6 +43,9 @@ struct Prediction {
     // The records a lookup reads on average to find a stored position: k for a
     // position in the k-th record of its chain; 0 for a book without positions.
     double meanReads = 0;
+    // How each chain is filled once it has all its entries, slot by slot, when
+    // the book fits: the layout that the writer of the conversion fills.
+    std::vector<ChainFill> chains;
 };
 
 // The count behind PredictConversions, for a pass over the chains: the positions

@@ -172,7 +172,7 @@ std::vector<bool> CopyWalk::Duplicates(std::vector<std::pair<uint64_t, size_t>> 
 
 std::optional<PositionSink::PlaceResult> CopyWalk::Took(uint16_t number,
                                                         const PositionSink::PlaceResult& placed) {
-    if (placed.outcome == PositionSink::PlaceOutcome::OutOfMemory) {
+    if (placed.outcome == PositionSink::PlaceOutcome::Failed) {
         return std::nullopt;  // the sink has said so
     }
     if (placed.outcome == PositionSink::PlaceOutcome::EntryTooLong) {

@@ -21,9 +21,11 @@ using Outcome = BookWriter::WriteOutcome;
 
 class BookWriterTest : public testing::Test {
   protected:
-    // Writes the chain records of `image` into a new book of the given geometry.
-    Outcome Convert(const BookImage& image, int recordSize, int hashIndexSize) {
-        Start(image, recordSize, hashIndexSize);
+    // Writes the chain records of `image` into a new book of the given geometry,
+    // whose chains were counted to be filled as `chains` says.
+    Outcome Convert(const BookImage& image, int recordSize, int hashIndexSize,
+                    std::vector<ChainFill> chains = {}) {
+        Start(image, recordSize, hashIndexSize, std::move(chains));
         for (uint32_t slot = 0; slot < image.Header().hashIndexSize; ++slot) {
             for (const uint16_t record : image.ChainRecords(slot)) {
                 Place(image, record);
@@ -31,19 +33,21 @@ class BookWriterTest : public testing::Test {
         }
         return Finish();
     }
-    void Start(const BookImage& image, int recordSize, int hashIndexSize) {
+    void Start(const BookImage& image, int recordSize, int hashIndexSize,
+               std::vector<ChainFill> chains) {
         input = image;
         writer.emplace(console, SystemFileSystem(), image.Header(),
-                       input.Record(image.Header().commentRecord), recordSize, hashIndexSize);
+                       input.Record(image.Header().commentRecord), recordSize, hashIndexSize,
+                       std::move(chains));
         std::filesystem::remove(dir.File("out.bk"));  // the writer creates a new file
         writer->CreateOutputBook(dir.File("out.bk"));
+        console.ClearConsole();
     }
     BookWriter::PlaceResult Place(const BookImage& image, uint16_t record) {
         input = image;
         return writer->AddRecordPositions(input.Record(record), KindOf(image.Header().magic));
     }
     Outcome Finish() {
-        console.ClearConsole();
         const Outcome outcome = writer->WriteOutputBook();
         writer.reset();
         output = test::ReadFileBytes(dir.File("out.bk"));
@@ -60,15 +64,24 @@ class BookWriterTest : public testing::Test {
     std::vector<uint8_t> output;
 };
 
+// The chains of a new book of 1024 slots, counted to be empty but in `slot`,
+// whose chain takes `records` records with `used` bytes in use in its last.
+std::vector<ChainFill> Counted(uint32_t slot, uint32_t records, uint32_t used) {
+    std::vector<ChainFill> chains(1024);
+    chains[slot] = {records, used};
+    return chains;
+}
+
 // An empty book has its header, comment and HashIndex only; an entry that exactly
-// fills a record stays in it.
+// fills a record stays in it. Chains that are not the records they were counted
+// to be (the book changed since the count) make no book.
 TEST_F(BookWriterTest, EmptyBookAndAnEntryThatExactlyFillsTheRecord) {
     EXPECT_EQ(Convert(builder::BuildBook(BookOptions{}, {}), 1024, 1024), Outcome::Complete);
     EXPECT_EQ(console.Text(),
               "\nWriting output file\n"
               "Longest chain:\t\t0\nShortest chain:\t\t65535\nAvg chain length:\t0.0\n");
     EXPECT_EQ(output.size(), 4u * 1024);
-    EXPECT_EQ(console.progress, std::vector<int>{100});
+    EXPECT_EQ(console.progress.back(), 100);
     for (const size_t secondMoves : {251u, 252u}) {
         builder::Random random(1);
         BookOptions options;
@@ -77,8 +90,20 @@ TEST_F(BookWriterTest, EmptyBookAndAnEntryThatExactlyFillsTheRecord) {
             options,
             {builder::MakePosition(BookKind::Standard, 5, 1, random),              // 10 bytes
              builder::MakePosition(BookKind::Standard, 5, secondMoves, random)});  // 1010, 1014
-        ASSERT_EQ(Convert(image, 1024, 1024), Outcome::Complete);
-        EXPECT_EQ(OutputHeader().recordCount, secondMoves == 251 ? 5 : 6) << secondMoves;
+        const uint32_t records = secondMoves == 251 ? 1 : 2;
+        const uint32_t used = secondMoves == 251 ? 1024 : 1018;
+        ASSERT_EQ(Convert(image, 1024, 1024, Counted(5, records, used)), Outcome::Complete);
+        EXPECT_EQ(OutputHeader().recordCount, 4 + records) << secondMoves;
+        for (const ChainFill counted :
+             {ChainFill{records - 1, used}, ChainFill{records + 1, used},
+              ChainFill{records, used - 4}, ChainFill{records, used + 4}}) {
+            EXPECT_EQ(Convert(image, 1024, 1024, Counted(5, counted.records, counted.used)),
+                      Outcome::Failed);
+            EXPECT_THAT(
+                console.Text(),
+                testing::HasSubstr("**Error** The book changed while it was being converted\n"));
+            EXPECT_EQ(OutputHeader().recordCount, 4);  // the header of the creation
+        }
     }
 }
 
@@ -110,8 +135,8 @@ TEST_F(BookWriterTest, DamagedEntriesAreMendedInTheCopy) {
     for (const Case& c : {Case{"cut", cut, cut.Header().totalMoves, 1000, 22, {}},
                           Case{"equal codes", equal, 3, 4, 18, {0, 2, 4}}}) {
         SCOPED_TRACE(c.name);
-        Start(c.image, 1024, 1024);
-        console.ClearConsole();
+        Start(c.image, 1024, 1024,
+              Counted(7, 1, static_cast<uint32_t>(c.lastEntryAt + c.lastEntrySize)));
         EXPECT_EQ(Place(c.image, c.image.Slot(7)).outcome, BookWriter::PlaceOutcome::Placed);
         EXPECT_EQ(console.Text(), "Warning, corrupt record, ignoring moves\n");
         ASSERT_EQ(Finish(), Outcome::Complete);
@@ -151,7 +176,7 @@ TEST_F(BookWriterTest, RecordNumber65534MakesTheBookFull) {
     const BookImage image = builder::BuildBook(
         BookOptions{}, {builder::MakePosition(BookKind::Standard, 0, 251, random)});
     for (const int records : {65534 - 4, 65535 - 4}) {
-        Start(image, 1024, 1024);
+        Start(image, 1024, 1024, Counted(0, static_cast<uint32_t>(records), 1014));
         for (int i = 0; i < records; ++i) {
             Place(image, image.Slot(0));
         }
