@@ -110,12 +110,13 @@ bool BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& 
     const uint32_t slot = SlotOf(hashKey, m_outputHeader.hashMask);
     OutputChain& chain = m_chains[slot];
     const ChainFill& counted = m_counted[slot];
+    const uint32_t usedBefore = chain.fill.used;
     const bool starts = chain.fill.Place(size, m_outputHeader.recordSize);
     if (chain.fill.records > counted.records ||
         (chain.fill.records == counted.records && chain.fill.used > counted.used)) {
         return ReportChangedBook();
     }
-    if (starts && !StartChainRecord(slot, chain)) {
+    if (starts && !StartChainRecord(slot, chain, usedBefore)) {
         return false;
     }
     ++m_outputHeader.totalPositions;
@@ -125,8 +126,9 @@ bool BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& 
            CompleteChain(slot, chain);
 }
 
-bool BookWriter::StartChainRecord(uint32_t slot, OutputChain& chain) {
-    if (chain.record != nullptr && !HoldChainRecord(slot, chain.fill.records - 2, chain.record)) {
+bool BookWriter::StartChainRecord(uint32_t slot, OutputChain& chain, uint32_t filledUsed) {
+    if (chain.record != nullptr &&
+        !HoldChainRecord(slot, chain.fill.records - 2, chain.record, filledUsed)) {
         return false;
     }
     chain.record = m_arena.Allocate();
@@ -140,10 +142,12 @@ bool BookWriter::StartChainRecord(uint32_t slot, OutputChain& chain) {
 bool BookWriter::CompleteChain(uint32_t slot, OutputChain& chain) {
     uint8_t* last = chain.record;
     chain.record = nullptr;
-    return HoldChainRecord(slot, chain.fill.records - 1, last);
+    return HoldChainRecord(slot, chain.fill.records - 1, last, chain.fill.used);
 }
 
-bool BookWriter::HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes) {
+bool BookWriter::HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes, uint32_t used) {
+    // A buffer handed out again still holds its last record past the entries.
+    std::memset(bytes + used, 0, m_outputHeader.recordSize - used);
     const uint32_t number = m_firstRecords[slot] + index;
     const bool last = index + 1 == m_counted[slot].records;
     EncodeU16(bytes + layout::kNextRecord, last ? uint16_t{0} : static_cast<uint16_t>(number + 1));

@@ -138,13 +138,15 @@ class BookWriter final : public PositionSink {
     // False, the reason written, when the new book cannot be made.
     bool PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
                     size_t size);
-    // Holds the filled record of `slot`'s chain and gives the chain a fresh one.
-    bool StartChainRecord(uint32_t slot, OutputChain& chain);
+    // Holds the filled record of `slot`'s chain, whose entries end at
+    // `filledUsed`, and gives the chain a fresh one.
+    bool StartChainRecord(uint32_t slot, OutputChain& chain, uint32_t filledUsed);
     // Holds the last record of `slot`'s chain, which has all its entries.
     bool CompleteChain(uint32_t slot, OutputChain& chain);
-    // Links the `index`-th record of `slot`'s chain, in `bytes`, into its chain
-    // and holds it to be written; false after a reported failure.
-    bool HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes);
+    // Links the `index`-th record of `slot`'s chain, in `bytes` with its entries
+    // ending at `used`, into its chain and holds it to be written; false after a
+    // reported failure.
+    bool HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes, uint32_t used);
     // Writes the held records at their places and hands their memory back.
     bool WriteHeldRecords();
     // Reports that the chains are not the records they were counted to be: the

@@ -1,8 +1,6 @@
 #include "book/RecordArena.h"
 
 #include <cstdlib>
-#include <cstring>
-#include <memory>
 
 #if defined(__unix__)
 #include <sys/mman.h>
@@ -11,36 +9,16 @@
 namespace plinth {
 namespace {
 
-// Blocks are a whole number of large pages (2 MiB) and of every record size.
-constexpr size_t kLargePage = size_t{2} << 20;
+// Blocks are a whole number of every record size.
 constexpr size_t kBlockSize = size_t{32} << 20;
 
 #if defined(__unix__)
-// A zero-filled block aligned to a large page, so the system can map it in large
-// pages; null when memory runs out.
+// A zero-filled block; null when memory runs out. Small pages: on a virtual
+// machine whose host takes freed memory back, a large page of fresh memory
+// costs several times what its small pages do.
 void* MapBlock(size_t size) {
-    const size_t mapped = size + kLargePage;
-    void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) {
-        return nullptr;
-    }
-    // Trim the mapping to the aligned part: the head before it and the tail after.
-    void* aligned = raw;
-    size_t space = mapped;
-    std::align(kLargePage, size, aligned, space);
-    auto* const head = static_cast<char*>(raw);
-    auto* const start = static_cast<char*>(aligned);
-    if (start > head) {
-        munmap(head, static_cast<size_t>(start - head));
-    }
-    const size_t tail = space - size;
-    if (tail > 0) {
-        munmap(start + size, tail);
-    }
-#if defined(MADV_HUGEPAGE)
-    madvise(start, size, MADV_HUGEPAGE);
-#endif
-    return start;
+    void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
 }
 
 void UnmapBlock(void* base, size_t size) { munmap(base, size); }
@@ -60,7 +38,6 @@ uint8_t* RecordArena::Allocate() {
     if (!m_released.empty()) {
         uint8_t* buffer = m_released.back();
         m_released.pop_back();
-        std::memset(buffer, 0, m_recordSize);
         return buffer;
     }
     if (m_next == m_end && !AddBlock()) {

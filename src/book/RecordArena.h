@@ -4,9 +4,9 @@
 // chain is filling and the filled records waiting to be written, up to 576 MiB
 // in buffers of one size (32768 chains of 16 KiB records and 64 MiB), so the
 // buffers are carved from large zero-filled blocks of their own rather than
-// taken one by one from the heap: the system fills fresh blocks with zeros, and
-// large pages spare it most of the work of mapping them. Buffers given back are
-// handed out again before fresh memory is touched.
+// taken one by one from the heap: the system fills fresh blocks with zeros.
+// Buffers given back are handed out again, as they are, before fresh memory is
+// touched.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +23,8 @@ class RecordArena {
 
     // Releases every block and hands out buffers of `recordSize` bytes from now on.
     void Reset(size_t recordSize);
-    // A zero-filled buffer of the record size; null when memory runs out.
+    // A buffer of the record size, zero-filled unless it was given back before;
+    // null when memory runs out.
     uint8_t* Allocate();
     // Takes back a buffer that Allocate handed out, to hand it out again.
     void Release(uint8_t* buffer) { m_released.push_back(buffer); }

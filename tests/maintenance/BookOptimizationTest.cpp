@@ -298,6 +298,19 @@ TEST_F(BookOptimizationTest, NewBookOfTheMostRecordsABookHoldsIsMade) {
     }
 }
 
+// A new book of more than the 64 MiB of records that the conversion holds before
+// it writes them: the records go out in parts, and the memory of those written
+// takes records of other lengths.
+TEST_F(BookOptimizationTest, BookLargerThanTheRecordsHeldAtOnceIsComplete) {
+    BookOptions options;
+    options.recordSize = 16384;
+    const BookImage image = builder::BuildBook(
+        options, builder::MakePositions(BookKind::Standard, 56000, 8, builder::MoveRange{1, 600}));
+    ASSERT_GT(image.Bytes().size(), size_t{68} << 20);
+    ASSERT_EQ(Convert(image, 16384, 2048).outcome, OptimizeOutcome::Converted) << console.Text();
+    ExpectCompleteBook(Path(), image, image.Positions(), 16384, 2048);
+}
+
 TEST_F(BookOptimizationTest, PositionTooLongForTheNewSizeStopsTheConversion) {
     builder::Random random(2);
     BookOptions options;
