@@ -75,8 +75,8 @@ bool BookWriter::CreateOutputBook(const std::string& path) {
     std::vector<uint8_t> record(recordSize, 0);
     EncodeHeader(m_outputHeader,
                  std::span<uint8_t, layout::kHeaderSize>(record.data(), layout::kHeaderSize));
-    // A failed write here leaves no complete book behind; it stops the conversion
-    // at the first record of a chain, or the write-out.
+    // A failed write here leaves no complete book behind; the next write of held
+    // records, or the write-out, stops the conversion.
     static_cast<void>(
         WriteOutputRecord(0, record.data(), recordSize) &&
         WriteOutputRecord(written::kCommentRecord, m_commentRecord.data(), recordSize) &&

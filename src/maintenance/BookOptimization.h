@@ -11,9 +11,9 @@
 //      records of every new chain, so every record's place is known from here on
 //   3. create BOOK.new.bk with header, comment and an empty HashIndex
 //   4. copy walk (CopyWalk): every chain of the old book, record by record, then
-//      the sound records no chain reaches, into the new chains; each record is
-//      written at its place once its chain moves on (progress 0-50)
-//   5. write-out of the last record of every chain, the header and the HashIndex
+//      the sound records no chain reaches, into the new chains; complete records
+//      are written at their places, 64 MiB at a time (progress 0-50)
+//   5. write-out of the records not yet written, the header and the HashIndex
 //      (progress 50-100)
 //   6. flush the new book to the disk
 //   7. exchange: the old book becomes BOOK.old.bk, the new book takes its place
