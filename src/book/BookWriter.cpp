@@ -9,13 +9,15 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace plinth {
 namespace {
 
-// Filled records are held until they take this many bytes, then written sorted,
-// so that consecutive records go to the file together; a book of 1 KiB records
-// is written all at once.
+// Complete records are held until they take this many bytes, then written
+// sorted, so that consecutive records go to the file together; a book of 1 KiB
+// records is written all at once. At most twice this is held: the records being
+// written and those being filled.
 constexpr size_t kHeldBytes = size_t{64} << 20;
 // Consecutive records are written together up to this many bytes at once.
 constexpr size_t kRunBytes = size_t{1} << 20;
@@ -50,7 +52,12 @@ BookWriter::BookWriter(IConsole& console, IFileSystem& files, const BookHeader& 
     m_arena.Reset(recordSize);
 }
 
-BookWriter::~BookWriter() = default;
+BookWriter::~BookWriter() {
+    // The records being written, and the file, stay until the write is done.
+    if (m_written.valid()) {
+        m_written.wait();
+    }
+}
 
 void BookWriter::PrintLog(const char* format, ...) {
     va_list args;
@@ -158,32 +165,58 @@ bool BookWriter::HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes, 
 }
 
 bool BookWriter::WriteHeldRecords() {
-    // A full book's records are never written: the write-out reports it.
-    bool writing = !m_outputFailed && m_records <= kMaxWrittenRecordCount;
+    if (!CollectWrittenRecords()) {
+        return false;
+    }
     std::sort(m_held.begin(), m_held.end(),
               [](const HeldRecord& a, const HeldRecord& b) { return a.number < b.number; });
-    const size_t recordSize = m_outputHeader.recordSize;
-    const size_t runRecords = std::max<size_t>(kRunBytes / recordSize, 1);
-    std::vector<std::span<const uint8_t>> run;
-    for (size_t first = 0; writing && first < m_held.size(); first += run.size()) {
-        run.clear();
-        while (first + run.size() < m_held.size() && run.size() < runRecords &&
-               m_held[first + run.size()].number == m_held[first].number + run.size()) {
-            run.emplace_back(m_held[first + run.size()].bytes, recordSize);
-        }
-        const int64_t written = m_files.WriteAtGathered(
-            m_output.Get(), run, RecordOffset(m_held[first].number, m_outputHeader.recordSize));
-        if (written != static_cast<int64_t>(run.size() * recordSize)) {
-            PrintLog("**Error** in _write writing\n");
-            m_outputFailed = true;
-            writing = false;
-        }
+    m_writing.swap(m_held);
+    // A full book's records are never written: the write-out reports it.
+    if (m_records > kMaxWrittenRecordCount) {
+        return CollectWrittenRecords();
     }
-    for (const HeldRecord& held : m_held) {
+    const auto write = [&files = m_files, fd = m_output.Get(),
+                        recordSize = uint32_t{m_outputHeader.recordSize},
+                        records = std::span<const HeldRecord>(m_writing)] {
+        return WriteRecordRuns(files, fd, recordSize, records);
+    };
+    try {
+        m_written = std::async(std::launch::async, write);
+    } catch (const std::system_error&) {
+        m_written = std::async(std::launch::deferred, write);  // no thread: written when collected
+    }
+    return true;
+}
+
+bool BookWriter::CollectWrittenRecords() {
+    if (m_written.valid() && !m_written.get()) {
+        PrintLog("**Error** in _write writing\n");
+        m_outputFailed = true;
+    }
+    for (const HeldRecord& held : m_writing) {
         m_arena.Release(held.bytes);
     }
-    m_held.clear();
+    m_writing.clear();
     return !m_outputFailed;
+}
+
+bool BookWriter::WriteRecordRuns(IFileSystem& files, int fd, uint32_t recordSize,
+                                 std::span<const HeldRecord> records) {
+    const size_t runRecords = std::max<size_t>(kRunBytes / recordSize, 1);
+    std::vector<std::span<const uint8_t>> run;
+    for (size_t first = 0; first < records.size(); first += run.size()) {
+        run.clear();
+        while (first + run.size() < records.size() && run.size() < runRecords &&
+               records[first + run.size()].number == records[first].number + run.size()) {
+            run.emplace_back(records[first + run.size()].bytes, recordSize);
+        }
+        const int64_t written =
+            files.WriteAtGathered(fd, run, RecordOffset(records[first].number, recordSize));
+        if (written != static_cast<int64_t>(run.size()) * recordSize) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool BookWriter::ReportChangedBook() {
@@ -217,7 +250,7 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
             m_console.SetProgress(static_cast<int>(50 + percent));
         }
     }
-    writing = writing && WriteHeldRecords();
+    writing = writing && WriteHeldRecords() && CollectWrittenRecords();
     if (writing) {
         m_outputHeader.recordCount = static_cast<uint16_t>(m_records);
         std::array<uint8_t, layout::kHeaderSize> header{};
@@ -247,5 +280,12 @@ bool BookWriter::WriteOutputRecord(uint32_t number, const uint8_t* bytes, size_t
 }
 
 int BookWriter::SyncOutputBook() { return m_files.Sync(m_output.Get()); }
+
+void BookWriter::CloseOutputBook() {
+    if (m_written.valid()) {
+        m_written.wait();  // the file stays open until its last write is done
+    }
+    m_output.Close();
+}
 
 }  // namespace plinth

@@ -6,9 +6,11 @@
 // (ConversionCount), so every record has its place in the file from the start,
 // and a chain is known to be complete when its last entry comes. The writer
 // holds the record that each chain is filling and, up to 64 MiB, the records
-// completed since the last write, which it writes in runs of consecutive records.
+// completed since the last write; a thread of their own writes those, in runs of
+// consecutive records, while the next 64 MiB are filled.
 
 #include <cstdint>
+#include <future>
 #include <span>
 #include <string>
 #include <vector>
@@ -120,7 +122,7 @@ class BookWriter final : public PositionSink {
 
     // Flushes the output book to the disk; 0 or the errno of the failure.
     int SyncOutputBook();
-    void CloseOutputBook() { m_output.Close(); }
+    void CloseOutputBook();
 
   private:
     // One chain of the new book: the record it is filling, and how it is filled.
@@ -147,8 +149,16 @@ class BookWriter final : public PositionSink {
     // ending at `used`, into its chain and holds it to be written; false after a
     // reported failure.
     bool HoldChainRecord(uint32_t slot, uint32_t index, uint8_t* bytes, uint32_t used);
-    // Writes the held records at their places and hands their memory back.
+    // Hands the held records to a thread that writes them at their places, once
+    // the records handed to it before are written; false after a reported failure.
     bool WriteHeldRecords();
+    // Waits until the records handed over are written and takes their memory
+    // back; false after a reported failure.
+    bool CollectWrittenRecords();
+    // Writes `records`, sorted by number, one call per run of consecutive
+    // records; false when a write failed.
+    static bool WriteRecordRuns(IFileSystem& files, int fd, uint32_t recordSize,
+                                std::span<const HeldRecord> records);
     // Reports that the chains are not the records they were counted to be: the
     // book changed since the count. Gives false.
     bool ReportChangedBook();
@@ -168,7 +178,9 @@ class BookWriter final : public PositionSink {
     uint32_t m_records = 0;                  // of the new book, the chains' included
     std::vector<OutputChain> m_chains;       // one per slot of the new HashIndex
     RecordArena m_arena;                     // the memory of the records being filled
-    std::vector<HeldRecord> m_held;          // filled, not yet written
+    std::vector<HeldRecord> m_held;          // complete, not yet handed over
+    std::vector<HeldRecord> m_writing;       // handed over to be written...
+    std::future<bool> m_written;             // ...and whether they were
     bool m_outputCreated = false;
     // A write failed, or the book does not match its count: the output is no book.
     bool m_outputFailed = false;

@@ -12,7 +12,8 @@
 //   3. create BOOK.new.bk with header, comment and an empty HashIndex
 //   4. copy walk (CopyWalk): every chain of the old book, record by record, then
 //      the sound records no chain reaches, into the new chains; complete records
-//      are written at their places, 64 MiB at a time (progress 0-50)
+//      are written at their places, 64 MiB at a time on a thread of their own
+//      (progress 0-50)
 //   5. write-out of the records not yet written, the header and the HashIndex
 //      (progress 50-100)
 //   6. flush the new book to the disk
