@@ -1,8 +1,8 @@
 #pragma once
 
 // The memory of the record buffers of a book being written: the record that each
-// chain is filling and the filled records waiting to be written, up to 576 MiB
-// in buffers of one size (32768 chains of 16 KiB records and 64 MiB), so the
+// chain is filling and the filled records waiting to be written, up to 640 MiB
+// in buffers of one size (32768 chains of 16 KiB records and 128 MiB), so the
 // buffers are carved from large zero-filled blocks of their own rather than
 // taken one by one from the heap: the system fills fresh blocks with zeros.
 // Buffers given back are handed out again, as they are, before fresh memory is
