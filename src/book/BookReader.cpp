@@ -41,6 +41,8 @@ void BookReader::FatalError(const char* format, ...) {
     RaiseFatalError(m_console, std::move(message));
 }
 
+void BookReader::MemoryError() { FatalError("**Error** Memory error\n"); }
+
 bool BookReader::OpenBook(const std::string& path) {
     CloseInputBook();
     m_strInputPath = path;
@@ -99,7 +101,7 @@ void BookReader::AllocateRecordBuffer() {
         m_inputHeader.recordSize + kZeroGuard + layout::kSlotSize * m_inputHeader.hashIndexSize;
     m_recordBuffer = AlignedBytes::TryAllocate(size);
     if (m_recordBuffer.Size() != size) {
-        FatalError("**Error** Memory error\n");
+        MemoryError();
     }
 }
 
@@ -159,7 +161,11 @@ void BookReader::ReadRecord(uint16_t number) {
                                                 m_inputHeader.recordCount - number);
         const size_t bytes = records * recordSize;
         if (m_readAhead.Size() < bytes) {
-            m_readAhead = AlignedBytes::Allocate(bytes);
+            AlignedBytes block = AlignedBytes::TryAllocate(bytes);
+            if (block.Size() != bytes) {
+                MemoryError();
+            }
+            m_readAhead = std::move(block);
         }
         const int64_t got = m_files.ReadAt(m_input.Get(), m_readAhead.Data(), bytes, offset);
         m_readAheadOffset = offset;

@@ -34,6 +34,8 @@ class BookReader {
     // book file and throws BookFatalError. The record buffer and the attribute
     // rows stay as they are.
     [[noreturn]] void FatalError(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
+    // The fatal error for memory that the work on the book could not have.
+    [[noreturn]] void MemoryError();
 
     const std::string& InputPath() const { return m_strInputPath; }
     void SetInputPath(std::string path) { m_strInputPath = std::move(path); }

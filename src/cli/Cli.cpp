@@ -1,5 +1,7 @@
 #include <PlinthVersion.h>
 
+#include <exception>
+
 #include "cli/AdviseCommand.h"
 #include "cli/AnalyseCommand.h"
 #include "cli/Command.h"
@@ -16,6 +18,22 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
     commands.push_back(std::make_unique<AdviseCommand>());
     return commands;
 }
+
+namespace {
+
+// Runs `command`. A failure that the command does not report itself (memory
+// that runs out outside the passes on the book) ends it with a message, after
+// its files and locks have been let go, instead of ending the program.
+int RunCommand(Command& command, CliStreams& streams) {
+    try {
+        return command.Run(streams);
+    } catch (const std::exception& error) {
+        streams.err << "plinth-cli: " << error.what() << "\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace
 
 int RunCli(int argc, const char* const* argv, CliStreams& streams) {
     CLI::App app{"Shows, analyses and optimizes opening books (.bk files).", "plinth-cli"};
@@ -46,7 +64,7 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams) {
 
     for (const auto& [subcommand, command] : subcommands) {
         if (subcommand->parsed()) {
-            return command->Run(streams);
+            return RunCommand(*command, streams);
         }
     }
     return kExitFailure;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "book/BookWriter.h"
 #include "book/Paths.h"
@@ -37,7 +38,7 @@ class Conversion {
 
     OptimizeOutcome Run() {
         try {
-            return Convert();
+            return ConvertWithinMemory();
         } catch (const BookFatalError&) {
             // The book is closed; an incomplete new book is of no use to anyone.
             m_book.CloseBookFile();
@@ -50,6 +51,16 @@ class Conversion {
     }
 
   private:
+    // Memory that runs out anywhere in the conversion, on the writer's thread as
+    // well, ends it as the fatal error does, so that no incomplete new book stays.
+    OptimizeOutcome ConvertWithinMemory() {
+        try {
+            return Convert();
+        } catch (const std::bad_alloc&) {
+            m_book.MemoryError();
+        }
+    }
+
     OptimizeOutcome Convert() {
         // The exact outcome first, counted without writing anything, so that a book
         // that does not fit the new sizes is refused before a file is created or the

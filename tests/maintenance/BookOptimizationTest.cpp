@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <new>
 
 #include "BookBuilder.h"
 #include "BookChecks.h"
@@ -460,6 +461,89 @@ TEST_F(BookOptimizationTest, NoSingleFailureCostsTheBook) {
                         AllOf(HasSubstr("**Error**"), Not(HasSubstr("Conversion completed"))));
         }
     }
+}
+
+// The operating system's files, where memory runs out at one step of a
+// conversion, as an allocation made there would.
+class MemoryRunsOut final : public ForwardingFileSystem {
+  public:
+    enum class Step { ReadForTheCopy, WriteOfRecords, Flush };
+    explicit MemoryRunsOut(Step step) : m_step(step) {}
+
+    int CreateForWriting(const std::string& path) override {
+        m_created = true;
+        return ForwardingFileSystem::CreateForWriting(path);
+    }
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        RunOutAt(Step::ReadForTheCopy);
+        return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+    }
+    int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
+                            uint64_t offset) override {
+        RunOutAt(Step::WriteOfRecords);  // on the writer's thread
+        return ForwardingFileSystem::WriteAtGathered(fd, pieces, offset);
+    }
+    int Sync(int fd) override {
+        RunOutAt(Step::Flush);
+        return ForwardingFileSystem::Sync(fd);
+    }
+
+  private:
+    void RunOutAt(Step step) const {
+        if (step == m_step && m_created) {
+            throw std::bad_alloc();
+        }
+    }
+
+    Step m_step;
+    bool m_created = false;
+};
+
+TEST_F(BookOptimizationTest, MemoryThatRunsOutStopsTheConversionAndLeavesNoNewBook) {
+    const BookImage image = Book(400, 7);
+    for (const auto step : {MemoryRunsOut::Step::ReadForTheCopy,
+                            MemoryRunsOut::Step::WriteOfRecords, MemoryRunsOut::Step::Flush}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        MemoryRunsOut files(step);
+        test::RecordingConsole failing;
+        BookReader state(failing, files);
+        EXPECT_EQ(Convert(image, 2048, 1024, state).outcome, OptimizeOutcome::FatalError);
+        EXPECT_THAT(failing.Text(), EndsWith("**Error** Memory error\n"));
+        EXPECT_TRUE(UnchangedAt(Path(), image));
+        EXPECT_FALSE(std::filesystem::exists(NewBook()));
+    }
+    // The book's lock has been let go.
+    EXPECT_EQ(Convert(image, 2048, 1024).outcome, OptimizeOutcome::Converted);
+}
+
+// Memory runs out while the positions of records that no chain reaches are
+// recovered, here all of the book's: the prediction that advise and the settings
+// dialog show ends as a fatal error does.
+TEST_F(BookOptimizationTest, MemoryThatRunsOutInTheRecoveryEndsThePredictionAsAFatalError) {
+    class ReadsOfChainRecordsRunOut final : public ForwardingFileSystem {
+      public:
+        int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+            if (offset >= from) {
+                throw std::bad_alloc();
+            }
+            return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+        }
+        uint64_t from = 0;
+    };
+    BookImage image = Book(400, 8);
+    const BookHeader header = image.Header();
+    const uint32_t firstChainRecord =
+        header.hashIndexRecord + HashIndexRecords(header.recordSize, header.hashIndexSize);
+    for (uint32_t slot = 0; slot < header.hashIndexSize; ++slot) {
+        image.SetSlot(slot, 0);
+    }
+    image.WriteTo(Path());
+    ReadsOfChainRecordsRunOut files;
+    files.from = RecordOffset(firstChainRecord, header.recordSize);
+    BookReader state(console, files);
+    ASSERT_TRUE(state.OpenBook(Path()));
+    EXPECT_THROW(PredictConversions(state, OfferedPairs(), console), BookFatalError);
+    EXPECT_THAT(console.Text(), EndsWith("**Error** Memory error\n"));
 }
 
 }  // namespace
