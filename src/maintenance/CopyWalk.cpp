@@ -90,7 +90,11 @@ void CopyWalk::OnChainEnd(uint32_t slot, ChainEnd end) {
 
 bool CopyWalk::RecoverUnreachedRecords() {
     const BookKind kind = m_book.InputKind();
-    std::vector<uint16_t> sound;
+    struct SoundRecord {
+        uint16_t number;
+        size_t entriesEnd;  // the end of its entries' places in `keys`
+    };
+    std::vector<SoundRecord> sound;
     std::vector<std::pair<uint64_t, size_t>> keys;  // of their entries, with their place
     int unsound = 0;
     m_walker.ForEachUnreachedRecord([&](uint16_t number) {
@@ -99,10 +103,10 @@ bool CopyWalk::RecoverUnreachedRecords() {
             ++unsound;
             return true;
         }
-        sound.push_back(number);
         WalkEntries(record, kind, [&](const EntryExtent& entry) {
             keys.emplace_back(KeyOf(record, entry), keys.size());
         });
+        sound.push_back({number, keys.size()});
         return true;
     });
     const std::vector<bool> duplicate = Duplicates(std::move(keys));
@@ -111,14 +115,21 @@ bool CopyWalk::RecoverUnreachedRecords() {
     int records = 0;
     int duplicates = 0;
     size_t entry = 0;
-    for (const uint16_t number : sound) {
+    for (const SoundRecord& recovered : sound) {
+        const uint16_t number = recovered.number;
+        const size_t end = recovered.entriesEnd;
         // The record's entries that are kept, one after the other, in a record of
         // its own.
         m_book.ReadRecord(number);
         const std::span<const uint8_t> record = m_book.RecordArea();
         std::vector<uint8_t> kept(record.size(), 0);
         size_t used = layout::kFirstEntry;
+        bool changed = false;
         WalkEntries(record, kind, [&](const EntryExtent& extent) {
+            if (entry == end) {
+                changed = true;  // more entries than before
+                return;
+            }
             if (duplicate[entry++]) {
                 ++duplicates;
                 return;
@@ -127,6 +138,10 @@ bool CopyWalk::RecoverUnreachedRecords() {
                         kept.begin() + static_cast<ptrdiff_t>(used));
             used += extent.size;
         });
+        if (changed || entry != end) {
+            // The record no longer holds the entries found in it before.
+            m_book.FatalError("**Error** The book changed while it was being read\n");
+        }
         const std::optional<PositionSink::PlaceResult> placed =
             Took(number, m_sink.AddRecordPositions(kept, kind));
         if (!placed) {

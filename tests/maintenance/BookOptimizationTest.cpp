@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
 #include <filesystem>
 #include <new>
 
@@ -544,6 +546,82 @@ TEST_F(BookOptimizationTest, MemoryThatRunsOutInTheRecoveryEndsThePredictionAsAF
     ASSERT_TRUE(state.OpenBook(Path()));
     EXPECT_THROW(PredictConversions(state, OfferedPairs(), console), BookFatalError);
     EXPECT_THAT(console.Text(), EndsWith("**Error** Memory error\n"));
+}
+
+// The book's files, where record `record` reads as `bytes` from the `from`-th read
+// that takes it in onward (counted from 1): another program changing the book
+// while it is read.
+class ChangingRecord final : public ForwardingFileSystem {
+  public:
+    int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
+        const int64_t got = ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+        const uint64_t at = RecordOffset(record, static_cast<uint32_t>(bytes.size()));
+        if (got > 0 && offset <= at && at + bytes.size() <= offset + static_cast<uint64_t>(got) &&
+            ++reads >= from) {
+            std::ranges::copy(bytes, static_cast<uint8_t*>(buffer) + (at - offset));
+        }
+        return got;
+    }
+
+    uint16_t record = 0;
+    std::vector<uint8_t> bytes;
+    int from = INT_MAX;
+    int reads = 0;
+};
+
+// A record that no chain reaches gains positions, from each of its reads in turn.
+// Where that falls between the two reads of the recovery, the recovery says so and
+// stops instead of going past the entries it counted; no conversion that stops
+// leaves a new book.
+TEST_F(BookOptimizationTest, RecordThatChangesWhileItIsRecoveredStopsTheConversion) {
+    BookOptions options;
+    options.hashIndexSize = 16;
+    BookImage image = builder::BuildBook(
+        options, builder::MakePositions(BookKind::Standard, 15000, 9, builder::MoveRange{2, 6}));
+    for (const auto& [name, damage] : builder::Damages()) {
+        if (std::string_view(name) == "unreached-twice") {
+            damage(image);  // a copy of a record as the last, far from the chains' records
+        }
+    }
+    ASSERT_GT(image.RecordCount(), 300u);
+    const auto copy = static_cast<uint16_t>(image.RecordCount() - 1u);
+    std::vector<uint8_t> grown(image.Record(copy).begin(), image.Record(copy).end());
+    size_t end = layout::kFirstEntry;
+    WalkEntries(grown, BookKind::Standard,
+                [&](const EntryExtent& entry) { end = entry.offset + entry.size; });
+    const uint32_t hashKey = DecodeU32(&grown[layout::kFirstEntry + layout::kHashKey]);
+    std::array<uint8_t, layout::kStandardMoveSize> move{};
+    move[layout::kFirstMoveCode] = 1;
+    move[layout::kSecondMoveCode] = 2;
+    move[layout::kMoveFlags] = layout::kLastMoveFlag;
+    for (uint16_t key = 1; end + SmallestEntry(BookKind::Standard) <= grown.size(); ++key) {
+        EncodeU16(&grown[end + layout::kKeyWord], key);
+        EncodeU32(&grown[end + layout::kHashKey], hashKey);
+        std::ranges::copy(move,
+                          grown.begin() + static_cast<ptrdiff_t>(end + layout::kEntryKeySize));
+        end += SmallestEntry(BookKind::Standard);
+    }
+    int seen = 0;
+    for (int from = 1;; ++from) {
+        SCOPED_TRACE(from);
+        ChangingRecord files;
+        files.record = copy;
+        files.bytes = grown;
+        files.from = from;
+        test::RecordingConsole reading;
+        BookReader state(reading, files);
+        const OptimizeOutcome outcome = Convert(image, 1024, 1024, state).outcome;
+        if (files.reads < from) {
+            break;  // the record was never changed
+        }
+        if (outcome != OptimizeOutcome::Converted) {
+            EXPECT_TRUE(UnchangedAt(Path(), image));
+            EXPECT_FALSE(std::filesystem::exists(NewBook()));
+        }
+        seen += reading.Text().find("**Error** The book changed while it was being read\n") !=
+                std::string::npos;
+    }
+    EXPECT_GT(seen, 0);
 }
 
 }  // namespace
