@@ -1,19 +1,23 @@
 #include "book/Console.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
 
 namespace plinth {
 
 std::string VFormatLog(const char* format, va_list args) {
-    std::array<char, kLogBufferSize> buffer{};
+    // Measured first, so that a message is never cut: a path on this system can
+    // take thousands of characters.
+    va_list measure;
+    va_copy(measure, args);
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): callers pass a started list
-    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
     if (length < 0) {
         return {};
     }
-    return {buffer.data(), std::min(static_cast<size_t>(length), buffer.size() - 1)};
+    std::string text(static_cast<size_t>(length), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    return text;
 }
 
 std::string FormatLog(const char* format, ...) {

@@ -67,16 +67,12 @@ class SilentConsole final : public IConsole {
     void ClearAttributes() override {}
 };
 
-// Size of the buffer a log message is formatted into; longer messages are cut
-// to its last character.
-inline constexpr size_t kLogBufferSize = 1024;
-
-// Formats printf-style into the log buffer and returns the result; empty when
-// the format fails.
+// Formats printf-style and returns the result, however long; empty when the
+// format fails.
 std::string VFormatLog(const char* format, va_list args) PLINTH_PRINTF_FORMAT(1, 0);
 std::string FormatLog(const char* format, ...) PLINTH_PRINTF_FORMAT(1, 2);
 
-// Formats printf-style into the log buffer and appends the result.
+// Formats printf-style and appends the result.
 void PrintLog(IConsole& console, const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
 void VPrintLog(IConsole& console, const char* format, va_list args) PLINTH_PRINTF_FORMAT(2, 0);
 

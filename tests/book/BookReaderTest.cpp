@@ -159,10 +159,13 @@ TEST_F(BookReaderTest, RecordsLieOnCacheLines) {
     }
 }
 
-TEST(PrintLogTest, CutsAtTheBufferSize) {
+TEST(PrintLogTest, MessageWithALongPathIsNotCut) {
     test::RecordingConsole console;
-    PrintLog(console, "%s\r\n", std::string(2000, 'x').c_str());
-    EXPECT_EQ(console.Text().size(), kLogBufferSize - 1);
+    const std::string path = "/" + std::string(4000, 'x');
+    PrintLog(console, "A backup copy of the original file can be found here:\r\n%s\n",
+             path.c_str());
+    EXPECT_EQ(console.Text(),
+              "A backup copy of the original file can be found here:\r\n" + path + "\n");
 }
 
 }  // namespace
