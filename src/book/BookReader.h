@@ -6,8 +6,10 @@
 // cannot go on from ends in FatalError.
 
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "book/AlignedBytes.h"
 #include "book/BookFormat.h"
@@ -36,6 +38,16 @@ class BookReader {
     [[noreturn]] void FatalError(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
     // The fatal error for memory that the work on the book could not have.
     [[noreturn]] void MemoryError();
+    // Gives what `work` gives; memory that runs out in it raises MemoryError. For
+    // the passes over the book, whose memory can grow with the book.
+    template <typename Work>
+    auto WithinMemory(Work&& work) -> decltype(work()) {
+        try {
+            return std::forward<Work>(work)();
+        } catch (const std::bad_alloc&) {
+            MemoryError();
+        }
+    }
 
     const std::string& InputPath() const { return m_strInputPath; }
     void SetInputPath(std::string path) { m_strInputPath = std::move(path); }

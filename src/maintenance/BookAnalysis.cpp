@@ -176,7 +176,7 @@ int RecommendedHashIndexSize(uint32_t recordCount) {
 }
 
 AnalysisReport AnalyseBook(BookReader& book, Threads threads) {
-    return Analysis(book, threads).Run();
+    return book.WithinMemory([&] { return Analysis(book, threads).Run(); });
 }
 
 AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report, Threads threads) {

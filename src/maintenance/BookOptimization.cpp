@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
 
 #include "book/BookWriter.h"
 #include "book/Paths.h"
@@ -38,7 +37,10 @@ class Conversion {
 
     OptimizeOutcome Run() {
         try {
-            return ConvertWithinMemory();
+            // Memory that runs out, on the writer's thread as well, ends the
+            // conversion as the fatal error does, so that no incomplete new book
+            // stays.
+            return m_book.WithinMemory([this] { return Convert(); });
         } catch (const BookFatalError&) {
             // The book is closed; an incomplete new book is of no use to anyone.
             m_book.CloseBookFile();
@@ -51,16 +53,6 @@ class Conversion {
     }
 
   private:
-    // Memory that runs out anywhere in the conversion, on the writer's thread as
-    // well, ends it as the fatal error does, so that no incomplete new book stays.
-    OptimizeOutcome ConvertWithinMemory() {
-        try {
-            return Convert();
-        } catch (const std::bad_alloc&) {
-            m_book.MemoryError();
-        }
-    }
-
     OptimizeOutcome Convert() {
         // The exact outcome first, counted without writing anything, so that a book
         // that does not fit the new sizes is refused before a file is created or the

@@ -284,12 +284,15 @@ std::vector<Prediction> ConversionCount::Finish() {
 
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
                                            IConsole& messages, Threads threads) {
-    ConversionCount count(book.InputHeader(), pairs, messages);
-    if (count.Counts()) {
-        const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
-        CopyWalk(book, count.Sink(), messages, recordSize, threads).Run(CopyWalk::Progress::Hidden);
-    }
-    return count.Finish();
+    return book.WithinMemory([&] {
+        ConversionCount count(book.InputHeader(), pairs, messages);
+        if (count.Counts()) {
+            const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
+            CopyWalk(book, count.Sink(), messages, recordSize, threads)
+                .Run(CopyWalk::Progress::Hidden);
+        }
+        return count.Finish();
+    });
 }
 
 std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions) {

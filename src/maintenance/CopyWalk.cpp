@@ -1,7 +1,6 @@
 #include "maintenance/CopyWalk.h"
 
 #include <algorithm>
-#include <new>
 #include <vector>
 
 namespace plinth {
@@ -43,18 +42,7 @@ CopyWalk::~CopyWalk() = default;
 
 bool CopyWalk::Run(Progress progress) { return CopyChains(progress) && RecoverAfterChains(); }
 
-bool CopyWalk::RecoverAfterChains() {
-    if (m_stopped) {
-        return false;
-    }
-    try {
-        return RecoverUnreachedRecords();
-    } catch (const std::bad_alloc&) {
-        // The recovery keeps the key of every position it finds: a book whose
-        // chains reach little of it can want more memory than there is.
-        m_book.MemoryError();
-    }
-}
+bool CopyWalk::RecoverAfterChains() { return !m_stopped && RecoverUnreachedRecords(); }
 
 bool CopyWalk::CopyChains(Progress progress) {
     m_progress = progress;

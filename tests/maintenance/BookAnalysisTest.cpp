@@ -1,6 +1,7 @@
 // The analysis of sound and damaged books: text, counters, recommendation, progress.
 
 #include <filesystem>
+#include <new>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -249,34 +250,50 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
     }
 }
 
-// Only a failed read ends an analysis and closes the book: at a chain's first
-// record, and at its second, read ahead with the rest.
+// Only a failed read, or memory that runs out, ends an analysis and closes the
+// book: at a chain's first record, and at its second, read ahead with the rest.
 TEST(AnalysisReadsTest, ReadFailureEndsTheAnalysisAndClosesTheBook) {
+    enum class Failure { Read, Memory };
     class FailingReads final : public ForwardingFileSystem {
       public:
         int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
-            return offset >= failingRecord * 1024
-                       ? -1
-                       : ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+            if (offset < failingRecord * 1024) {
+                return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
+            }
+            if (failure == Failure::Memory) {
+                throw std::bad_alloc();
+            }
+            return -1;
         }
         uint64_t failingRecord = 0;
+        Failure failure = Failure::Read;
+    };
+    struct Case {
+        uint64_t record;
+        Failure failure;
+        std::string fatal;
     };
     test::TempDir dir;
     BookWithChainOf(3).WriteTo(dir.File("book.bk"));
-    for (const uint64_t record : {4u, 5u}) {
+    for (const Case& c : {
+             Case{4, Failure::Read, "**Error** in _read reading record #:4\n"},
+             Case{5, Failure::Read, "**Error** in _read reading record #:5\n"},
+             Case{4, Failure::Memory, "**Error** Memory error\n"},
+         }) {
+        SCOPED_TRACE(c.fatal);
         test::RecordingConsole console;
         FailingReads files;
-        files.failingRecord = record;
+        files.failingRecord = c.record;
+        files.failure = c.failure;
         BookReader book(console, files);
         ASSERT_TRUE(book.OpenBook(dir.File("book.bk")));
-        const std::string fatal = "**Error** in _read reading record #:" + std::to_string(record);
         EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::FatalError);
-        EXPECT_EQ(console.Text(), fatal + "\n");
+        EXPECT_EQ(console.Text(), c.fatal);
         EXPECT_FALSE(console.progressVisible);
         EXPECT_FALSE(book.IsInputOpen());
         // A book that is closed is not analysed again.
         EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
-        EXPECT_EQ(console.Text(), fatal + "\n");
+        EXPECT_EQ(console.Text(), c.fatal);
     }
 }
 
