@@ -65,7 +65,7 @@ class Conversion {
             m_book.PrintLog("Converting....");
             m_book.Console().AppendText(walkText.Text());
             m_book.PrintLog("Conversion stopped, the book was not changed\n");
-            return OptimizeOutcome::NotChanged;
+            return OptimizeOutcome::DoesNotFit;
         }
         if (prediction.outcome == Prediction::Outcome::Full) {
             m_book.PrintLog("Converting....");

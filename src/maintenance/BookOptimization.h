@@ -53,8 +53,9 @@ enum class OptimizeOutcome {
     Converted,       // the new book is in place (or at the output path) and open
     Refused,         // the sizes do not fit; nothing was touched, the console is empty
     NotChanged,      // the conversion stopped early; the book is unchanged and open
-    DoesNotFit,      // the new book would hold more records than a book can; the
-                     // book is unchanged and open
+    DoesNotFit,      // a position is too long for the new record size, or the new
+                     // book would hold more records than a book can; the book is
+                     // unchanged and open
     ExchangeFailed,  // a file operation of the exchange failed; the console says
                      // where each file is
     FatalError,      // the fatal error ended it; the book is closed

@@ -202,7 +202,8 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunTellWithoutWriting) {
 }
 
 // Sizes the book cannot be converted to: exit 3, the refusal on stderr, nothing
-// written; the fit check goes by the header alone.
+// written; the fit check goes by the header alone. A position too long for the
+// new record size, found by the count, exits 3 as well.
 TEST_F(OptimizeCommandTest, RefusedSizesExitThreeWithTheMessageOnStderr) {
     builder::BookImage big = image;
     BookHeader header = big.Header();
@@ -217,6 +218,20 @@ TEST_F(OptimizeCommandTest, RefusedSizesExitThreeWithTheMessageOnStderr) {
                   "**Error** New Recordsize to small to fit in destination book. Try increasing "
                   "the record size\n");
         ExpectNothingTouched(dir.Path(), book, big);
+    }
+    // A position of 1206 bytes, too long for records of 1024.
+    builder::Random random(2);
+    builder::BookOptions options;
+    options.recordSize = 4096;
+    const builder::BookImage longer =
+        builder::BuildBook(options, {builder::MakePosition(BookKind::Standard, 17, 300, random)});
+    longer.WriteTo(book);
+    for (const char* mode : {"--hash-size=1024", "--dry-run"}) {
+        const test::CliRun run =
+            test::RunCliCapture({"optimize", book, "--record-size", "1024", mode});
+        EXPECT_EQ(run.status, 3) << mode;
+        EXPECT_THAT(run.out, HasSubstr("takes 1206 bytes, more than a record of 1024 bytes"));
+        ExpectNothingTouched(dir.Path(), book, longer);
     }
 }
 

@@ -136,11 +136,10 @@ class BookRun {
                 Expect(text.empty() && result.refusal.starts_with("**Error** New "),
                        "a refusal wrote to the console or gave no reason" + outcome);
                 return ExpectBookUntouched(outcome);
-            case OptimizeOutcome::NotChanged:
             case OptimizeOutcome::DoesNotFit:
                 Expect(
                     text.ends_with("Conversion stopped, the book was not changed\n") &&
-                        (result.outcome == OptimizeOutcome::NotChanged) == tooLong,
+                        Contains(text, "bytes holds. Choose a larger record size") == tooLong,
                     "the conversion stopped without a position too long or a full book" + outcome);
                 return ExpectBookUntouched(outcome);
             case OptimizeOutcome::Converted:
@@ -169,11 +168,10 @@ class BookRun {
         switch (outcome) {
             case OptimizeOutcome::Refused:
                 return predicted.outcome == Outcome::Refused;
-            case OptimizeOutcome::NotChanged:
-                return predicted.outcome == Outcome::TooLong;
             case OptimizeOutcome::DoesNotFit:
-                return predicted.outcome == Outcome::Full &&
-                       Contains(text, "would need " + records + " records");
+                return predicted.outcome == Outcome::TooLong ||
+                       (predicted.outcome == Outcome::Full &&
+                        Contains(text, "would need " + records + " records"));
             case OptimizeOutcome::Converted:
                 return predicted.outcome == Outcome::Fits &&
                        HeaderOf(test::ReadFileBytes(converted))

@@ -320,7 +320,7 @@ TEST_F(BookOptimizationTest, PositionTooLongForTheNewSizeStopsTheConversion) {
     options.recordSize = 4096;
     const BookImage image =
         builder::BuildBook(options, {builder::MakePosition(BookKind::Standard, 17, 300, random)});
-    EXPECT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::NotChanged);
+    EXPECT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::DoesNotFit);
     EXPECT_THAT(console.Text(),
                 HasSubstr("**Error** A position of record #" + std::to_string(image.Slot(17)) +
                           " takes 1206 bytes, more than a record of 1024 bytes holds. Choose a "
