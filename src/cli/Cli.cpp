@@ -64,7 +64,14 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams) {
 
     for (const auto& [subcommand, command] : subcommands) {
         if (subcommand->parsed()) {
-            return RunCommand(*command, streams);
+            const int status = RunCommand(*command, streams);
+            // A report that did not reach its file (a full disk, a closed pipe)
+            // is no success.
+            if (!streams.out.flush()) {
+                streams.err << "plinth-cli: can not write the output\n";
+                return kExitFailure;
+            }
+            return status;
         }
     }
     return kExitFailure;

@@ -3,12 +3,15 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "BookBuilder.h"
 #include "CliTestSupport.h"
 #include "TempDir.h"
+#include "cli/Command.h"
 
 namespace plinth {
 namespace {
@@ -36,6 +39,17 @@ TEST_F(InfoCommandTest, PrintsAnAlignedTable) {
                                     path + "\nType              Standard\n"));
     EXPECT_THAT(run.out, HasSubstr("\nAvg chain length  0.0\n"));
     EXPECT_THAT(test::RunCliCapture({"--version"}).out, StartsWith("plinth-cli 1.03"));
+}
+
+// A report that cannot be written (a full disk, a closed pipe) ends in status 2.
+TEST_F(InfoCommandTest, OutputThatCannotBeWrittenIsAFailure) {
+    const std::string path = MakeBook("main.bk");
+    const std::array<const char*, 3> argv = {"plinth-cli", "info", path.c_str()};
+    std::ostream nowhere(nullptr);  // every write fails
+    std::ostringstream err;
+    cli::CliStreams streams{nowhere, err, false};
+    EXPECT_EQ(cli::RunCli(static_cast<int>(argv.size()), argv.data(), streams), 2);
+    EXPECT_EQ(err.str(), "plinth-cli: can not write the output\n");
 }
 
 // One JSON object per book on a line of its own, its keys the rows in order.
