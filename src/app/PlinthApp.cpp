@@ -1,10 +1,10 @@
 #include "app/PlinthApp.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QTextStream>
+#include <filesystem>
+#include <system_error>
 
 #include "app/AppNames.h"
 #include "app/BookInfoLoader.h"
@@ -30,21 +30,26 @@ bool CPlinthApp::InitInstance() {
     LinuxDirectoryPlatform platform(kMakerName, kApplicationName);
     g_DefaultDirectories.Initialize(platform, kMakerName, kProductName);
 
-    QStringList arguments = m_arguments.mid(1);
-    const bool check = !arguments.isEmpty() && arguments.front() == QStringLiteral("--check");
+    std::vector<std::string> arguments = m_arguments;
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin());  // the program's name
+    }
+    const bool check = !arguments.empty() && arguments.front() == "--check";
     if (check) {
-        arguments.removeFirst();
+        arguments.erase(arguments.begin());
     }
     CPlinthDlg dialog;
-    if (!arguments.isEmpty()) {
-        const std::string book =
-            QFile::encodeName(QFileInfo(arguments.front()).absoluteFilePath()).toStdString();
+    if (!arguments.empty()) {
+        std::error_code error;
+        const std::filesystem::path given(arguments.front());
+        const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+        const std::string book = error ? given.string() : absolute.string();
         // "Open book ..." then starts in the book's folder, as after choosing it there.
         RememberBookFolder(book);
         dialog.OpenBook(book);
     }
     if (check) {
-        m_exitCode = ReportCheck(dialog, !arguments.isEmpty());
+        m_exitCode = ReportCheck(dialog, !arguments.empty());
         return false;
     }
     dialog.exec();
