@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
+#include <mutex>
 
 namespace plinth {
 namespace {
@@ -48,6 +49,15 @@ QStringList PluginFolders(const QString& executableFolder) {
 }
 
 std::shared_ptr<IBookInfo> CreateBookInfo() {
+    // Every loader of a plugin hands out the plugin's one instance, and the
+    // unloading that releases one copy deletes it: while a component is held,
+    // it is the one handed out.
+    static std::mutex mutex;
+    static std::weak_ptr<IBookInfo> held;
+    const std::scoped_lock lock(mutex);
+    if (std::shared_ptr<IBookInfo> component = held.lock()) {
+        return component;
+    }
     const std::shared_ptr<QPluginLoader> loader = FindPlugin(kBookInfoClassId);
     if (!loader) {
         return nullptr;
@@ -62,7 +72,9 @@ std::shared_ptr<IBookInfo> CreateBookInfo() {
         loader->unload();
         return nullptr;
     }
-    return {bookInfo, [loader](IBookInfo*) { loader->unload(); }};
+    std::shared_ptr<IBookInfo> component(bookInfo, [loader](IBookInfo*) { loader->unload(); });
+    held = component;
+    return component;
 }
 
 }  // namespace plinth

@@ -22,8 +22,9 @@ using BookInfoFactory = std::function<std::shared_ptr<IBookInfo>()>;
 // (lib/plinth/plugins beside the program's bin folder).
 QStringList PluginFolders(const QString& executableFolder);
 
-// A fresh component from its plugin. The reference keeps the plugin loaded; when
-// the last copy goes, the plugin is unloaded and its instance deleted. Empty,
+// The component from its plugin: the one already held, if any, since a plugin
+// has one instance. The reference keeps the plugin loaded; when the last copy
+// goes, the plugin is unloaded and its instance deleted. Empty,
 // without a report, when no plugin carries the class identity, the plugin does
 // not load, or its instance is not a book-information component.
 std::shared_ptr<IBookInfo> CreateBookInfo();

@@ -12,6 +12,7 @@
 #include "FaultyFileSystem.h"
 #include "GatedFileSystem.h"
 #include "TempDir.h"
+#include "app/BookInfoLoader.h"
 #include "app/OptimizeDlg.h"
 #include "app/PlinthApp.h"
 #include "app/PlinthDlg.h"
@@ -406,6 +407,24 @@ TEST_F(AppTest, PreviewShowsWhatTheComponentSaysOfTheCurrentEntry) {
     EXPECT_EQ(previews, Strings({"shown", "two\nwords", "", notABook, notABook, "", notABook,
                                  notABook, notABook, notABook, notABook, ""}));
     EXPECT_TRUE(fake.expired());  // released with its dialog
+}
+
+// The plugin has one instance: a component let go while another is held leaves
+// that one working, and one made after both went loads the plugin again.
+TEST_F(AppTest, ComponentsHeldTogetherOutliveEachOther) {
+    const QString book = QString::fromStdString(dir.File("main.bk"));
+    std::shared_ptr<IBookInfo> first = CreateBookInfo();
+    ASSERT_NE(first, nullptr);
+    std::shared_ptr<IBookInfo> second = CreateBookInfo();
+    first.reset();
+    std::optional<QString> description;
+    ASSERT_GE(second->GetDescription(book, description), 0);
+    second.reset();
+    const std::shared_ptr<IBookInfo> again = CreateBookInfo();
+    ASSERT_NE(again, nullptr);
+    std::optional<QString> anew;
+    EXPECT_GE(again->GetDescription(book, anew), 0);
+    EXPECT_EQ(anew, description);
 }
 
 TEST_F(AppTest, BooksOpenFromTheRememberedFolder) {
