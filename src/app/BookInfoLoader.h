@@ -24,9 +24,9 @@ QStringList PluginFolders(const QString& executableFolder);
 
 // The component from its plugin: the one already held, if any, since a plugin
 // has one instance. The reference keeps the plugin loaded; when the last copy
-// goes, the plugin is unloaded and its instance deleted. Empty,
-// without a report, when no plugin carries the class identity, the plugin does
-// not load, or its instance is not a book-information component.
+// goes, the plugin is unloaded and its instance deleted. Empty, without a
+// report, when no plugin carries the class identity, the plugin does not load,
+// or its instance is not a book-information component.
 std::shared_ptr<IBookInfo> CreateBookInfo();
 
 }  // namespace plinth

@@ -42,8 +42,9 @@ bool CPlinthApp::InitInstance() {
     if (!arguments.empty()) {
         std::error_code error;
         const std::filesystem::path given(arguments.front());
+        // Absolute, and without "." and ".." steps, as the window shows it.
         const std::filesystem::path absolute = std::filesystem::absolute(given, error);
-        const std::string book = error ? given.string() : absolute.string();
+        const std::string book = error ? given.string() : absolute.lexically_normal().string();
         // "Open book ..." then starts in the book's folder, as after choosing it there.
         RememberBookFolder(book);
         dialog.OpenBook(book);
