@@ -78,10 +78,11 @@ bool BookWriter::CreateOutputBook(const std::string& path) {
     m_output = FileDescriptor(m_files, fd);
     m_outputCreated = true;
 
+    // The header itself is written last, by the write-out: until then the file
+    // carries no book's magic, so that one left behind by a program that was ended
+    // in the middle does not pass for a book (an empty one).
     const size_t recordSize = m_outputHeader.recordSize;
-    std::vector<uint8_t> record(recordSize, 0);
-    EncodeHeader(m_outputHeader,
-                 std::span<uint8_t, layout::kHeaderSize>(record.data(), layout::kHeaderSize));
+    const std::vector<uint8_t> record(recordSize, 0);
     // A failed write here leaves no complete book behind; the next write of held
     // records, or the write-out, stops the conversion.
     static_cast<void>(
