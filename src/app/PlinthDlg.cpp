@@ -350,7 +350,11 @@ void CPlinthDlg::AppendText(std::string_view text) { m_edtConsole->Append(text);
 
 void CPlinthDlg::ClearConsole() { m_edtConsole->Clear(); }
 
-void CPlinthDlg::ShowProgress() { m_prgProgress->show(); }
+void CPlinthDlg::ShowProgress() {
+    // A pass starts from nothing, not from where the last one ended.
+    m_prgProgress->setValue(0);
+    m_prgProgress->show();
+}
 
 void CPlinthDlg::SetProgress(int position) { m_prgProgress->setValue(position); }
 
