@@ -71,6 +71,8 @@ class BookReader {
     void CloseBookFile() { m_input.Close(); }
 
     bool IsInputOpen() const { return m_input.IsOpen(); }
+    // The open book's descriptor, to compare it with the file at InputPath().
+    int InputFile() const { return m_input.Get(); }
     const BookHeader& InputHeader() const { return m_inputHeader; }
     BookKind InputKind() const { return KindOf(m_inputHeader.magic); }
 

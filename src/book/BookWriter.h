@@ -110,6 +110,9 @@ class BookWriter final : public PositionSink {
     // HashIndex. Gives false, the reason written to the console, when the file
     // cannot be created.
     bool CreateOutputBook(const std::string& path);
+    // Gives the created book the permissions, owner and group of `book`, the book
+    // it is to replace, as far as this user may.
+    void TakeAccessOf(const std::string& book) { m_files.TakeAccessOf(m_output.Get(), book); }
 
     PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override;
 

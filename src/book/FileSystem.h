@@ -56,11 +56,22 @@ class IFileSystem {
     // Makes the entries of a folder (created, renamed or removed files) durable.
     virtual int SyncDirectory(const std::string& folder) = 0;
     virtual bool Exists(const std::string& path) = 0;
+    // Whether the open file `fd` is the file at `path`, links followed: false once
+    // another file took the name or none is there.
+    virtual bool IsFileAt(int fd, const std::string& path) = 0;
+    // The path of the file itself where `path` is a symbolic link (followed from
+    // link to link, a relative target taken from the link's folder); `path` where
+    // it is none.
+    virtual std::string FileBehind(const std::string& path) = 0;
+    // Gives the open file the permissions of the file at `path` and, where this
+    // user may, its owner and group; as far as it can, without failing.
+    virtual void TakeAccessOf(int fd, const std::string& path) = 0;
 
     // Exclusive advisory locks on lock files, taken without waiting. A lock holds
     // until it is given up or its process ends, however that ends. TryLock creates
     // the lock file where it is missing and gives a descriptor that holds the
-    // lock, or -1 with errno set (EWOULDBLOCK while another holds the lock).
+    // lock, or -1 with errno set (EWOULDBLOCK while another holds the lock, EEXIST
+    // where something other than an empty file has the lock file's name).
     virtual int TryLock(const std::string& path) = 0;
     // Gives up a lock of TryLock: the lock file goes, then the lock.
     virtual void Unlock(int fd, const std::string& path) = 0;
@@ -106,6 +117,9 @@ class ForwardingFileSystem : public IFileSystem {
     }
     int SyncDirectory(const std::string& folder) override { return m_system.SyncDirectory(folder); }
     bool Exists(const std::string& path) override { return m_system.Exists(path); }
+    bool IsFileAt(int fd, const std::string& path) override { return m_system.IsFileAt(fd, path); }
+    std::string FileBehind(const std::string& path) override { return m_system.FileBehind(path); }
+    void TakeAccessOf(int fd, const std::string& path) override { m_system.TakeAccessOf(fd, path); }
     int TryLock(const std::string& path) override { return m_system.TryLock(path); }
     void Unlock(int fd, const std::string& path) override { m_system.Unlock(fd, path); }
 

@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "book/FileSystem.h"
+#include "book/Paths.h"
 
 namespace plinth {
 namespace {
@@ -18,6 +20,8 @@ namespace {
 #ifndef O_BINARY
 constexpr int O_BINARY = 0;
 #endif
+
+constexpr int kMaxLinksFollowed = 40;
 
 // Repeats a positioned transfer from where the last one stopped until all of it is
 // done, the file ends, or it fails for a reason other than an interruption.
@@ -146,12 +150,55 @@ class PosixFileSystem final : public IFileSystem {
         return ::lstat(path.c_str(), &status) == 0;
     }
 
+    bool IsFileAt(int fd, const std::string& path) override {
+        struct stat open {};
+        struct stat named {};
+        return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+               open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    }
+
+    std::string FileBehind(const std::string& path) override {
+        std::string file = path;
+        // As many links as the system itself follows before it gives up (ELOOP).
+        for (int links = 0; links < kMaxLinksFollowed; ++links) {
+            struct stat status {};
+            if (::lstat(file.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+                break;
+            }
+            std::vector<char> target(PATH_MAX);
+            const ssize_t length = ::readlink(file.c_str(), target.data(), target.size());
+            if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
+                break;
+            }
+            std::string next(target.data(), static_cast<size_t>(length));
+            if (next.front() != kPathSeparator && file.find(kPathSeparator) != std::string::npos) {
+                next.insert(0, FolderOf(file) + kPathSeparator);
+            }
+            file = std::move(next);
+        }
+        return file;
+    }
+
+    void TakeAccessOf(int fd, const std::string& path) override {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0) {
+            return;
+        }
+        // The owner first: a change of owner may clear permission bits. Only the
+        // superuser may give a file away; the group may be any of the user's own.
+        if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
+            (void)::fchown(fd, static_cast<uid_t>(-1), status.st_gid);
+        }
+        (void)::fchmod(fd, status.st_mode & 0777);
+    }
+
     // A flock lock belongs to the open file, so it also keeps two holders in one
     // process apart, and it goes with the last descriptor of that file: when the
     // process ends, however it ends. Reading rights suffice to take it.
     int TryLock(const std::string& path) override {
         for (;;) {
-            const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+            const int fd = ::open(path.c_str(),
+                                  O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
             if (fd < 0) {
                 return -1;
             }
@@ -169,6 +216,13 @@ class PosixFileSystem final : public IFileSystem {
             errno = 0;
             const bool sameFile = ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
                                   held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+            if (sameFile && (!S_ISREG(held.st_mode) || held.st_size != 0)) {
+                // A lock file is empty; whatever else has its name is none, and
+                // giving the lock up would remove it.
+                ::close(fd);
+                errno = EEXIST;
+                return -1;
+            }
             if (sameFile) {
                 return fd;
             }

@@ -18,14 +18,17 @@ namespace {
 // writer's own limit.
 constexpr int64_t kFitBound = 65436;
 
-ExchangePaths ConversionPaths(const std::string& book) {
+// The files of a conversion in place. Where the book's path is a symbolic link,
+// the book it leads to is converted, beside itself, and the link stays.
+ExchangePaths ConversionPaths(IFileSystem& files, const std::string& path) {
+    const std::string book = files.FileBehind(path);
     return {book, book + kNewBookSuffix, book + kBackupSuffix};
 }
 
 // Puts the book at `path` back from its backup where a conversion was cut off in
 // the middle of its exchange.
 void PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::string& path) {
-    RestoreInterruptedExchange(files, console, ConversionPaths(path));
+    RestoreInterruptedExchange(files, console, ConversionPaths(files, path));
 }
 
 // One conversion of the open book, from the creation of the new book to the
@@ -85,8 +88,8 @@ class Conversion {
                          static_cast<uint32_t>(m_request.recordSize),
                          static_cast<uint32_t>(m_request.hashIndexSize),
                          std::move(prediction.chains));
-        const std::string newBook =
-            m_request.outputPath.value_or(m_book.InputPath() + kNewBookSuffix);
+        const ExchangePaths paths = ConversionPaths(m_book.Files(), m_book.InputPath());
+        const std::string newBook = m_request.outputPath.value_or(paths.next);
         // A new book left by a conversion that was cut off goes first: none is
         // writing it, as this one holds the book's lock.
         if (!m_request.outputPath && m_book.Files().Exists(newBook)) {
@@ -95,6 +98,9 @@ class Conversion {
         if (!m_writer->CreateOutputBook(newBook)) {
             Abandon();
             return OptimizeOutcome::NotChanged;
+        }
+        if (!m_request.outputPath) {
+            m_writer->TakeAccessOf(paths.book);
         }
         m_book.PrintLog("Converting....");
         if (!CopyWalk(m_book, *m_writer, m_book.Console(), m_request.recordSize)
@@ -114,7 +120,6 @@ class Conversion {
         }
 
         m_book.CloseInputBook();
-        const ExchangePaths paths = ConversionPaths(m_book.InputPath());
         m_exchangeStarted = true;
         if (!ExchangeBookFiles(m_book.Files(), m_book.Console(), paths)) {
             // Show whatever book is at the book's path again.
@@ -187,7 +192,8 @@ std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newReco
     return std::nullopt;
 }
 
-std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& book) {
+std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& path) {
+    const std::string book = files.FileBehind(path);
     for (const char* suffix : {kNewBookSuffix, kBackupSuffix}) {
         if (files.TypeOf(book + suffix) == FileType::Folder) {
             return book + suffix + " is a folder; the conversion needs that name for a file";
@@ -207,6 +213,18 @@ std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string&
 }
 
 namespace {
+
+// Why the open book cannot be converted in place, or nothing. The conversion
+// reads the file that was opened and puts the new book in the place of the file
+// at the book's path: they must be one.
+std::optional<std::string> InPlaceProblemOfOpenBook(BookReader& book) {
+    if (!book.Files().IsFileAt(book.InputFile(), book.InputPath())) {
+        return book.InputPath() +
+               " is no longer the book that was opened: another program replaced or removed "
+               "it; open the book again";
+    }
+    return InPlaceProblem(book.Files(), book.InputPath());
+}
 
 // The conversion of the open book, under its lock.
 OptimizeResult ConvertOpenBook(BookReader& book, const OptimizeRequest& request) {
@@ -231,8 +249,7 @@ OptimizeResult ConvertOpenBook(BookReader& book, const OptimizeRequest& request)
         return result;
     }
 
-    if (const auto problem =
-            request.outputPath ? std::nullopt : InPlaceProblem(book.Files(), book.InputPath())) {
+    if (const auto problem = request.outputPath ? std::nullopt : InPlaceProblemOfOpenBook(book)) {
         book.PrintLog("**Error** %s\nConversion stopped, the book was not changed\n",
                       problem->c_str());
         result.outcome = OptimizeOutcome::NotChanged;
@@ -287,8 +304,8 @@ bool OpenBookPuttingBack(BookReader& book, const std::string& path) {
     // Only a conversion that no longer holds the book's lock was cut off: in the
     // middle of another program's exchange the book's path is empty for a moment
     // as well.
-    if (!book.Files().Exists(path)) {
-        const FileLock lock(book.Files(), path + kLockSuffix);
+    if (const std::string file = book.Files().FileBehind(path); !book.Files().Exists(file)) {
+        const FileLock lock(book.Files(), file + kLockSuffix);
         if (lock.Held()) {
             PutBackCutOffConversion(book.Files(), book.Console(), path);
         }

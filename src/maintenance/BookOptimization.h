@@ -88,8 +88,9 @@ inline constexpr const char* kBackupSuffix = ".old.bk";
 // Why the book at `book` cannot be converted in place, or nothing: a conversion
 // in place replaces the book and writes the new book and the backup beside it,
 // so the book and its folder must be writable and the names of those files must
-// not be folders. A path that is no regular file is left to the reader.
-std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& book);
+// not be folders. A path that is no regular file is left to the reader. Where
+// `path` is a symbolic link, these are the book's and its folder's behind it.
+std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& path);
 
 // Opens the book at `path` as "Open book ..." does (the open book is closed and
 // the console cleared first), after putting the book back from its backup where a

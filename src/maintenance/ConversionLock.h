@@ -28,9 +28,11 @@ struct ConversionLock {
     std::string refusal;
 };
 
-// Takes the lock of the book at `book` for a conversion. Where this user may
-// create no file (the folder is missing or not writable) a conversion goes on
-// without it: it can change nothing there, only read the book.
+// Takes the lock of the book at `book` for a conversion; where `book` is a
+// symbolic link, that of the book behind it. Where this user may create no file
+// (the folder is missing or not writable) a conversion goes on without it: it can
+// change nothing there, only read the book. A lock file that exists but that this
+// user may not open, or a file other than a lock file at its name, refuses it.
 ConversionLock LockForConversion(IFileSystem& files, const std::string& book);
 
 }  // namespace plinth

@@ -6,7 +6,10 @@
 #include <array>
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <new>
+
+#include <sys/stat.h>
 
 #include "BookBuilder.h"
 #include "BookChecks.h"
@@ -428,6 +431,77 @@ TEST_F(BookOptimizationTest, BookCutOffInTheExchangeIsPutBackFromItsBackup) {
               "Warning, a conversion of this book was cut off; the book was put back from [" +
                   Backup() + "]\n");
     EXPECT_EQ(console.Row("Total positions"), "30");
+}
+
+// A conversion in place puts the new book where the book it read was: one that
+// another program replaced or removed since it was opened is refused; behind a
+// symbolic link the book itself is converted, and the new book keeps its access.
+TEST_F(BookOptimizationTest, InPlaceConversionReplacesOnlyTheBookItRead) {
+    namespace fs = std::filesystem;
+    const BookImage image = Book(30, 9);
+    for (const char* next : {"another book", "nothing"}) {
+        image.WriteTo(Path());
+        ASSERT_TRUE(book.OpenBook(Path()));
+        fs::remove(Path());
+        if (next == std::string("another book")) {
+            Book(40, 9).WriteTo(Path());
+        }
+        EXPECT_EQ(OnOptimize(book, {1024, 2048, std::nullopt}).outcome,
+                  OptimizeOutcome::NotChanged);
+        EXPECT_THAT(console.Text(), HasSubstr(Path() + " is no longer the book that was opened"));
+        EXPECT_FALSE(fs::exists(NewBook()) || fs::exists(Backup()) || UnchangedAt(Path(), image))
+            << next;
+    }
+    const std::string behind = dir.File("shared.bk");
+    image.WriteTo(behind);
+    const fs::perms access = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(behind, access);
+    fs::remove(Path());
+    fs::create_symlink("shared.bk", Path());
+    ASSERT_EQ(Convert(image, 1024, 2048).outcome, OptimizeOutcome::Converted);
+    EXPECT_TRUE(fs::is_symlink(Path()));
+    ExpectCompleteBook(behind, image, image.Positions(), 1024, 2048);
+    EXPECT_EQ(fs::status(behind).permissions(), access);
+    EXPECT_TRUE(UnchangedAt(behind + ".old.bk", image));
+    EXPECT_FALSE(fs::exists(Backup()));
+}
+
+// Only an empty file is a lock file. Whatever else has its name, or a lock file
+// that this user may not open, refuses the conversion and stays.
+TEST_F(BookOptimizationTest, LockFileNameTakenOtherwiseRefusesTheConversion) {
+    namespace fs = std::filesystem;
+    class LockNotPermitted final : public ForwardingFileSystem {
+        int TryLock(const std::string& /*path*/) override {
+            errno = EACCES;
+            return -1;
+        }
+    } notPermitted;
+    const BookImage image = Book(30, 9);
+    const std::string lock = Path() + ".lock";
+    struct Case {
+        std::function<void()> make;
+        IFileSystem& files;
+        std::string reason;
+    };
+    const std::string notLock = "something other than a lock file has its name";
+    for (const Case& c : {
+             Case{[&] { test::WriteFileBytes(lock, {'x'}); }, SystemFileSystem(), notLock},
+             Case{[&] { fs::create_directory(lock); }, SystemFileSystem(), "Is a directory"},
+             Case{[&] { ::mkfifo(lock.c_str(), 0600); }, SystemFileSystem(), notLock},
+             Case{[&] { test::WriteFileBytes(lock, {}); }, notPermitted, "Permission denied"},
+         }) {
+        c.make();
+        BookReader state(console, c.files);
+        const OptimizeResult result = Convert(image, 1024, 2048, state);
+        EXPECT_EQ(result.outcome, OptimizeOutcome::NotLocked);
+        EXPECT_EQ(result.refusal,
+                  "**Error** Can not lock [" + lock + "] for the conversion: " + c.reason + "\n");
+        EXPECT_TRUE(fs::exists(lock) && UnchangedAt(Path(), image));
+        fs::remove_all(lock);
+    }
+    // Where no lock file can be made, none can be in the way.
+    BookReader state(console, notPermitted);
+    EXPECT_EQ(Convert(image, 1024, 2048, state).outcome, OptimizeOutcome::Converted);
 }
 
 // Every operation that changes a file, made to fail in turn.
