@@ -11,6 +11,7 @@
 #include "app/HelpPage.h"
 #include "app/PlinthDlg.h"
 #include "app/SelectBookDlg.h"
+#include "book/DisplayText.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
 
@@ -63,8 +64,8 @@ int CPlinthApp::ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const {
     if (bookGiven) {
         out << "Book: " << (opened ? "opened" : "not opened") << '\n';
         for (const auto& [field, value] : dialog.AttributeRows()) {
-            out << "  " << QString::fromStdString(field) << ": " << QString::fromStdString(value)
-                << '\n';
+            out << "  " << QString::fromStdString(field) << ": "
+                << QString::fromStdString(OnOneLine(value)) << '\n';
         }
         out << QString::fromStdString(dialog.ConsoleText());
     }

@@ -87,4 +87,14 @@ std::string DisplayText(std::string_view bytes) {
     return out;
 }
 
+std::string OnOneLine(std::string_view text) {
+    std::string line(text);
+    for (char& character : line) {
+        if (static_cast<unsigned char>(character) < 0x20 || character == 0x7F) {
+            character = ' ';
+        }
+    }
+    return line;
+}
+
 }  // namespace plinth

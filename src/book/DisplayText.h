@@ -10,4 +10,8 @@ namespace plinth {
 // Windows-1252 otherwise; the result is UTF-8.
 std::string DisplayText(std::string_view bytes);
 
+// `text` with its line breaks and other control characters (DEL included) as
+// spaces, so that it stays on its line and cannot steer a terminal.
+std::string OnOneLine(std::string_view text);
+
 }  // namespace plinth

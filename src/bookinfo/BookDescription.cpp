@@ -17,11 +17,8 @@ std::string Count(uint32_t count, const char* singular, const char* plural) {
 // The comment, with line breaks and other control characters as spaces, so that
 // it stays on its line.
 std::string CommentLine(std::span<const uint8_t> commentRecord) {
-    std::string text;
-    for (const uint8_t character : CommentText(commentRecord)) {
-        text += character < 0x20 ? ' ' : static_cast<char>(character);
-    }
-    return DisplayText(text);
+    const std::span<const uint8_t> comment = CommentText(commentRecord);
+    return DisplayText(OnOneLine(std::string(comment.begin(), comment.end())));
 }
 
 std::string Describe(const BookHeader& header, const std::string& comment) {

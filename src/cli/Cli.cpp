@@ -69,7 +69,7 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams) {
             // is no success.
             if (!streams.out.flush()) {
                 streams.err << "plinth-cli: can not write the output\n";
-                return kExitFailure;
+                return command->PrintsItsResult() ? kExitFailure : status;
             }
             return status;
         }

@@ -36,6 +36,9 @@ class Command {
     virtual const char* Description() const = 0;
     virtual void AddOptions(CLI::App& subcommand) = 0;
     virtual int Run(CliStreams& streams) = 0;
+    // Whether what the command prints is what it was asked for, so that text that
+    // cannot be written makes it fail; a conversion's text is only its log.
+    virtual bool PrintsItsResult() const { return true; }
 };
 
 std::vector<std::unique_ptr<Command>> AllCommands();

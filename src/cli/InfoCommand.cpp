@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "book/BookReader.h"
+#include "book/DisplayText.h"
 #include "cli/CliConsole.h"
 
 namespace plinth::cli {
@@ -16,7 +17,8 @@ void PrintTable(std::ostream& out, const Rows& rows) {
         width = std::max(width, field.size());
     }
     const auto printRow = [&out, width](std::string_view field, std::string_view value) {
-        out << field << std::string(width + 2 - field.size(), ' ') << value << '\n';
+        // A book's texts may hold anything: a row stays one row on a terminal.
+        out << field << std::string(width + 2 - field.size(), ' ') << OnOneLine(value) << '\n';
     };
     printRow("Field", "Value");
     for (const auto& [field, value] : rows) {

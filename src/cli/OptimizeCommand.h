@@ -18,6 +18,8 @@ class OptimizeCommand final : public Command {
     }
     void AddOptions(CLI::App& subcommand) override;
     int Run(CliStreams& streams) override;
+    // The text of a dry run is its result; that of a conversion, its log.
+    bool PrintsItsResult() const override { return m_dryRun; }
 
   private:
     // The conversion's findings and the prediction of the new book; nothing is

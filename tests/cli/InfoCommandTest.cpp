@@ -29,8 +29,11 @@ class InfoCommandTest : public testing::Test {
     test::TempDir dir;
 };
 
+// A comment's line breaks and terminal controls do not make rows of their own.
 TEST_F(InfoCommandTest, PrintsAnAlignedTable) {
-    const std::string path = MakeBook("main.bk");
+    builder::BookOptions options;
+    options.comment = "Club\nRecord size  16384\x1b[8m\x7f";
+    const std::string path = MakeBook("main.bk", options);
     const test::CliRun run = test::RunCliCapture({"info", path});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
@@ -38,18 +41,25 @@ TEST_F(InfoCommandTest, PrintsAnAlignedTable) {
                                     "Input book        " +
                                     path + "\nType              Standard\n"));
     EXPECT_THAT(run.out, HasSubstr("\nAvg chain length  0.0\n"));
+    EXPECT_THAT(run.out, HasSubstr("\nComment           Club Record size  16384 [8m \n"));
     EXPECT_THAT(test::RunCliCapture({"--version"}).out, StartsWith("plinth-cli 1.03"));
 }
 
-// A report that cannot be written (a full disk, a closed pipe) ends in status 2.
-TEST_F(InfoCommandTest, OutputThatCannotBeWrittenIsAFailure) {
+// A report that cannot be written (a full disk, a closed pipe) ends in status 2;
+// a conversion's text is only its log, and the conversion is done all the same.
+TEST_F(InfoCommandTest, OutputThatCannotBeWrittenIsAFailureOfAReport) {
     const std::string path = MakeBook("main.bk");
-    const std::array<const char*, 3> argv = {"plinth-cli", "info", path.c_str()};
-    std::ostream nowhere(nullptr);  // every write fails
-    std::ostringstream err;
-    cli::CliStreams streams{nowhere, err, false};
-    EXPECT_EQ(cli::RunCli(static_cast<int>(argv.size()), argv.data(), streams), 2);
-    EXPECT_EQ(err.str(), "plinth-cli: can not write the output\n");
+    for (const auto& [command, status] : {std::pair{"info", 2}, {"optimize", 0}}) {
+        const std::array<const char*, 5> argv = {"plinth-cli", command, path.c_str(), "--hash-size",
+                                                 "2048"};
+        std::ostream nowhere(nullptr);  // every write fails
+        std::ostringstream err;
+        cli::CliStreams streams{nowhere, err, false};
+        EXPECT_EQ(cli::RunCli(command == std::string("info") ? 3 : 5, argv.data(), streams),
+                  status);
+        EXPECT_EQ(err.str(), "plinth-cli: can not write the output\n");
+    }
+    EXPECT_TRUE(std::filesystem::exists(path + ".old.bk"));
 }
 
 // One JSON object per book on a line of its own, its keys the rows in order.
