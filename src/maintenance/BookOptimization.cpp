@@ -31,6 +31,18 @@ void PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::s
     RestoreInterruptedExchange(files, console, ConversionPaths(files, path));
 }
 
+// Why the open book cannot be converted in place, or nothing. The conversion
+// reads the file that was opened and puts the new book in the place of the file
+// at the book's path: they must be one.
+std::optional<std::string> InPlaceProblemOfOpenBook(BookReader& book) {
+    if (!book.Files().IsFileAt(book.InputFile(), book.InputPath())) {
+        return book.InputPath() +
+               " is no longer the book that was opened: another program replaced or removed "
+               "it; open the book again";
+    }
+    return InPlaceProblem(book.Files(), book.InputPath());
+}
+
 // One conversion of the open book, from the creation of the new book to the
 // opening of the converted one.
 class Conversion {
@@ -119,6 +131,13 @@ class Conversion {
             return OptimizeOutcome::Converted;
         }
 
+        // Another program may have put a book of its own in the book's place meanwhile.
+        if (const auto problem = InPlaceProblemOfOpenBook(m_book)) {
+            m_book.PrintLog("**Error** %s\n", problem->c_str());
+            m_book.Files().Remove(output);
+            m_book.PrintLog("Conversion stopped, the book was not changed\n");
+            return OptimizeOutcome::NotChanged;
+        }
         m_book.CloseInputBook();
         m_exchangeStarted = true;
         if (!ExchangeBookFiles(m_book.Files(), m_book.Console(), paths)) {
@@ -213,18 +232,6 @@ std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string&
 }
 
 namespace {
-
-// Why the open book cannot be converted in place, or nothing. The conversion
-// reads the file that was opened and puts the new book in the place of the file
-// at the book's path: they must be one.
-std::optional<std::string> InPlaceProblemOfOpenBook(BookReader& book) {
-    if (!book.Files().IsFileAt(book.InputFile(), book.InputPath())) {
-        return book.InputPath() +
-               " is no longer the book that was opened: another program replaced or removed "
-               "it; open the book again";
-    }
-    return InPlaceProblem(book.Files(), book.InputPath());
-}
 
 // The conversion of the open book, under its lock.
 OptimizeResult ConvertOpenBook(BookReader& book, const OptimizeRequest& request) {

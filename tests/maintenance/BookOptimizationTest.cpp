@@ -439,18 +439,36 @@ TEST_F(BookOptimizationTest, BookCutOffInTheExchangeIsPutBackFromItsBackup) {
 TEST_F(BookOptimizationTest, InPlaceConversionReplacesOnlyTheBookItRead) {
     namespace fs = std::filesystem;
     const BookImage image = Book(30, 9);
-    for (const char* next : {"another book", "nothing"}) {
-        image.WriteTo(Path());
-        ASSERT_TRUE(book.OpenBook(Path()));
-        fs::remove(Path());
-        if (next == std::string("another book")) {
-            Book(40, 9).WriteTo(Path());
+    class ReplacedAtTheFlush final : public ForwardingFileSystem {
+      public:
+        std::function<void()> replace;
+        int Sync(int fd) override {
+            if (replace) {
+                std::exchange(replace, nullptr)();
+            }
+            return ForwardingFileSystem::Sync(fd);
         }
-        EXPECT_EQ(OnOptimize(book, {1024, 2048, std::nullopt}).outcome,
+    } files;
+    BookReader state(console, files);
+    const auto replaceBook = [&] {  // by a new file, as programs save safely
+        Book(40, 9).WriteTo(Path() + ".tmp");
+        fs::rename(Path() + ".tmp", Path());
+    };
+    for (const std::string_view when : {"before", "removed", "at the flush"}) {
+        image.WriteTo(Path());
+        ASSERT_TRUE(state.OpenBook(Path()));
+        if (when == "at the flush") {
+            files.replace = replaceBook;
+        } else if (when == "before") {
+            replaceBook();
+        } else {
+            fs::remove(Path());
+        }
+        EXPECT_EQ(OnOptimize(state, {1024, 2048, std::nullopt}).outcome,
                   OptimizeOutcome::NotChanged);
         EXPECT_THAT(console.Text(), HasSubstr(Path() + " is no longer the book that was opened"));
         EXPECT_FALSE(fs::exists(NewBook()) || fs::exists(Backup()) || UnchangedAt(Path(), image))
-            << next;
+            << when;
     }
     const std::string behind = dir.File("shared.bk");
     image.WriteTo(behind);
