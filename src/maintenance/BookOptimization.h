@@ -17,7 +17,8 @@
 //   5. write-out of the records not yet written, the header and the HashIndex
 //      (progress 50-100)
 //   6. flush the new book to the disk
-//   7. exchange: the old book becomes BOOK.old.bk, the new book takes its place
+//   7. exchange, when the file at the book's path is still the one read: the old
+//      book becomes BOOK.old.bk, the new book takes its place
 //   8. open the new book again
 // It holds the book's lock (ConversionLock) from before phase 1 to the end, so
 // that a second conversion of the book is refused.
