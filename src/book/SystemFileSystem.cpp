@@ -23,6 +23,10 @@ constexpr int O_BINARY = 0;
 
 constexpr int kMaxLinksFollowed = 40;
 
+bool SameFile(const struct stat& one, const struct stat& other) {
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 // Repeats a positioned transfer from where the last one stopped until all of it is
 // done, the file ends, or it fails for a reason other than an interruption.
 // Returns the bytes transferred or -1.
@@ -154,7 +158,7 @@ class PosixFileSystem final : public IFileSystem {
         struct stat open {};
         struct stat named {};
         return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
-               open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+               SameFile(open, named);
     }
 
     std::string FileBehind(const std::string& path) override {
@@ -215,7 +219,7 @@ class PosixFileSystem final : public IFileSystem {
             struct stat named {};
             errno = 0;
             const bool sameFile = ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
-                                  held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+                                  SameFile(held, named);
             if (sameFile && (!S_ISREG(held.st_mode) || held.st_size != 0)) {
                 // A lock file is empty; whatever else has its name is none, and
                 // giving the lock up would remove it.
