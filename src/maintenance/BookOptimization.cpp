@@ -134,8 +134,7 @@ class Conversion {
         // Another program may have put a book of its own in the book's place meanwhile.
         if (const auto problem = InPlaceProblemOfOpenBook(m_book)) {
             m_book.PrintLog("**Error** %s\n", problem->c_str());
-            m_book.Files().Remove(output);
-            m_book.PrintLog("Conversion stopped, the book was not changed\n");
+            StopWithoutNewBook(output);
             return OptimizeOutcome::NotChanged;
         }
         m_book.CloseInputBook();
@@ -171,13 +170,19 @@ class Conversion {
     // Gives up on a conversion before the exchange: the new file goes, the book
     // stays.
     void Abandon() {
-        const std::string output = m_writer->OutputPath();
-        const bool created = m_writer->OutputCreated();
+        const std::optional<std::string> output =
+            m_writer->OutputCreated() ? std::optional(m_writer->OutputPath()) : std::nullopt;
         m_writer.reset();
-        if (const int error = created ? m_book.Files().Remove(output) : 0;
+        StopWithoutNewBook(output);
+    }
+
+    // Ends the conversion before the exchange: the new book at `output`, where one
+    // was made, goes; the book stays.
+    void StopWithoutNewBook(const std::optional<std::string>& output) {
+        if (const int error = output ? m_book.Files().Remove(*output) : 0;
             error != 0 && error != ENOENT) {
             m_book.PrintLog("**Error** Can not remove the incomplete new book [%s]: %s\n",
-                            output.c_str(), std::strerror(error));
+                            output->c_str(), std::strerror(error));
         }
         m_book.PrintLog("Conversion stopped, the book was not changed\n");
     }
