@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -191,7 +192,7 @@ class PosixFileSystem final : public IFileSystem {
         // The owner first: a change of owner may clear permission bits. Only the
         // superuser may give a file away; the group may be any of the user's own.
         if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
-            (void)::fchown(fd, static_cast<uid_t>(-1), status.st_gid);
+            std::ignore = ::fchown(fd, static_cast<uid_t>(-1), status.st_gid);
         }
         (void)::fchmod(fd, status.st_mode & 0777);
     }
