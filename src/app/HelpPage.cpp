@@ -9,7 +9,7 @@ namespace plinth {
 std::optional<QString> FindHelpPage(const QString& executableFolder) {
     const std::array<QString, 2> candidates = {
         QStringLiteral("help/index.html"),
-        QStringLiteral("../share/doc/plinth/help/index.html"),
+        QStringLiteral("../share/plinth/help/index.html"),
     };
     const QDir folder(executableFolder);
     for (const QString& candidate : candidates) {
