@@ -31,18 +31,11 @@ bool CPlinthApp::InitInstance() {
     LinuxDirectoryPlatform platform(kMakerName, kApplicationName);
     g_DefaultDirectories.Initialize(platform, kMakerName, kProductName);
 
-    std::vector<std::string> arguments = m_arguments;
-    if (!arguments.empty()) {
-        arguments.erase(arguments.begin());  // the program's name
-    }
-    const bool check = !arguments.empty() && arguments.front() == "--check";
-    if (check) {
-        arguments.erase(arguments.begin());
-    }
+    const bool check = m_line.action == CommandLine::Action::Check;
     CPlinthDlg dialog;
-    if (!arguments.empty()) {
+    if (m_line.book) {
         std::error_code error;
-        const std::filesystem::path given(arguments.front());
+        const std::filesystem::path given(*m_line.book);
         // Absolute, and without "." and ".." steps, as the window shows it.
         const std::filesystem::path absolute = std::filesystem::absolute(given, error);
         const std::string book = error ? given.string() : absolute.lexically_normal().string();
@@ -51,7 +44,7 @@ bool CPlinthApp::InitInstance() {
         dialog.OpenBook(book);
     }
     if (check) {
-        m_exitCode = ReportCheck(dialog, !arguments.empty());
+        m_exitCode = ReportCheck(dialog, m_line.book.has_value());
         return false;
     }
     dialog.exec();

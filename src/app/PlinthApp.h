@@ -5,8 +5,9 @@
 // the suite's directories, and then the main window, modally, for the whole life
 // of the program.
 
-#include <string>
-#include <vector>
+#include <utility>
+
+#include "app/CommandLine.h"
 
 namespace plinth {
 
@@ -14,15 +15,13 @@ class CPlinthDlg;
 
 class CPlinthApp {
   public:
-    // `arguments`: the program's command line as its bytes, after Qt took its own
-    // options; a path after the program's name is the book to open at start, as a
-    // file manager's "Open with" passes it. The path stays the bytes it was given:
-    // a file name need not be UTF-8, and text decoded from it would name another
-    // file. With "--check" first, the program starts, opens the book, reports on
-    // stdout what it found (the attribute rows, the book-information component
-    // and the help page) and ends without showing its window: a check of an
-    // installation.
-    explicit CPlinthApp(std::vector<std::string> arguments) : m_arguments(std::move(arguments)) {}
+    // `line`: the program's command line. Its book is opened at start, as a file
+    // manager's "Open with" passes it; the path stays the bytes it was given: a
+    // file name need not be UTF-8, and text decoded from it would name another
+    // file. A check starts the program, opens the book, reports on stdout what it
+    // found (the attribute rows, the book-information component and the help
+    // page) and ends without showing its window: a check of an installation.
+    explicit CPlinthApp(CommandLine line) : m_line(std::move(line)) {}
     CPlinthApp(const CPlinthApp&) = delete;
     CPlinthApp& operator=(const CPlinthApp&) = delete;
     virtual ~CPlinthApp() = default;
@@ -41,7 +40,7 @@ class CPlinthApp {
   private:
     int ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const;
 
-    std::vector<std::string> m_arguments;
+    CommandLine m_line;
     int m_exitCode = 0;
 };
 

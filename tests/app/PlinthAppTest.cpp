@@ -200,7 +200,7 @@ TEST_F(AppTest, StartsWithTheBookOfTheCommandLineInAWindowThatShowsItWhole) {
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
     });
-    CPlinthApp app({"plinth", book});
+    CPlinthApp app(CommandLine{.book = book, .problem = {}});
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(seen, Strings({"Velmora Openingbook Optimizer", DisplayText(book),
                              "openBook analyse optimize "}));
