@@ -64,3 +64,4 @@ format:
 .PHONY: package
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
+	tests/install/package-test $(BUILD_DIR)

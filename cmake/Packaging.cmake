@@ -31,7 +31,6 @@ install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION ${CMAKE_INSTALL_DOCD
 set(PLINTH_VERSION ${PROJECT_VERSION})
 set(compressed "")
 macro(plinth_compress source destination)
-  get_filename_component(name ${source} NAME)
   add_custom_command(OUTPUT ${source}.gz
                      COMMAND gzip -9nf --keep ${source}
                      DEPENDS ${source}
