@@ -36,12 +36,18 @@ const char* UsageText();
 // The text of --version: "plinth" and the version, on one line.
 const char* VersionText();
 
-// Whether Qt can reach a display: a platform named through QT_QPA_PLATFORM, or
-// an X or Wayland display in DISPLAY or WAYLAND_DISPLAY. `variable` gives the
-// value of an environment variable, or nothing when it is unset or empty.
+// Whether Qt can reach a display. On Linux: a platform named through
+// QT_QPA_PLATFORM, or an X or Wayland display in DISPLAY or WAYLAND_DISPLAY;
+// elsewhere the desktop is always there. `variable` gives the value of an
+// environment variable, or nothing when it is unset or empty.
 template <typename Variable>
 bool DisplayNamed(Variable&& variable) {
+#ifdef __linux__
     return variable("QT_QPA_PLATFORM") || variable("DISPLAY") || variable("WAYLAND_DISPLAY");
+#else
+    (void)variable;
+    return true;
+#endif
 }
 
 }  // namespace plinth

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         // A check shows no window, so it needs no display.
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     std::string programName = argc > 0 ? argv[0] : "plinth";
     std::optional<QApplication> application;
