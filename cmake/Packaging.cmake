@@ -10,8 +10,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/example.quarnet.plinth.metainfo.xml
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The licence in Debian's machine-readable copyright format: the header of
-# data/debian/copyright.in and the text of LICENSE after its copyright line, each
-# line indented, an empty line as " .".
+# data/debian/copyright.in and the text of LICENSE from its copyright line on,
+# each line indented, an empty line as " .".
 file(READ ${PROJECT_SOURCE_DIR}/data/debian/copyright.in copyright)
 file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE licence_lines)
 set(past_title FALSE)
@@ -19,7 +19,11 @@ foreach(line IN LISTS licence_lines)
   if(line MATCHES "^Copyright ")
     set(past_title TRUE)
   endif()
-  if(past_title)
+  if(NOT past_title)
+    continue()
+  elseif(line STREQUAL "")
+    string(APPEND copyright " .\n")
+  else()
     string(APPEND copyright " ${line}\n")
   endif()
 endforeach()
