@@ -13,6 +13,12 @@
 namespace plinth {
 namespace {
 
+// The bound of the fit checks: 65536, the numbers that a u16 record number has,
+// less a margin of 100 records for what an estimate from the header alone leaves
+// out. It lies below the writer's own limit, kMaxWrittenRecordCount; the exact
+// count made before a conversion has the last word.
+constexpr int64_t kFitBound = 65536 - 100;
+
 // The number of bits set in a value whose bits are set only at 0, 4, 8 and 12:
 // the multiplication adds the four into bits 12 to 15.
 size_t CountNibbleBits(unsigned bits) { return ((bits * 0x1111u) >> 12) & 0xFu; }
@@ -182,6 +188,14 @@ void EncodeHeader(const BookHeader& header, std::span<uint8_t, layout::kHeaderSi
     EncodeU16(b + layout::kWord36, header.word36);
 }
 
+std::optional<BookHeader> BookHeaderOf(std::span<const uint8_t> firstBytes) {
+    if (firstBytes.size() < layout::kHeaderSize) {
+        return std::nullopt;
+    }
+    const BookHeader header = DecodeHeader(firstBytes.first<layout::kHeaderSize>());
+    return IsBookMagic(header.magic) ? std::optional(header) : std::nullopt;
+}
+
 std::span<const uint8_t> CommentText(std::span<const uint8_t> commentRecord) {
     if (commentRecord.size() <= layout::kCommentText) {
         return {};
@@ -217,6 +231,27 @@ BookHeader NewBookHeader(const BookHeader& carried, uint32_t recordSize, uint32_
     header.attributes = carried.attributes;
     header.word36 = carried.word36;
     return header;
+}
+
+std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newRecordSize,
+                                            int newHashIndexSize) {
+    const int64_t oldRecordSize = input.recordSize;
+    const int64_t records = input.recordCount;
+    if (newRecordSize < oldRecordSize) {
+        if (oldRecordSize / newRecordSize * records > kFitBound) {
+            return "**Error** New Recordsize to small to fit in destination book. Try increasing "
+                   "the record size";
+        }
+    } else if (newRecordSize == oldRecordSize && newHashIndexSize > input.hashIndexSize) {
+        const int64_t oldIndexRecords = HashIndexRecords(input.recordSize, input.hashIndexSize);
+        const int64_t newIndexRecords = HashIndexRecords(static_cast<uint32_t>(newRecordSize),
+                                                         static_cast<uint32_t>(newHashIndexSize));
+        if (records - oldIndexRecords + newIndexRecords >= kFitBound) {
+            return "**Error** New HashIndex to big to fit in destination book. Try increasing the "
+                   "record size";
+        }
+    }
+    return std::nullopt;
 }
 
 size_t CopiedEntrySize(const EntryExtent& entry, BookKind kind) {

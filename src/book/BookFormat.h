@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -134,6 +135,11 @@ inline bool IsBookMagic(uint16_t magic) {
     return magic == kMagicStandard || magic == kMagicStatistics;
 }
 
+// The header of a book file from its first bytes, or nothing when the file is no
+// book: it holds fewer bytes than a header, or another magic. No other field is
+// looked at; what the header describes is the reader's to find out.
+std::optional<BookHeader> BookHeaderOf(std::span<const uint8_t> firstBytes);
+
 // Every test of the kind compares with "BK": anything else that passed the magic
 // test is a book with statistics.
 inline BookKind KindOf(uint16_t magic) {
@@ -178,10 +184,24 @@ inline bool IsValidLink(uint32_t link, const BookHeader& header) {
 // from. recordCount counts the header, comment and HashIndex records.
 BookHeader NewBookHeader(const BookHeader& carried, uint32_t recordSize, uint32_t hashIndexSize);
 
+// Why a conversion of the book of `input` into records of `newRecordSize` bytes
+// and a HashIndex of `newHashIndexSize` slots is refused before anything is
+// counted or written, or nothing when the sizes fit. An estimate from the header
+// alone: a smaller record size multiplies the records, a larger HashIndex in
+// records of the same size adds its records; a larger record size is never
+// refused.
+std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newRecordSize,
+                                            int newHashIndexSize);
+
 // Byte offset of record `number`. 64-bit, so that a damaged header can never
 // make it wrap.
 inline uint64_t RecordOffset(uint32_t number, uint32_t recordSize) {
     return static_cast<uint64_t>(number) * recordSize;
+}
+
+// nextRecord of a chain record.
+inline uint16_t NextRecordOf(std::span<const uint8_t> record) {
+    return DecodeU16Padded(record, layout::kNextRecord);
 }
 
 inline bool IsLastMove(const uint8_t* move) {

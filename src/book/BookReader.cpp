@@ -82,14 +82,13 @@ void BookReader::OpenInputBook() {
     m_fileSize = static_cast<uint64_t>(std::max<int64_t>(m_files.SizeOf(fd), 0));
 
     std::array<uint8_t, layout::kHeaderSize> headerBytes{};
-    if (m_files.ReadAt(fd, headerBytes.data(), headerBytes.size(), 0) !=
-        static_cast<int64_t>(headerBytes.size())) {
+    const int64_t got = m_files.ReadAt(fd, headerBytes.data(), headerBytes.size(), 0);
+    const std::optional<BookHeader> header =
+        BookHeaderOf(std::span(headerBytes).first(static_cast<size_t>(std::max<int64_t>(got, 0))));
+    if (!header) {
         FatalError("**Error** [%s] is not a valid book file\n", m_strInputPath.c_str());
     }
-    m_inputHeader = DecodeHeader(headerBytes);
-    if (!IsBookMagic(m_inputHeader.magic)) {
-        FatalError("**Error** [%s] is not a valid book file\n", m_strInputPath.c_str());
-    }
+    m_inputHeader = *header;
 
     AllocateRecordBuffer();
     LoadHashIndex();
@@ -199,10 +198,6 @@ void BookReader::ForgetReadRecords() {
 
 std::span<const uint8_t> BookReader::RecordArea() const {
     return {m_record != nullptr ? m_record : m_recordBuffer.Data(), m_inputHeader.recordSize};
-}
-
-uint16_t BookReader::RecordAreaNextRecord() const {
-    return DecodeU16Padded(RecordArea(), layout::kNextRecord);
 }
 
 uint16_t BookReader::HashIndexSlot(uint32_t slot) const {

@@ -85,8 +85,6 @@ class BookReader {
 
     // The last record read, recordSize bytes.
     std::span<const uint8_t> RecordArea() const;
-    // nextRecord of the record in the record area.
-    uint16_t RecordAreaNextRecord() const;
     // Slot `slot` of the HashIndex (slot < hashIndexSize).
     uint16_t HashIndexSlot(uint32_t slot) const;
 

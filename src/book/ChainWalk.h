@@ -55,7 +55,7 @@ class ChainWalker {
                 return ChainEnd::Stopped;
             }
             m_lastRecord = record;
-            m_lastNext = m_book.RecordAreaNextRecord();
+            m_lastNext = NextRecordOf(m_book.RecordArea());
             const std::optional<ChainEnd> end = EndAt(m_lastNext);
             if (end && *end != ChainEnd::Complete) {
                 return *end;

@@ -1,6 +1,8 @@
 #include "bookinfo/BookDescription.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "book/BookFormat.h"
@@ -50,16 +52,15 @@ BookDescription DescribeBook(const std::string& path, IFileSystem& files) {
         return {kCannotOpen, {}};
     }
 
+    // A book by the reader's rule, so that a file described as a book opens.
     std::array<uint8_t, layout::kHeaderSize> headerBytes{};
-    if (files.ReadAt(file.Get(), headerBytes.data(), headerBytes.size(), 0) !=
-        static_cast<int64_t>(headerBytes.size())) {
+    const int64_t got = files.ReadAt(file.Get(), headerBytes.data(), headerBytes.size(), 0);
+    const std::optional<BookHeader> found =
+        BookHeaderOf(std::span(headerBytes).first(static_cast<size_t>(std::max<int64_t>(got, 0))));
+    if (!found) {
         return {kNotABook, {}};
     }
-    const BookHeader header = DecodeHeader(headerBytes);
-    // Record 0 holds the header, so a smaller record cannot belong to a book.
-    if (!IsBookMagic(header.magic) || header.recordSize < layout::kHeaderSize) {
-        return {kNotABook, {}};
-    }
+    const BookHeader& header = *found;
 
     // The comment record must be one of the book's records and lie whole in the file.
     if (header.commentRecord >= header.recordCount) {

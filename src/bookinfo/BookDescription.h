@@ -16,8 +16,7 @@ namespace plinth::bookinfo {
 enum DescribeStatus : int32_t {
     kDescribed = 0,
     kCannotOpen = -1,         // the file cannot be opened
-    kNotABook = -2,           // too short for a header, not a book's magic, or a record
-                              // size too small to hold the header
+    kNotABook = -2,           // too short for a header, or not a book's magic
     kCommentUnreadable = -3,  // the comment record lies outside the book or the file
     kOutOfMemory = -4,        // the description could not be made for want of memory
     kNotAFile = -5,           // a folder, a FIFO, a socket or a device: never read

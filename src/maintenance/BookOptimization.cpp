@@ -14,10 +14,6 @@
 namespace plinth {
 namespace {
 
-// The fit checks estimate the new book's records against this bound, below the
-// writer's own limit.
-constexpr int64_t kFitBound = 65436;
-
 // The files of a conversion in place. Where the book's path is a symbolic link,
 // the book it leads to is converted, beside itself, and the link stays.
 ExchangePaths ConversionPaths(IFileSystem& files, const std::string& path) {
@@ -194,27 +190,6 @@ class Conversion {
 };
 
 }  // namespace
-
-std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newRecordSize,
-                                            int newHashIndexSize) {
-    const int64_t oldRecordSize = input.recordSize;
-    const int64_t records = input.recordCount;
-    if (newRecordSize < oldRecordSize) {
-        if (oldRecordSize / newRecordSize * records > kFitBound) {
-            return "**Error** New Recordsize to small to fit in destination book. Try increasing "
-                   "the record size";
-        }
-    } else if (newRecordSize == oldRecordSize && newHashIndexSize > input.hashIndexSize) {
-        const int64_t oldIndexRecords = HashIndexRecords(input.recordSize, input.hashIndexSize);
-        const int64_t newIndexRecords = HashIndexRecords(static_cast<uint32_t>(newRecordSize),
-                                                         static_cast<uint32_t>(newHashIndexSize));
-        if (records - oldIndexRecords + newIndexRecords >= kFitBound) {
-            return "**Error** New HashIndex to big to fit in destination book. Try increasing the "
-                   "record size";
-        }
-    }
-    return std::nullopt;
-}
 
 std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& path) {
     const std::string book = files.FileBehind(path);

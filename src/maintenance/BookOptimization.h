@@ -36,11 +36,6 @@
 
 namespace plinth {
 
-// The message of the fit check that refuses the new sizes, or nothing when they
-// fit the book.
-std::optional<std::string> CheckNewGeometry(const BookHeader& input, int newRecordSize,
-                                            int newHashIndexSize);
-
 struct OptimizeRequest {
     int recordSize = 0;
     int hashIndexSize = 0;

@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include "book/BookWriter.h"
-#include "maintenance/BookOptimization.h"
 #include "maintenance/CopyWalk.h"
 #include "maintenance/OptimizeSettings.h"
 

