@@ -5,6 +5,8 @@
 
 #include "book/BookWriter.h"
 
+#include "book/ChainLengths.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -233,8 +235,7 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
         PrintLog("*** Error *** Output book full\n");
         writing = false;
     }
-    int longest = 0;
-    int shortest = 65535;
+    ChainLengths lengths;
     const uint32_t slots = m_outputHeader.hashIndexSize;
     for (uint32_t slot = 0; writing && slot < slots; ++slot) {
         const ChainFill& chain = m_chains[slot].fill;
@@ -243,8 +244,7 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
         } else if (chain.records != 0) {
             EncodeU16(&m_outputHashIndex[layout::kSlotSize * slot],
                       static_cast<uint16_t>(m_firstRecords[slot]));
-            longest = std::max(longest, static_cast<int>(chain.records));
-            shortest = std::min(shortest, static_cast<int>(chain.records));
+            lengths.Count(static_cast<int>(chain.records));
         }
         const uint32_t percent = (slot + 1) * 50 / slots;
         if (percent % 10 == 0 && percent != slot * 50 / slots) {
@@ -259,8 +259,7 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
         writing = WriteOutputRecord(0, header.data(), header.size()) &&
                   WriteOutputRecord(m_outputHeader.hashIndexRecord, m_outputHashIndex.data(),
                                     layout::kSlotSize * m_outputHeader.hashIndexSize);
-        PrintLog("Longest chain:\t\t%d\n", longest);
-        PrintLog("Shortest chain:\t\t%d\n", shortest);
+        PrintChainLengths(m_console, lengths);
         PrintLog("Avg chain length:\t%1.1f\n",
                  static_cast<double>(m_outputHeader.recordCount) / m_outputHeader.hashIndexSize);
     }

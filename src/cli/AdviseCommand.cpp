@@ -42,8 +42,8 @@ nlohmann::ordered_json PredictionJson(const Prediction& p) {
             {"records", fits || p.outcome == Outcome::Full ? nlohmann::ordered_json(p.records)
                                                            : nlohmann::ordered_json(nullptr)},
             {"bytes", number(p.bytes)},
-            {"longestChain", number(p.longestChain)},
-            {"shortestChain", number(p.shortestChain)},
+            {"longestChain", number(p.lengths.longest)},
+            {"shortestChain", number(p.lengths.shortest)},
             {"meanReads", number(p.meanReads)}};
 }
 
@@ -56,7 +56,7 @@ void PrintTable(std::ostream& out, const std::vector<Prediction>& predictions,
                                      OutcomeName(p.outcome));
         if (p.outcome == Outcome::Fits) {
             line += FormatLog(" %8u %10.1f %8d %10.2f", p.records,
-                              static_cast<double>(p.bytes) / (1024.0 * 1024.0), p.longestChain,
+                              static_cast<double>(p.bytes) / (1024.0 * 1024.0), p.lengths.longest,
                               p.meanReads);
         } else if (p.outcome == Outcome::Full) {
             line += FormatLog(" %8u", p.records);

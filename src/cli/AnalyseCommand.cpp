@@ -53,8 +53,8 @@ nlohmann::ordered_json FindingJson(const AnalysisFinding& finding) {
 nlohmann::ordered_json ReportJson(const std::string& path, const AnalysisReport& report) {
     nlohmann::ordered_json object;
     object["book"] = path;
-    object["longestChain"] = report.longest;
-    object["shortestChain"] = report.shortest;
+    object["longestChain"] = report.lengths.longest;
+    object["shortestChain"] = report.lengths.shortest;
     object["errors"] = report.errors;
     object["best"] =
         report.bestSizes

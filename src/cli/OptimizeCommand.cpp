@@ -115,8 +115,7 @@ int OptimizeCommand::DryRun(CliStreams& streams) {
         if (prediction.outcome != Prediction::Outcome::Fits) {
             return kExitRefused;
         }
-        book.PrintLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n", prediction.longestChain,
-                      prediction.shortestChain);
+        PrintChainLengths(console, prediction.lengths);
         return kExitSuccess;
     } catch (const BookFatalError&) {
         return kExitFailure;

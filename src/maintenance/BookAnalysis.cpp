@@ -73,8 +73,7 @@ class Analysis final : private ChainVisitor {
         if (m_copy) {
             m_copy->Visitor().OnChainEnd(slot, end);
         }
-        m_report.longest = std::max(m_report.longest, m_chainLength);
-        m_report.shortest = std::min(m_report.shortest, m_chainLength);
+        m_report.lengths.Count(m_chainLength);
         ++m_report.slotsByChainLength[m_chainLength];
         m_chainLength = 0;
     }
@@ -131,13 +130,13 @@ class Analysis final : private ChainVisitor {
                          [&](const Prediction& p) { return p.sizes == m_report.bestSizes; });
         m_book.PrintLog(
             "Best fitting sizes: record size %d, hash index size %d (longest chain %d)\n",
-            m_report.bestSizes->recordSize, m_report.bestSizes->hashIndexSize, best->longestChain);
+            m_report.bestSizes->recordSize, m_report.bestSizes->hashIndexSize,
+            best->lengths.longest);
     }
 
     void WriteSummary() {
-        m_book.PrintLog("Longest chain:\t\t%d\n", m_report.longest);
-        m_book.PrintLog("Shortest chain:\t\t%d\n", m_report.shortest);
-        if (m_report.longest > kLongestSoundChain) {
+        PrintChainLengths(m_book.Console(), m_report.lengths);
+        if (m_report.lengths.longest > kLongestSoundChain) {
             const int size = RecommendedHashIndexSize(m_book.InputHeader().recordCount);
             m_report.recommendedHashIndexSize = size;
             m_book.PrintLog(

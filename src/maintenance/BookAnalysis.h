@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "book/BookReader.h"
+#include "book/ChainLengths.h"
 #include "maintenance/ConversionPrediction.h"
 
 namespace plinth {
@@ -32,8 +33,7 @@ struct AnalysisFinding {
 };
 
 struct AnalysisReport {
-    int longest = 0;
-    int shortest = 65535;
+    ChainLengths lengths;
     int errors = 0;
     std::optional<int> recommendedHashIndexSize;
     // With a recommendation: the pair of sizes that suits the book best, if any fits.

@@ -159,8 +159,7 @@ void Complete(SlotTable& table, size_t place) {
         chains[slot] = {chain, table.chains[slot].used[place]};
         if (chain != 0) {
             records += chain;
-            prediction.longestChain = std::max(prediction.longestChain, static_cast<int>(chain));
-            prediction.shortestChain = std::min(prediction.shortestChain, static_cast<int>(chain));
+            prediction.lengths.Count(static_cast<int>(chain));
         }
     }
     prediction.records = static_cast<uint32_t>(std::min<uint64_t>(records, UINT32_MAX));
@@ -213,7 +212,7 @@ std::string DescribePrediction(const Prediction& prediction) {
             break;
     }
     return "New book: " + Grouped(prediction.records) + " records, " + Megabytes(prediction.bytes) +
-           FormatLog("; longest chain %d, %.2f reads per lookup", prediction.longestChain,
+           FormatLog("; longest chain %d, %.2f reads per lookup", prediction.lengths.longest,
                      prediction.meanReads);
 }
 
@@ -297,7 +296,7 @@ std::vector<Prediction> PredictConversions(BookReader& book, std::span<const Siz
 std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions) {
     const Prediction* best = nullptr;
     const auto rank = [](const Prediction& p) {
-        return std::tuple(p.longestChain, p.meanReads, p.bytes, p.sizes.recordSize,
+        return std::tuple(p.lengths.longest, p.meanReads, p.bytes, p.sizes.recordSize,
                           p.sizes.hashIndexSize);
     };
     for (const Prediction& prediction : predictions) {

@@ -13,6 +13,7 @@
 
 #include "book/BookReader.h"
 #include "book/BookWriter.h"
+#include "book/ChainLengths.h"
 #include "book/ChainPass.h"
 
 namespace plinth {
@@ -38,8 +39,7 @@ struct Prediction {
     std::string refusal;
     uint32_t records = 0;  // records of the new book, or those it would need
     uint64_t bytes = 0;
-    int longestChain = 0;  // in records, over the chains that hold positions
-    int shortestChain = 65535;
+    ChainLengths lengths;  // over the chains that hold positions
     // The records a lookup reads on average to find a stored position: k for a
     // position in the k-th record of its chain; 0 for a book without positions.
     double meanReads = 0;

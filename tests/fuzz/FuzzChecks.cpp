@@ -99,11 +99,10 @@ class BookRun {
                "the analysis did not complete");
         Expect(m_files.reads - readsBefore <= Header().recordCount,
                "the analysis read more records than the book holds");
-        Expect(report.errors == m_reading.findings && report.longest == m_reading.longestChain &&
-                   report.shortest == m_reading.shortestChain,
+        Expect(report.errors == m_reading.findings && report.lengths == m_reading.lengths,
                "the analysis differs from the oracle's " + std::to_string(m_reading.findings) +
-                   " errors and chains " + std::to_string(m_reading.longestChain) + ".." +
-                   std::to_string(m_reading.shortestChain));
+                   " errors and chains " + std::to_string(m_reading.lengths.longest) + ".." +
+                   std::to_string(m_reading.lengths.shortest));
         Expect(!m_console.progressVisible, "the progress bar stayed visible after the analysis");
     }
 
@@ -177,8 +176,9 @@ class BookRun {
                        HeaderOf(test::ReadFileBytes(converted))
                                .value_or(BookHeader{})
                                .recordCount == predicted.records &&
-                       Contains(text, FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n",
-                                                predicted.longestChain, predicted.shortestChain));
+                       Contains(text,
+                                FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n",
+                                          predicted.lengths.longest, predicted.lengths.shortest));
             default:
                 return true;
         }

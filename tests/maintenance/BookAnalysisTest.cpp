@@ -80,7 +80,7 @@ TEST_F(BookAnalysisTest, SoundBookPrintsOnlyTheChainLengths) {
 
 TEST_F(BookAnalysisTest, ChainOfEightRecordsNeedsNoLargerIndex) {
     EXPECT_EQ(Analyse(BookWithChainOf(8)), AnalyseOutcome::Completed);
-    EXPECT_EQ(report.longest, 8);
+    EXPECT_EQ(report.lengths.longest, 8);
     EXPECT_EQ(console.Text(), "Longest chain:\t\t8\nShortest chain:\t\t0\nAnalisys completed\n");
 }
 
@@ -332,7 +332,7 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
     if (book.OpenBook(path)) {
         for (const Prediction& predicted :
              PredictConversions(book, OfferedPairs(), console, threads)) {
-            text += DescribePrediction(predicted) + FormatLog(" %d\n", predicted.shortestChain);
+            text += DescribePrediction(predicted) + FormatLog(" %d\n", predicted.lengths.shortest);
         }
         text += console.Text();
     }

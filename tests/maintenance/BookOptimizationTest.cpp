@@ -123,7 +123,7 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
             EXPECT_EQ(predicted.bytes, test::ReadFileBytes(Path()).size());
             EXPECT_THAT(console.Text(),
                         HasSubstr(FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n",
-                                            predicted.longestChain, predicted.shortestChain)));
+                                            predicted.lengths.longest, predicted.lengths.shortest)));
         }
     }
 }
@@ -149,7 +149,7 @@ TEST_F(BookOptimizationTest, EntriesFillARecordToItsLastByte) {
     ASSERT_TRUE(book.OpenBook(Path()));
     const SizePair sizes{kRecordSize, kRecordSize};
     const Prediction predicted = PredictConversions(book, {&sizes, 1}, console).front();
-    EXPECT_EQ(predicted.longestChain, 2);
+    EXPECT_EQ(predicted.lengths.longest, 2);
     EXPECT_DOUBLE_EQ(predicted.meanReads, 1.5);
     ASSERT_EQ(Convert(image, kRecordSize, kRecordSize).outcome, OptimizeOutcome::Converted);
     EXPECT_THAT(console.Text(), HasSubstr("Longest chain:\t\t2\n"));

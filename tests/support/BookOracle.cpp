@@ -146,8 +146,7 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
             r = U16(record(r), 0);
         }
         const int length = static_cast<int>(chain.size());
-        reading.longestChain = std::max(reading.longestChain, length);
-        reading.shortestChain = std::min(reading.shortestChain, length);
+        reading.lengths.Count(length);
         for (size_t i = 0; i < chain.size(); ++i) {
             const uint32_t before = i == 0 ? 0 : chain[i - 1];
             if ((i > 0 && chain[i] != before + 1) || U16(record(chain[i]), 2) != before) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BookBuilder.h"
+#include "book/ChainLengths.h"
 
 namespace plinth::test {
 
@@ -21,8 +22,7 @@ struct OracleReading {
     // missing record, failed record check and unreached record that holds
     // something; chain lengths in records (empty and invalid slots count 0).
     int findings = 0;
-    int longestChain = 0;
-    int shortestChain = 65535;
+    ChainLengths lengths;
 
     // Entries that do not lie in the chain of their own slot.
     size_t misplacedEntries = 0;
