@@ -25,13 +25,6 @@ BookReader::BookReader(IConsole& console, IFileSystem& files)
 
 BookReader::~BookReader() = default;
 
-void BookReader::PrintLog(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    VPrintLog(m_console, format, args);
-    va_end(args);
-}
-
 void BookReader::FatalError(const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -29,9 +29,6 @@ class BookReader {
     IConsole& Console() const { return m_console; }
     IFileSystem& Files() const { return m_files; }
 
-    // Appends a printf-style message to the console.
-    void PrintLog(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
-
     // Formats the message, appends it to the console as plain text, closes the
     // book file and throws BookFatalError. The record buffer and the attribute
     // rows stay as they are.

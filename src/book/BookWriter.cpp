@@ -61,19 +61,12 @@ BookWriter::~BookWriter() {
     }
 }
 
-void BookWriter::PrintLog(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    VPrintLog(m_console, format, args);
-    va_end(args);
-}
-
 bool BookWriter::CreateOutputBook(const std::string& path) {
     m_strOutputPath = path;
     const int fd = m_files.CreateForWriting(m_strOutputPath);
     if (fd < 0) {
         const int error = errno;
-        PrintLog("**Error** Creating output file [%s]: %s\n", m_strOutputPath.c_str(),
+        PrintLog(m_console, "**Error** Creating output file [%s]: %s\n", m_strOutputPath.c_str(),
                  std::strerror(error));
         return false;
     }
@@ -143,7 +136,7 @@ bool BookWriter::StartChainRecord(uint32_t slot, OutputChain& chain, uint32_t fi
     }
     chain.record = m_arena.Allocate();
     if (chain.record == nullptr) {
-        PrintLog("**Error** Out of memory\n");
+        PrintLog(m_console, "**Error** Out of memory\n");
         return false;
     }
     return true;
@@ -193,7 +186,7 @@ bool BookWriter::WriteHeldRecords() {
 
 bool BookWriter::CollectWrittenRecords() {
     if (m_written.valid() && !m_written.get()) {
-        PrintLog("**Error** in _write writing\n");
+        PrintLog(m_console, "**Error** in _write writing\n");
         m_outputFailed = true;
     }
     for (const HeldRecord& held : m_writing) {
@@ -223,16 +216,16 @@ bool BookWriter::WriteRecordRuns(IFileSystem& files, int fd, uint32_t recordSize
 }
 
 bool BookWriter::ReportChangedBook() {
-    PrintLog("**Error** The book changed while it was being converted\n");
+    PrintLog(m_console, "**Error** The book changed while it was being converted\n");
     m_outputFailed = true;
     return false;
 }
 
 BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
-    PrintLog("\nWriting output file\n");
+    PrintLog(m_console, "\nWriting output file\n");
     bool writing = !m_outputFailed;
     if (writing && m_records > kMaxWrittenRecordCount) {
-        PrintLog("*** Error *** Output book full\n");
+        PrintLog(m_console, "*** Error *** Output book full\n");
         writing = false;
     }
     ChainLengths lengths;
@@ -260,7 +253,7 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
                   WriteOutputRecord(m_outputHeader.hashIndexRecord, m_outputHashIndex.data(),
                                     layout::kSlotSize * m_outputHeader.hashIndexSize);
         PrintChainLengths(m_console, lengths);
-        PrintLog("Avg chain length:\t%1.1f\n",
+        PrintLog(m_console, "Avg chain length:\t%1.1f\n",
                  static_cast<double>(m_outputHeader.recordCount) / m_outputHeader.hashIndexSize);
     }
     m_console.SetProgress(100);
@@ -272,7 +265,7 @@ bool BookWriter::WriteOutputRecord(uint32_t number, const uint8_t* bytes, size_t
     const int64_t written = m_files.WriteAt(m_output.Get(), bytes, length,
                                             RecordOffset(number, m_outputHeader.recordSize));
     if (written != static_cast<int64_t>(length)) {
-        PrintLog("**Error** in _write writing\n");
+        PrintLog(m_console, "**Error** in _write writing\n");
         m_outputFailed = true;
         return false;
     }

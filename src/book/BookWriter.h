@@ -139,7 +139,6 @@ class BookWriter final : public PositionSink {
         uint8_t* bytes = nullptr;
     };
 
-    void PrintLog(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
     // False, the reason written, when the new book cannot be made.
     bool PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
                     size_t size);

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "book/Console.h"
 
@@ -24,6 +25,19 @@ class BookFatalError : public std::exception {
 [[noreturn]] inline void RaiseFatalError(IConsole& console, std::string message) {
     console.AppendText(message);
     throw BookFatalError(std::move(message));
+}
+
+// The reason that a fatal error's message or a refusal gives, without its
+// "**Error** " mark and its line end: for a line that shows it among other text.
+inline std::string ReasonOf(std::string_view message) {
+    constexpr std::string_view kMark = "**Error** ";
+    if (message.starts_with(kMark)) {
+        message.remove_prefix(kMark.size());
+    }
+    while (message.ends_with('\n')) {
+        message.remove_suffix(1);
+    }
+    return std::string(message);
 }
 
 }  // namespace plinth

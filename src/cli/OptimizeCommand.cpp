@@ -106,12 +106,12 @@ int OptimizeCommand::DryRun(CliStreams& streams) {
         streams.err << *refusal << '\n';
         return kExitRefused;
     }
-    book.PrintLog("Converting....");
+    PrintLog(console, "Converting....");
     try {
         const Prediction prediction = PredictConversions(book, {&sizes, 1}, console).front();
-        book.PrintLog("\nDry run, nothing was written. Record size %d, hash index size %d:\n%s\n",
-                      sizes.recordSize, sizes.hashIndexSize,
-                      DescribePrediction(prediction).c_str());
+        PrintLog(console,
+                 "\nDry run, nothing was written. Record size %d, hash index size %d:\n%s\n",
+                 sizes.recordSize, sizes.hashIndexSize, DescribePrediction(prediction).c_str());
         if (prediction.outcome != Prediction::Outcome::Fits) {
             return kExitRefused;
         }

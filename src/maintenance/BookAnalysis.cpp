@@ -37,8 +37,8 @@ class Analysis final : private ChainVisitor {
         RunChainPass(m_book, m_walker, *this,
                      m_copy ? RecordDigests::Entries : RecordDigests::Verdicts, m_threads);
         m_walker.ForEachUnreachedRecord([this](uint16_t record) {
-            m_book.PrintLog("Error - no chain reaches record# %d, which holds positions\n",
-                            int{record});
+            PrintLog(m_book.Console(),
+                     "Error - no chain reaches record# %d, which holds positions\n", int{record});
             AddFinding({AnalysisFinding::Kind::UnreachedRecord, 0, record, 0, 0});
             return true;
         });
@@ -50,7 +50,7 @@ class Analysis final : private ChainVisitor {
     bool OnRecord(uint32_t slot, uint16_t record, bool sound,
                   std::span<const DigestedEntry> entries) override {
         if (!sound) {
-            m_book.PrintLog("Error in freespace of record# %d\n", int{record});
+            PrintLog(m_book.Console(), "Error in freespace of record# %d\n", int{record});
             AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record, 0, 0});
         }
         ++m_chainLength;
@@ -122,16 +122,16 @@ class Analysis final : private ChainVisitor {
         }
         m_report.bestSizes = RecommendedPair(predictions);
         if (!m_report.bestSizes) {
-            m_book.PrintLog("No sizes in the tables fit this book\n");
+            PrintLog(m_book.Console(), "No sizes in the tables fit this book\n");
             return;
         }
         const auto best =
             std::find_if(predictions.begin(), predictions.end(),
                          [&](const Prediction& p) { return p.sizes == m_report.bestSizes; });
-        m_book.PrintLog(
-            "Best fitting sizes: record size %d, hash index size %d (longest chain %d)\n",
-            m_report.bestSizes->recordSize, m_report.bestSizes->hashIndexSize,
-            best->lengths.longest);
+        PrintLog(m_book.Console(),
+                 "Best fitting sizes: record size %d, hash index size %d (longest chain %d)\n",
+                 m_report.bestSizes->recordSize, m_report.bestSizes->hashIndexSize,
+                 best->lengths.longest);
     }
 
     void WriteSummary() {
@@ -139,16 +139,17 @@ class Analysis final : private ChainVisitor {
         if (m_report.lengths.longest > kLongestSoundChain) {
             const int size = RecommendedHashIndexSize(m_book.InputHeader().recordCount);
             m_report.recommendedHashIndexSize = size;
-            m_book.PrintLog(
-                "The longest chain is too big, it is recommended to increase the hash index "
-                "size.\n");
-            m_book.PrintLog("Recommended hash index size is: %d\n", size);
+            PrintLog(m_book.Console(),
+                     "The longest chain is too big, it is recommended to increase the hash index "
+                     "size.\n");
+            PrintLog(m_book.Console(), "Recommended hash index size is: %d\n", size);
             WriteBestSizes();
         }
         if (m_report.errors != 0) {
-            m_book.PrintLog("Found %d errors, run optimize to fix them\n", m_report.errors);
+            PrintLog(m_book.Console(), "Found %d errors, run optimize to fix them\n",
+                     m_report.errors);
         }
-        m_book.PrintLog("Analisys completed\n");
+        PrintLog(m_book.Console(), "Analisys completed\n");
         m_book.Console().SetProgress(100);
     }
 

@@ -1,27 +1,10 @@
 #include "maintenance/BookMeasurement.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include "book/BookReader.h"
 
 namespace plinth {
-namespace {
-
-// The reason of a fatal error, without its "**Error** " and its line end.
-std::string Reason(std::string_view message) {
-    constexpr std::string_view kPrefix = "**Error** ";
-    if (message.starts_with(kPrefix)) {
-        message.remove_prefix(kPrefix.size());
-    }
-    while (message.ends_with('\n')) {
-        message.remove_suffix(1);
-    }
-    return std::string(message);
-}
-
-}  // namespace
-
 BookMeasurement BookMeasurement::Measure(const std::string& path, IFileSystem& files) {
     BookMeasurement measurement;
     TextConsole messages;
@@ -32,7 +15,7 @@ BookMeasurement BookMeasurement::Measure(const std::string& path, IFileSystem& f
         const std::vector<SizePair> pairs = OfferedPairs();
         measurement.m_predictions = PredictConversions(book, pairs, messages);
     } catch (const BookFatalError& error) {
-        measurement.m_failure = Reason(error.what());
+        measurement.m_failure = ReasonOf(error.what());
         return measurement;
     }
     measurement.m_recommended = RecommendedPair(measurement.m_predictions);

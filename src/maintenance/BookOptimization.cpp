@@ -73,20 +73,21 @@ class Conversion {
         Prediction prediction =
             PredictConversions(m_book, {&sizes, 1}, walkText, m_request.threads).front();
         if (prediction.outcome == Prediction::Outcome::TooLong) {
-            m_book.PrintLog("Converting....");
+            PrintLog(m_book.Console(), "Converting....");
             m_book.Console().AppendText(walkText.Text());
-            m_book.PrintLog("Conversion stopped, the book was not changed\n");
+            PrintLog(m_book.Console(), "Conversion stopped, the book was not changed\n");
             return OptimizeOutcome::DoesNotFit;
         }
         if (prediction.outcome == Prediction::Outcome::Full) {
-            m_book.PrintLog("Converting....");
+            PrintLog(m_book.Console(), "Converting....");
             m_book.Console().AppendText(walkText.Text());
-            m_book.PrintLog("\nWriting output file\n*** Error *** Output book full\n");
-            m_book.PrintLog(
-                "The new book would need %d records; a book holds at most %d. Choose a larger "
-                "record size or a smaller hash index size\n",
-                static_cast<int>(prediction.records), static_cast<int>(kMaxWrittenRecordCount));
-            m_book.PrintLog("Conversion stopped, the book was not changed\n");
+            PrintLog(m_book.Console(), "\nWriting output file\n*** Error *** Output book full\n");
+            PrintLog(m_book.Console(),
+                     "The new book would need %d records; a book holds at most %d. Choose a larger "
+                     "record size or a smaller hash index size\n",
+                     static_cast<int>(prediction.records),
+                     static_cast<int>(kMaxWrittenRecordCount));
+            PrintLog(m_book.Console(), "Conversion stopped, the book was not changed\n");
             return OptimizeOutcome::DoesNotFit;
         }
 
@@ -110,7 +111,7 @@ class Conversion {
         if (!m_request.outputPath) {
             m_writer->TakeAccessOf(paths.book);
         }
-        m_book.PrintLog("Converting....");
+        PrintLog(m_book.Console(), "Converting....");
         if (!CopyWalk(m_book, *m_writer, m_book.Console(), m_request.recordSize)
                  .Run(CopyWalk::Progress::Shown) ||
             !WriteAndFlush()) {
@@ -122,14 +123,15 @@ class Conversion {
 
         if (m_request.outputPath) {
             m_book.Files().SyncDirectory(FolderOf(output));
-            m_book.PrintLog("Conversion completed\n");
-            m_book.PrintLog("The converted book was written here:\n%s\n", output.c_str());
+            PrintLog(m_book.Console(), "Conversion completed\n");
+            PrintLog(m_book.Console(), "The converted book was written here:\n%s\n",
+                     output.c_str());
             return OptimizeOutcome::Converted;
         }
 
         // Another program may have put a book of its own in the book's place meanwhile.
         if (const auto problem = InPlaceProblemOfOpenBook(m_book)) {
-            m_book.PrintLog("**Error** %s\n", problem->c_str());
+            PrintLog(m_book.Console(), "**Error** %s\n", problem->c_str());
             StopWithoutNewBook(output);
             return OptimizeOutcome::NotChanged;
         }
@@ -143,9 +145,9 @@ class Conversion {
             return OptimizeOutcome::ExchangeFailed;
         }
         m_book.OpenInputBook();
-        m_book.PrintLog("Conversion completed\n");
-        m_book.PrintLog("A backup copy of the original file can be found here:\r\n%s\n",
-                        paths.backup.c_str());
+        PrintLog(m_book.Console(), "Conversion completed\n");
+        PrintLog(m_book.Console(), "A backup copy of the original file can be found here:\r\n%s\n",
+                 paths.backup.c_str());
         return OptimizeOutcome::Converted;
     }
 
@@ -155,8 +157,8 @@ class Conversion {
             return false;
         }
         if (const int error = m_writer->SyncOutputBook(); error != 0) {
-            m_book.PrintLog("**Error** Can not flush the new book to disk [%s]: %s\n",
-                            m_writer->OutputPath().c_str(), std::strerror(error));
+            PrintLog(m_book.Console(), "**Error** Can not flush the new book to disk [%s]: %s\n",
+                     m_writer->OutputPath().c_str(), std::strerror(error));
             return false;
         }
         m_writer->CloseOutputBook();
@@ -177,10 +179,11 @@ class Conversion {
     void StopWithoutNewBook(const std::optional<std::string>& output) {
         if (const int error = output ? m_book.Files().Remove(*output) : 0;
             error != 0 && error != ENOENT) {
-            m_book.PrintLog("**Error** Can not remove the incomplete new book [%s]: %s\n",
-                            output->c_str(), std::strerror(error));
+            PrintLog(m_book.Console(),
+                     "**Error** Can not remove the incomplete new book [%s]: %s\n", output->c_str(),
+                     std::strerror(error));
         }
-        m_book.PrintLog("Conversion stopped, the book was not changed\n");
+        PrintLog(m_book.Console(), "Conversion stopped, the book was not changed\n");
     }
 
     BookReader& m_book;
@@ -237,8 +240,8 @@ OptimizeResult ConvertOpenBook(BookReader& book, const OptimizeRequest& request)
     }
 
     if (const auto problem = request.outputPath ? std::nullopt : InPlaceProblemOfOpenBook(book)) {
-        book.PrintLog("**Error** %s\nConversion stopped, the book was not changed\n",
-                      problem->c_str());
+        PrintLog(book.Console(), "**Error** %s\nConversion stopped, the book was not changed\n",
+                 problem->c_str());
         result.outcome = OptimizeOutcome::NotChanged;
         return result;
     }

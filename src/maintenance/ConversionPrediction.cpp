@@ -192,14 +192,8 @@ std::string Megabytes(uint64_t bytes) {
 
 std::string DescribePrediction(const Prediction& prediction) {
     switch (prediction.outcome) {
-        case Prediction::Outcome::Refused: {
-            const std::string_view prefix = "**Error** ";
-            std::string_view reason = prediction.refusal;
-            if (reason.starts_with(prefix)) {
-                reason.remove_prefix(prefix.size());
-            }
-            return "Does not fit: " + std::string(reason);
-        }
+        case Prediction::Outcome::Refused:
+            return "Does not fit: " + ReasonOf(prediction.refusal);
         case Prediction::Outcome::TooLong:
             return FormatLog(
                 "Does not fit: a position takes more bytes than a record of %d bytes "
