@@ -20,8 +20,6 @@ class NullConsole final : public IConsole {
     void ShowProgress() override {}
     void SetProgress(int) override {}
     void HideProgress() override {}
-    void AddAttribute(std::string_view, std::string_view) override {}
-    void ClearAttributes() override {}
 };
 
 // Positions with short move lists, and with long ones as in the benchmark books.

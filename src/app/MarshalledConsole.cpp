@@ -5,24 +5,16 @@
 namespace plinth {
 
 void MarshalledConsole::AppendText(std::string_view text) {
-    Post({Call::Kind::AppendText, std::string(text), {}});
+    Post({Call::Kind::AppendText, std::string(text)});
 }
 
-void MarshalledConsole::ClearConsole() { Post({Call::Kind::ClearConsole, {}, {}}); }
+void MarshalledConsole::ClearConsole() { Post({Call::Kind::ClearConsole, {}}); }
 
-void MarshalledConsole::ShowProgress() { Post({Call::Kind::ShowProgress, {}, {}}); }
+void MarshalledConsole::ShowProgress() { Post({Call::Kind::ShowProgress, {}}); }
 
-void MarshalledConsole::SetProgress(int position) {
-    Post({Call::Kind::SetProgress, {}, {}, position});
-}
+void MarshalledConsole::SetProgress(int position) { Post({Call::Kind::SetProgress, {}, position}); }
 
-void MarshalledConsole::HideProgress() { Post({Call::Kind::HideProgress, {}, {}}); }
-
-void MarshalledConsole::AddAttribute(std::string_view field, std::string_view value) {
-    Post({Call::Kind::AddAttribute, std::string(field), std::string(value)});
-}
-
-void MarshalledConsole::ClearAttributes() { Post({Call::Kind::ClearAttributes, {}, {}}); }
+void MarshalledConsole::HideProgress() { Post({Call::Kind::HideProgress, {}}); }
 
 void MarshalledConsole::Post(Call call) {
     if (std::this_thread::get_id() == m_owner) {
@@ -72,12 +64,6 @@ void MarshalledConsole::Apply(const Call& call) {
             break;
         case Call::Kind::HideProgress:
             m_target.HideProgress();
-            break;
-        case Call::Kind::AddAttribute:
-            m_target.AddAttribute(call.text, call.value);
-            break;
-        case Call::Kind::ClearAttributes:
-            m_target.ClearAttributes();
             break;
     }
 }

@@ -27,8 +27,6 @@ class MarshalledConsole final : public IConsole {
     void ShowProgress() override;
     void SetProgress(int position) override;
     void HideProgress() override;
-    void AddAttribute(std::string_view field, std::string_view value) override;
-    void ClearAttributes() override;
 
     // Hands the waiting calls to the target. On the owning thread only. Text
     // appended in a row arrives as one piece, and of progress positions set in a
@@ -43,12 +41,9 @@ class MarshalledConsole final : public IConsole {
             ShowProgress,
             SetProgress,
             HideProgress,
-            AddAttribute,
-            ClearAttributes,
         };
         Kind kind;
-        std::string text;   // the text, or the field of an attribute row
-        std::string value;  // the value of an attribute row
+        std::string text;
         int position = 0;
     };
 

@@ -56,7 +56,7 @@ int CPlinthApp::ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const {
     const bool opened = dialog.Book().IsInputOpen();
     if (bookGiven) {
         out << "Book: " << (opened ? "opened" : "not opened") << '\n';
-        for (const auto& [field, value] : dialog.AttributeRows()) {
+        for (const auto& [field, value] : dialog.ListedAttributes()) {
             out << "  " << QString::fromStdString(field) << ": "
                 << QString::fromStdString(OnOneLine(value)) << '\n';
         }

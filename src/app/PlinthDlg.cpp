@@ -28,6 +28,7 @@
 #include "app/WorkerThread.h"
 #include "book/DisplayText.h"
 #include "maintenance/BookAnalysis.h"
+#include "maintenance/BookOpening.h"
 #include "maintenance/BookOptimization.h"
 #include "ui/DialogLayout.h"
 
@@ -55,8 +56,6 @@ constexpr QRect kHelpButton(313, 7, 50, 14);
 constexpr Follow kProgressFollows{0.0, 1.0, 0.0, 0.0};
 constexpr Follow kHelpFollows{1.0, 0.0, 0.0, 0.0};
 
-// The reader lists this many attribute rows; the list has room for all of them.
-constexpr int kAttributeRows = 11;
 // Pixels between the text of a row and the next row.
 constexpr int kRowSpacing = 2;
 constexpr int kFieldColumnWidth = 100;
@@ -109,7 +108,8 @@ QTreeWidget* MakeAttributeList(QWidget* parent) {
 // The template height of the list, in dialog units: the template's, or what the
 // header and all attribute rows need when that is more.
 int AttributeListUnits(const QTreeWidget& list, const DialogUnits& units) {
-    const int pixels = list.header()->sizeHint().height() + kAttributeRows * RowHeight(list) +
+    const int pixels = list.header()->sizeHint().height() +
+                       static_cast<int>(kAttributeFields.size()) * RowHeight(list) +
                        2 * list.frameWidth();
     const int needed = static_cast<int>(std::ceil(pixels * 8.0 / units.BaseY()));
     return std::max(kAttributeList.height(), needed);
@@ -221,7 +221,8 @@ void CPlinthDlg::OnOpenBook() {
 
 void CPlinthDlg::OpenBook(const std::string& path) {
     const WaitCursor wait;
-    OpenBookPuttingBack(m_book, path);
+    OpenChosenBook(m_book, path);
+    ShowAttributes();
     UpdateBookButtons();
 }
 
@@ -246,6 +247,7 @@ void CPlinthDlg::OnOptimize() {
     RunPass([&] { result = plinth::OnOptimize(m_book, *request); });
     // After a fatal error the book is closed; after a failed exchange whatever
     // book is at the book's path is open again.
+    ShowAttributes();
     UpdateBookButtons();
     if (result.outcome == OptimizeOutcome::Refused) {
         ShowMessage(result.refusal);
@@ -360,20 +362,21 @@ void CPlinthDlg::SetProgress(int position) { m_prgProgress->setValue(position); 
 
 void CPlinthDlg::HideProgress() { m_prgProgress->hide(); }
 
-void CPlinthDlg::AddAttribute(std::string_view field, std::string_view value) {
-    // A value is shown as the console shows text: UTF-8, else Windows-1252.
-    const QString shown = FromUtf8(DisplayText(value));
-    auto* row = new QTreeWidgetItem(m_lstAttributes, {FromUtf8(field), shown});
-    row->setToolTip(1, shown);
+void CPlinthDlg::ShowAttributes() {
+    m_lstAttributes->clear();
+    for (const AttributeRow& row : AttributeRows(m_book)) {
+        // A value is shown as the console shows text: UTF-8, else Windows-1252.
+        const QString shown = FromUtf8(DisplayText(row.value));
+        auto* item = new QTreeWidgetItem(m_lstAttributes, {FromUtf8(row.field), shown});
+        item->setToolTip(1, shown);
+    }
     // The field column is as wide as its longest label.
     m_lstAttributes->resizeColumnToContents(0);
     m_lstAttributes->setColumnWidth(0,
                                     std::max(kFieldColumnWidth, m_lstAttributes->columnWidth(0)));
 }
 
-void CPlinthDlg::ClearAttributes() { m_lstAttributes->clear(); }
-
-std::vector<std::pair<std::string, std::string>> CPlinthDlg::AttributeRows() const {
+std::vector<std::pair<std::string, std::string>> CPlinthDlg::ListedAttributes() const {
     std::vector<std::pair<std::string, std::string>> rows;
     for (int i = 0; i < m_lstAttributes->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_lstAttributes->topLevelItem(i);

@@ -71,7 +71,7 @@ class CPlinthDlg final : public QDialog, public IConsole {
     // The console's exact text.
     const std::string& ConsoleText() const;
     // The rows of the attribute list, as shown: field and value.
-    std::vector<std::pair<std::string, std::string>> AttributeRows() const;
+    std::vector<std::pair<std::string, std::string>> ListedAttributes() const;
 
     // ---- IConsole: the widgets themselves, on the window's thread only -----------
     void AppendText(std::string_view text) override;
@@ -79,8 +79,6 @@ class CPlinthDlg final : public QDialog, public IConsole {
     void ShowProgress() override;
     void SetProgress(int position) override;
     void HideProgress() override;
-    void AddAttribute(std::string_view field, std::string_view value) override;
-    void ClearAttributes() override;
 
     // Ends the program's window; does nothing while a pass runs.
     void done(int result) override;
@@ -92,6 +90,9 @@ class CPlinthDlg final : public QDialog, public IConsole {
 
   private:
     void CreateControls();
+    // Lists the attribute rows of the open book, or of the book the last fatal
+    // error ended, as far as it was read.
+    void ShowAttributes();
     // The optimize settings: the sizes chosen, or none when the dialog was cancelled.
     std::optional<OptimizeRequest> AskForSizes();
     void EnterPass();

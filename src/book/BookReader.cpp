@@ -1,12 +1,10 @@
-// The reader: opening the input book, reading its records, listing its header,
-// and the fatal error with which it gives up.
+// The reader: opening the input book, reading its records, and the fatal error
+// with which it gives up.
 
 #include "book/BookReader.h"
 
 #include <algorithm>
 #include <array>
-
-#include "book/DisplayText.h"
 
 namespace plinth {
 namespace {
@@ -30,30 +28,15 @@ void BookReader::FatalError(const char* format, ...) {
     va_start(args, format);
     std::string message = VFormatLog(format, args);
     va_end(args);
-    CloseBookFile();
+    m_input.Close();
     RaiseFatalError(m_console, std::move(message));
 }
 
 void BookReader::MemoryError() { FatalError("**Error** Memory error\n"); }
 
-bool BookReader::OpenBook(const std::string& path) {
+void BookReader::OpenInputBook(const std::string& path) {
     CloseInputBook();
     m_strInputPath = path;
-    m_console.ClearConsole();
-    return TryOpenInputBook();
-}
-
-bool BookReader::TryOpenInputBook() {
-    try {
-        OpenInputBook();
-        return true;
-    } catch (const BookFatalError&) {
-        return false;
-    }
-}
-
-void BookReader::OpenInputBook() {
-    ForgetReadRecords();
     // Only a regular file is read as a book: a folder cannot be, and a FIFO, a
     // socket or a device would wait or never end.
     switch (m_files.TypeOf(m_strInputPath)) {
@@ -85,7 +68,10 @@ void BookReader::OpenInputBook() {
 
     AllocateRecordBuffer();
     LoadHashIndex();
-    AddAttributeRows();
+    m_headerRead = true;
+    ReadRecord(m_inputHeader.commentRecord);
+    const std::span<const uint8_t> comment = CommentText(RecordArea());
+    m_comment.emplace(comment.begin(), comment.end());
 }
 
 void BookReader::AllocateRecordBuffer() {
@@ -106,31 +92,6 @@ void BookReader::LoadHashIndex() {
     // where nothing could be read; that is not an error.
     m_files.ReadAt(m_input.Get(), HashIndex(), layout::kSlotSize * m_inputHeader.hashIndexSize,
                    RecordOffset(m_inputHeader.hashIndexRecord, m_inputHeader.recordSize));
-}
-
-void BookReader::AddAttributeRows() {
-    const BookHeader& h = m_inputHeader;
-    m_console.AddAttribute("Input book", DisplayText(m_strInputPath));
-    m_console.AddAttribute("Type",
-                           InputKind() == BookKind::Standard ? "Standard" : "With statistics");
-    m_console.AddAttribute("Revision", DisplayText(RevisionText(h)));
-
-    ReadRecord(h.commentRecord);
-    const std::span<const uint8_t> comment = CommentText(RecordArea());
-    m_console.AddAttribute("Comment", DisplayText(std::string(comment.begin(), comment.end())));
-
-    m_console.AddAttribute("Hash index size", FormatLog("%u", unsigned{h.hashIndexSize}));
-    m_console.AddAttribute("Record size", FormatLog("%u", unsigned{h.recordSize}));
-    m_console.AddAttribute("# of records", FormatLog("%u", unsigned{h.recordCount}));
-    m_console.AddAttribute("Total positions", FormatLog("%d", static_cast<int>(h.totalPositions)));
-    m_console.AddAttribute("Total moves", FormatLog("%d", static_cast<int>(h.totalMoves)));
-    m_console.AddAttribute("Attributes", FormatLog("%x", unsigned{h.attributes}));
-    // Without slots there is no average to show.
-    m_console.AddAttribute(
-        "Avg chain length",
-        h.hashIndexSize == 0
-            ? std::string("-")
-            : FormatLog("%1.1f", static_cast<double>(h.recordCount) / h.hashIndexSize));
 }
 
 void BookReader::ReadRecord(uint16_t number) {
@@ -179,7 +140,9 @@ void BookReader::CloseInputBook() {
     m_input.Close();
     m_recordBuffer = {};
     ForgetReadRecords();
-    m_console.ClearAttributes();
+    m_inputHeader = {};
+    m_headerRead = false;
+    m_comment.reset();
 }
 
 void BookReader::ForgetReadRecords() {
@@ -195,6 +158,13 @@ std::span<const uint8_t> BookReader::RecordArea() const {
 
 uint16_t BookReader::HashIndexSlot(uint32_t slot) const {
     return DecodeU16(HashIndex() + layout::kSlotSize * slot);
+}
+
+std::vector<AttributeRow> AttributeRows(const BookReader& book) {
+    if (!book.HeaderRead()) {
+        return {};
+    }
+    return AttributeRows(book.InputPath(), book.InputHeader(), book.Comment());
 }
 
 }  // namespace plinth

@@ -1,17 +1,19 @@
 #pragma once
 
-// The open book: the reader opens the book the user chose, checks that it is a
-// book, keeps its header and its whole HashIndex in memory, reads single records
-// on request and lists the header in the console's attribute rows. A failure it
-// cannot go on from ends in FatalError.
+// The reader: opens a book file, checks that it is a book, keeps its header, its
+// comment and its whole HashIndex in memory and reads single records on request.
+// A failure it cannot go on from ends in FatalError.
 
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "book/AlignedBytes.h"
+#include "book/BookAttributes.h"
 #include "book/BookFormat.h"
 #include "book/Console.h"
 #include "book/FatalError.h"
@@ -30,8 +32,8 @@ class BookReader {
     IFileSystem& Files() const { return m_files; }
 
     // Formats the message, appends it to the console as plain text, closes the
-    // book file and throws BookFatalError. The record buffer and the attribute
-    // rows stay as they are.
+    // book file and throws BookFatalError. What was read of the book stays known
+    // (AttributeRows).
     [[noreturn]] void FatalError(const char* format, ...) PLINTH_PRINTF_FORMAT(2, 3);
     // The fatal error for memory that the work on the book could not have.
     [[noreturn]] void MemoryError();
@@ -46,32 +48,26 @@ class BookReader {
         }
     }
 
-    const std::string& InputPath() const { return m_strInputPath; }
-    void SetInputPath(std::string path) { m_strInputPath = std::move(path); }
-
-    // Closes the book that is open, clears the console and opens the book at
-    // `path`. Gives false when the open ended in the fatal error (its message is
-    // in the console).
-    bool OpenBook(const std::string& path);
-
-    // Opens the book at InputPath(), checks its magic, loads its HashIndex and
-    // fills the attribute rows. Raises the fatal error on failure.
-    void OpenInputBook();
-    // The same, giving false instead of raising the fatal error.
-    bool TryOpenInputBook();
+    // Opens the book at `path` in place of the book that was open: opens the file,
+    // checks that it is a book, loads its HashIndex and reads its comment. Raises
+    // the fatal error on failure.
+    void OpenInputBook(const std::string& path);
     // Reads record `number` into the record area. Raises the fatal error on failure.
     void ReadRecord(uint16_t number);
-    // Closes the input book, frees the record buffer and clears the attribute rows.
+    // Closes the book file and forgets the book.
     void CloseInputBook();
-    // Closes the book file as the fatal error does, keeping the rows: for a fatal
-    // error that another part of the book code raised while this book was read.
-    void CloseBookFile() { m_input.Close(); }
 
     bool IsInputOpen() const { return m_input.IsOpen(); }
+    const std::string& InputPath() const { return m_strInputPath; }
     // The open book's descriptor, to compare it with the file at InputPath().
     int InputFile() const { return m_input.Get(); }
     const BookHeader& InputHeader() const { return m_inputHeader; }
     BookKind InputKind() const { return KindOf(m_inputHeader.magic); }
+    // Whether the header of the book at InputPath() passed the checks, and its
+    // comment text once it has been read; both stay after a fatal error and go
+    // when the book is closed.
+    bool HeaderRead() const { return m_headerRead; }
+    const std::optional<std::string>& Comment() const { return m_comment; }
 
     // The size of the book file when it was opened.
     uint64_t FileSize() const { return m_fileSize; }
@@ -86,7 +82,6 @@ class BookReader {
     uint16_t HashIndexSlot(uint32_t slot) const;
 
   private:
-    void AddAttributeRows();
     void AllocateRecordBuffer();
     void LoadHashIndex();
     void ForgetReadRecords();
@@ -98,6 +93,8 @@ class BookReader {
     std::string m_strInputPath;
     FileDescriptor m_input;
     BookHeader m_inputHeader;
+    bool m_headerRead = false;
+    std::optional<std::string> m_comment;
     uint64_t m_fileSize = 0;
     // One block: the record area (recordSize bytes), zero bytes that stay zero,
     // then the HashIndex (hashIndexSize slots).
@@ -110,5 +107,11 @@ class BookReader {
     const uint8_t* m_record = nullptr;  // the record area: the last record read
     uint32_t m_lastRead = UINT32_MAX;
 };
+
+// The attribute rows of the book that `book` has open, or, after a fatal error,
+// of the book it had open or was opening, as far as it was read: none before its
+// header passed the checks, and those before the comment when that could not be
+// read. None once the book is closed.
+std::vector<AttributeRow> AttributeRows(const BookReader& book);
 
 }  // namespace plinth

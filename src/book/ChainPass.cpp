@@ -170,8 +170,9 @@ class Workers {
         try {
             WalkRuns(stop);
         } catch (const std::exception&) {
-            // No memory for a reader or a walker: the runs this worker did not
-            // take are walked by the others and the calling thread.
+            // A book that does not open here, or no memory for a reader or a
+            // walker: the runs this worker did not take are walked by the others
+            // and the calling thread.
         }
     }
 
@@ -179,10 +180,10 @@ class Workers {
         SilentConsole quiet;
         StoppableFileSystem files(m_book.Files(), stop);
         BookReader reader(quiet, files);
-        reader.SetInputPath(m_book.InputPath());
+        reader.OpenInputBook(m_book.InputPath());
         // A book whose header or size changed since the calling thread opened it
         // is left to that thread, so that one view of the file is walked.
-        if (!reader.TryOpenInputBook() || !(reader.InputHeader() == m_book.InputHeader()) ||
+        if (!(reader.InputHeader() == m_book.InputHeader()) ||
             reader.FileSize() != m_book.FileSize()) {
             return;
         }

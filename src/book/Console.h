@@ -1,9 +1,9 @@
 #pragma once
 
 // The console through which the book code tells the user what it does: text
-// appended to a log, a progress bar, and the rows of the attribute list. The main
-// window implements it with widgets, the command-line tool with its output streams
-// and the tests with a recorder.
+// appended to a log and a progress bar. The main window implements it with
+// widgets, the command-line tool with its output streams and the tests with a
+// recorder.
 
 #include <cstdarg>
 #include <string>
@@ -30,10 +30,6 @@ class IConsole {
     virtual void ShowProgress() = 0;
     virtual void SetProgress(int position) = 0;
     virtual void HideProgress() = 0;
-
-    // One row of the attribute list: a label and its value, both UTF-8.
-    virtual void AddAttribute(std::string_view field, std::string_view value) = 0;
-    virtual void ClearAttributes() = 0;
 };
 
 // A console that keeps the text appended to it and nothing else: for a pass
@@ -45,8 +41,6 @@ class TextConsole final : public IConsole {
     void ShowProgress() override {}
     void SetProgress(int /*position*/) override {}
     void HideProgress() override {}
-    void AddAttribute(std::string_view /*field*/, std::string_view /*value*/) override {}
-    void ClearAttributes() override {}
 
     const std::string& Text() const { return m_text; }
 
@@ -63,8 +57,6 @@ class SilentConsole final : public IConsole {
     void ShowProgress() override {}
     void SetProgress(int /*position*/) override {}
     void HideProgress() override {}
-    void AddAttribute(std::string_view /*field*/, std::string_view /*value*/) override {}
-    void ClearAttributes() override {}
 };
 
 // Formats printf-style and returns the result, however long; empty when the

@@ -83,20 +83,20 @@ int AdviseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStrea
         streams.out << "==> " << path << " <==\n";
     }
     // The findings of the walk are the analysis's to tell; errors go to stderr.
-    CliConsole console(streams.err, nullptr);
-    BookReader book(console, streams.files);
-    if (!book.OpenBook(path)) {
+    CommandBook book(path, streams.err, nullptr, streams.files);
+    if (!book.Opened()) {
         return kExitFailure;
     }
     TextConsole findings;
     const std::vector<SizePair> pairs = OfferedPairs();
     std::vector<Prediction> predictions;
     try {
-        predictions = PredictConversions(book, pairs, findings);
+        predictions = PredictConversions(book.Book(), pairs, findings);
     } catch (const BookFatalError&) {
         return kExitFailure;
     }
-    const SizePair own{book.InputHeader().recordSize, book.InputHeader().hashIndexSize};
+    const BookHeader& header = book.Book().InputHeader();
+    const SizePair own{header.recordSize, header.hashIndexSize};
     const std::optional<SizePair> current =
         std::find(pairs.begin(), pairs.end(), own) != pairs.end() ? std::optional(own)
                                                                   : std::nullopt;

@@ -91,10 +91,10 @@ int AnalyseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStre
     // In JSON mode the console text is kept for the fatal error's message.
     std::ostringstream kept;
     std::ostream& text = Json() ? kept : streams.out;
-    CliConsole console(text, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr);
-    BookReader book(console, streams.files);
+    CommandBook book(path, text, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr,
+                     streams.files);
     AnalysisReport report;
-    if (!book.OpenBook(path) || OnAnalyse(book, &report) == AnalyseOutcome::FatalError) {
+    if (!book.Opened() || OnAnalyse(book.Book(), &report) == AnalyseOutcome::FatalError) {
         if (Json()) {
             PrintJson(streams.out, {{"book", path}, {"fatalError", kept.str()}});
         }

@@ -58,8 +58,15 @@ void CliConsole::DrawProgress(int position) {
     m_lastDrawn = position;
 }
 
-void CliConsole::AddAttribute(std::string_view field, std::string_view value) {
-    m_attributes.emplace_back(field, value);
+CommandBook::CommandBook(const std::string& path, std::ostream& log, std::ostream* progress,
+                         IFileSystem& files)
+    : m_console(log, progress), m_book(m_console, files) {
+    try {
+        m_book.OpenInputBook(path);
+        m_opened = true;
+    } catch (const BookFatalError&) {
+        m_opened = false;
+    }
 }
 
 }  // namespace plinth::cli

@@ -1,15 +1,14 @@
 #pragma once
 
 // The console of the command-line tool: the log goes to a text stream as it is
-// written, the attribute rows are kept for the command to print, and the progress
-// bar is drawn on a terminal when one is given.
+// written, and the progress bar is drawn on a terminal when one is given. And the
+// book that a command reads, opened with such a console.
 
 #include <chrono>
 #include <ostream>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "book/BookReader.h"
 #include "book/Console.h"
 
 namespace plinth::cli {
@@ -24,12 +23,6 @@ class CliConsole final : public IConsole {
     void ShowProgress() override;
     void SetProgress(int position) override;
     void HideProgress() override;
-    void AddAttribute(std::string_view field, std::string_view value) override;
-    void ClearAttributes() override { m_attributes.clear(); }
-
-    const std::vector<std::pair<std::string, std::string>>& Attributes() const {
-        return m_attributes;
-    }
 
   private:
     void DrawProgress(int position);
@@ -41,7 +34,27 @@ class CliConsole final : public IConsole {
     bool m_atLineStart = true;
     int m_lastDrawn = -1;
     std::chrono::steady_clock::time_point m_lastDrawTime;
-    std::vector<std::pair<std::string, std::string>> m_attributes;
+};
+
+// The book at a path of the command line, opened for a command that reads it.
+// Such a command changes no file, so a book cut off in the exchange of a
+// conversion stays as it is: `optimize` puts it back.
+class CommandBook {
+  public:
+    // Opens the book at `path`; its messages go to `log`, the progress bar of a
+    // pass to `progress` when one is given.
+    CommandBook(const std::string& path, std::ostream& log, std::ostream* progress,
+                IFileSystem& files);
+
+    // Whether the book opened; when not, the fatal error's message is in the log.
+    bool Opened() const { return m_opened; }
+    BookReader& Book() { return m_book; }
+    IConsole& Console() { return m_console; }
+
+  private:
+    CliConsole m_console;
+    BookReader m_book;
+    bool m_opened = false;
 };
 
 }  // namespace plinth::cli

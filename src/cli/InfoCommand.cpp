@@ -2,16 +2,13 @@
 
 #include <algorithm>
 
-#include "book/BookReader.h"
 #include "book/DisplayText.h"
 #include "cli/CliConsole.h"
 
 namespace plinth::cli {
 namespace {
 
-using Rows = std::vector<std::pair<std::string, std::string>>;
-
-void PrintTable(std::ostream& out, const Rows& rows) {
+void PrintTable(std::ostream& out, const std::vector<AttributeRow>& rows) {
     size_t width = std::string_view("Field").size();
     for (const auto& [field, value] : rows) {
         width = std::max(width, field.size());
@@ -34,14 +31,14 @@ void InfoCommand::AddOptions(CLI::App& subcommand) {
 
 int InfoCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams& streams) {
     // Error messages go to stderr, so that stdout holds only the tables.
-    CliConsole console(streams.err, nullptr);
-    BookReader book(console, streams.files);
-    if (!book.OpenBook(path)) {
+    CommandBook book(path, streams.err, nullptr, streams.files);
+    if (!book.Opened()) {
         return kExitFailure;
     }
+    const std::vector<AttributeRow> rows = AttributeRows(book.Book());
     if (Json()) {
         nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (const auto& [field, value] : console.Attributes()) {
+        for (const auto& [field, value] : rows) {
             object[field] = value;
         }
         PrintJson(streams.out, object);
@@ -49,7 +46,7 @@ int InfoCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams
         if (m_printedTable) {
             streams.out << '\n';
         }
-        PrintTable(streams.out, console.Attributes());
+        PrintTable(streams.out, rows);
         m_printedTable = true;
     }
     return kExitSuccess;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "cli/CliConsole.h"
+#include "maintenance/BookExchange.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/OptimizeSettings.h"
 
@@ -95,20 +96,20 @@ SizePair OptimizeCommand::ChosenSizes(const BookHeader& book) const {
 }
 
 int OptimizeCommand::DryRun(CliStreams& streams) {
-    CliConsole console(streams.out, nullptr);
-    BookReader book(console, streams.files);
-    if (!book.OpenBook(m_book)) {
+    CommandBook book(m_book, streams.out, nullptr, streams.files);
+    if (!book.Opened()) {
         return kExitFailure;
     }
-    const SizePair sizes = ChosenSizes(book.InputHeader());
-    if (auto refusal =
-            CheckNewGeometry(book.InputHeader(), sizes.recordSize, sizes.hashIndexSize)) {
+    IConsole& console = book.Console();
+    const BookHeader& header = book.Book().InputHeader();
+    const SizePair sizes = ChosenSizes(header);
+    if (auto refusal = CheckNewGeometry(header, sizes.recordSize, sizes.hashIndexSize)) {
         streams.err << *refusal << '\n';
         return kExitRefused;
     }
     PrintLog(console, "Converting....");
     try {
-        const Prediction prediction = PredictConversions(book, {&sizes, 1}, console).front();
+        const Prediction prediction = PredictConversions(book.Book(), {&sizes, 1}, console).front();
         PrintLog(console,
                  "\nDry run, nothing was written. Record size %d, hash index size %d:\n%s\n",
                  sizes.recordSize, sizes.hashIndexSize, DescribePrediction(prediction).c_str());

@@ -20,6 +20,11 @@ void ReportWhereBooksAre(IConsole& console, const std::string& original,
 
 }  // namespace
 
+ExchangePaths ConversionPaths(IFileSystem& files, const std::string& path) {
+    const std::string book = files.FileBehind(path);
+    return {book, book + kNewBookSuffix, book + kBackupSuffix};
+}
+
 bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePaths& paths) {
     const std::string folder = FolderOf(paths.book);
 

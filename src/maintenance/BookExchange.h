@@ -1,5 +1,8 @@
 #pragma once
 
+// The files of a conversion in place beside the book, and their exchange: the
+// converted book takes the book's place, the old book becomes the backup.
+
 #include <string>
 
 #include "book/Console.h"
@@ -7,11 +10,20 @@
 
 namespace plinth {
 
+// Suffixes appended to the book's full path during and after a conversion.
+inline constexpr const char* kNewBookSuffix = ".new.bk";
+inline constexpr const char* kBackupSuffix = ".old.bk";
+
 struct ExchangePaths {
     std::string book;    // the book, replaced by the converted book
     std::string next;    // the converted book, complete and flushed
     std::string backup;  // where the old book is kept
 };
+
+// The files of a conversion in place of the book at `path`. Where the path is a
+// symbolic link, the book it leads to is converted, beside itself, and the link
+// stays.
+ExchangePaths ConversionPaths(IFileSystem& files, const std::string& path);
 
 // Puts the converted book in the place of the book and keeps the old book as the
 // backup, replacing an earlier backup. The book's path holds a complete book at

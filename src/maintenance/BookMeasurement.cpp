@@ -10,8 +10,7 @@ BookMeasurement BookMeasurement::Measure(const std::string& path, IFileSystem& f
     TextConsole messages;
     BookReader book(messages, files);
     try {
-        book.SetInputPath(path);
-        book.OpenInputBook();
+        book.OpenInputBook(path);
         const std::vector<SizePair> pairs = OfferedPairs();
         measurement.m_predictions = PredictConversions(book, pairs, messages);
     } catch (const BookFatalError& error) {

@@ -5,7 +5,7 @@
 
 #include "book/BookWriter.h"
 #include "book/Paths.h"
-#include "maintenance/BookExchange.h"
+#include "maintenance/BookOpening.h"
 #include "maintenance/ConversionLock.h"
 #include "maintenance/ConversionPrediction.h"
 #include "maintenance/CopyWalk.h"
@@ -13,19 +13,6 @@
 
 namespace plinth {
 namespace {
-
-// The files of a conversion in place. Where the book's path is a symbolic link,
-// the book it leads to is converted, beside itself, and the link stays.
-ExchangePaths ConversionPaths(IFileSystem& files, const std::string& path) {
-    const std::string book = files.FileBehind(path);
-    return {book, book + kNewBookSuffix, book + kBackupSuffix};
-}
-
-// Puts the book at `path` back from its backup where a conversion was cut off in
-// the middle of its exchange.
-void PutBackCutOffConversion(IFileSystem& files, IConsole& console, const std::string& path) {
-    RestoreInterruptedExchange(files, console, ConversionPaths(files, path));
-}
 
 // Why the open book cannot be converted in place, or nothing. The conversion
 // reads the file that was opened and puts the new book in the place of the file
@@ -54,7 +41,6 @@ class Conversion {
             return m_book.WithinMemory([this] { return Convert(); });
         } catch (const BookFatalError&) {
             // The book is closed; an incomplete new book is of no use to anyone.
-            m_book.CloseBookFile();
             if (m_writer && m_writer->OutputCreated() && !m_exchangeStarted) {
                 m_writer->CloseOutputBook();
                 m_book.Files().Remove(m_writer->OutputPath());
@@ -140,11 +126,11 @@ class Conversion {
         if (!ExchangeBookFiles(m_book.Files(), m_book.Console(), paths)) {
             // Show whatever book is at the book's path again.
             if (m_book.Files().Exists(paths.book)) {
-                m_book.OpenInputBook();
+                m_book.OpenInputBook(m_book.InputPath());
             }
             return OptimizeOutcome::ExchangeFailed;
         }
-        m_book.OpenInputBook();
+        m_book.OpenInputBook(m_book.InputPath());
         PrintLog(m_book.Console(), "Conversion completed\n");
         PrintLog(m_book.Console(), "A backup copy of the original file can be found here:\r\n%s\n",
                  paths.backup.c_str());
@@ -275,32 +261,12 @@ OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
     if (!lock.refusal.empty()) {
         return NotLocked(book, lock);
     }
-    book.CloseInputBook();
-    book.SetInputPath(path);
-    book.Console().ClearConsole();
     // Converting again is how a user recovers from a conversion that was cut off
-    // in the middle of its exchange.
-    PutBackCutOffConversion(book.Files(), book.Console(), path);
-    if (!book.TryOpenInputBook()) {
+    // in the middle of its exchange: the lock held, the open puts the book back.
+    if (!OpenChosenBook(book, path, &lock)) {
         return {OptimizeOutcome::FatalError, {}};
     }
     return ConvertOpenBook(book, request(book.InputHeader()));
-}
-
-bool OpenBookPuttingBack(BookReader& book, const std::string& path) {
-    book.CloseInputBook();
-    book.SetInputPath(path);
-    book.Console().ClearConsole();
-    // Only a conversion that no longer holds the book's lock was cut off: in the
-    // middle of another program's exchange the book's path is empty for a moment
-    // as well.
-    if (const std::string file = book.Files().FileBehind(path); !book.Files().Exists(file)) {
-        const FileLock lock(book.Files(), file + kLockSuffix);
-        if (lock.Held()) {
-            PutBackCutOffConversion(book.Files(), book.Console(), path);
-        }
-    }
-    return book.TryOpenInputBook();
 }
 
 }  // namespace plinth

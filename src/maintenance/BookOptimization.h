@@ -33,6 +33,7 @@
 
 #include "book/BookReader.h"
 #include "book/ChainPass.h"
+#include "maintenance/BookExchange.h"
 
 namespace plinth {
 
@@ -70,16 +71,11 @@ struct OptimizeResult {
 OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request);
 
 // Converts the book at `path` with the sizes `request` gives for its header, under
-// the book's lock taken before anything else: the open book is closed, a book cut
-// off in its exchange is put back, the book is opened (FatalError when it does
-// not open) and converted.
+// the book's lock taken before anything else: the book is opened as
+// OpenChosenBook opens it (FatalError when it does not open) and converted.
 using RequestForBook = std::function<OptimizeRequest(const BookHeader&)>;
 OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
                               const RequestForBook& request);
-
-// Suffixes appended to the book's full path during and after a conversion.
-inline constexpr const char* kNewBookSuffix = ".new.bk";
-inline constexpr const char* kBackupSuffix = ".old.bk";
 
 // Why the book at `book` cannot be converted in place, or nothing: a conversion
 // in place replaces the book and writes the new book and the backup beside it,
@@ -87,12 +83,5 @@ inline constexpr const char* kBackupSuffix = ".old.bk";
 // not be folders. A path that is no regular file is left to the reader. Where
 // `path` is a symbolic link, these are the book's and its folder's behind it.
 std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& path);
-
-// Opens the book at `path` as "Open book ..." does (the open book is closed and
-// the console cleared first), after putting the book back from its backup where a
-// conversion was cut off in the middle of its exchange (the console then says
-// so) and no conversion holds the book's lock. Gives false when the open ended in
-// the fatal error.
-bool OpenBookPuttingBack(BookReader& book, const std::string& path);
 
 }  // namespace plinth

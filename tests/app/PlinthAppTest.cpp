@@ -189,7 +189,7 @@ TEST_F(AppTest, StartsWithTheBookOfTheCommandLineInAWindowThatShowsItWhole) {
     driver.Then([&](QWidget* modal) {
         auto& window = dynamic_cast<CPlinthDlg&>(*modal);
         auto* list = Child<QTreeWidget>(window, "attributes");
-        const auto rows = window.AttributeRows();
+        const auto rows = window.ListedAttributes();
         seen = {window.windowTitle().toStdString(), rows.empty() ? "" : rows.front().second,
                 State(window)};
         // All rows in view, and the value as wide as the field leaves it.
@@ -254,7 +254,7 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
     ClickButton(&window, "Optimize...");
     const std::string converted = window.ConsoleText();
     EXPECT_TRUE(converted.ends_with(".old.bk\n")) << converted;
-    EXPECT_EQ(window.AttributeRows().at(5).second, "4096");
+    EXPECT_EQ(window.ListedAttributes().at(5).second, "4096");
     ClickButton(&window, "Optimize...");
     EXPECT_EQ(preselected.at(0), "4096 32768");
     EXPECT_EQ(window.ConsoleText() + State(window), converted + "openBook analyse optimize ");
@@ -450,14 +450,15 @@ TEST_F(AppTest, BooksOpenFromTheRememberedFolder) {
     // Enter on a button presses it.
     Child(window, "openBook")->setFocus();
     QTest::keyClick(Child(window, "openBook"), Qt::Key_Return);
-    const auto rows = window.AttributeRows();
+    const auto rows = window.ListedAttributes();
     const std::string console = window.ConsoleText();
     ClickButton(&window, "Open book ...");
     EXPECT_EQ(seen, Strings({dir.Path() + " Velmora books (*.bk).bk",
                              elsewhere.Path() + " Velmora books (*.bk).bk"}));
     EXPECT_EQ(rows.at(0).second, elsewhere.File("main.bk"));
     // Cancelled, the dialog leaves the book, the console and the list as they were.
-    EXPECT_TRUE(driver.Done() && window.ConsoleText() == console && window.AttributeRows() == rows);
+    EXPECT_TRUE(driver.Done() && window.ConsoleText() == console &&
+                window.ListedAttributes() == rows);
     QTest::keyClick(Child(window, "attributes"), Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
 }

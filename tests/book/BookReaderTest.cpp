@@ -16,17 +16,26 @@ namespace {
 using builder::BookImage;
 using builder::BookOptions;
 using testing::ElementsAre;
-using Row = std::pair<std::string, std::string>;
+using Row = AttributeRow;
 
 class BookReaderTest : public testing::Test {
   protected:
     bool Open(const BookImage& image) {
         image.WriteTo(path);
-        return book.OpenBook(path);
+        return OpenPath(path);
     }
     bool OpenBytes(const std::vector<uint8_t>& bytes) {
         test::WriteFileBytes(path, bytes);
-        return book.OpenBook(path);
+        return OpenPath(path);
+    }
+    bool OpenPath(const std::string& at) {
+        console.ClearConsole();
+        try {
+            book.OpenInputBook(at);
+            return true;
+        } catch (const BookFatalError&) {
+            return false;
+        }
     }
     // A book whose header `change` has damaged.
     template <typename Change>
@@ -55,14 +64,14 @@ TEST_F(BookReaderTest, ListsTheElevenAttributeRows) {
     console.AppendText("text of an earlier operation");
     ASSERT_TRUE(Open(image));
     const BookHeader header = image.Header();
-    EXPECT_THAT(console.rows,
-                ElementsAre(Row("Input book", path), Row("Type", "Standard"), Row("Revision", "30"),
-                            Row("Comment", "Main line"), Row("Hash index size", "1024"),
-                            Row("Record size", "1024"),
-                            Row("# of records", std::to_string(header.recordCount)),
-                            Row("Total positions", "50"),
-                            Row("Total moves", std::to_string(header.totalMoves)),
-                            Row("Attributes", "1a2b"), Row("Avg chain length", "0.1")));
+    EXPECT_THAT(AttributeRows(book),
+                ElementsAre(Row{"Input book", path}, Row{"Type", "Standard"}, Row{"Revision", "30"},
+                            Row{"Comment", "Main line"}, Row{"Hash index size", "1024"},
+                            Row{"Record size", "1024"},
+                            Row{"# of records", std::to_string(header.recordCount)},
+                            Row{"Total positions", "50"},
+                            Row{"Total moves", std::to_string(header.totalMoves)},
+                            Row{"Attributes", "1a2b"}, Row{"Avg chain length", "0.1"}));
     EXPECT_EQ(console.Text(), "");
 }
 
@@ -73,16 +82,16 @@ TEST_F(BookReaderTest, RowsOfOtherBooks) {
     BookImage image = SmallBook(options);
     image.PadToRecordCount(100);
     ASSERT_TRUE(Open(image));
-    EXPECT_EQ(console.Row("Type"), "With statistics");
-    EXPECT_EQ(console.Row("Comment"), options.comment);
-    EXPECT_EQ(console.Row("Avg chain length"), "0.1");  // 100 records, 1024 slots
+    EXPECT_EQ(test::Row(book, "Type"), "With statistics");
+    EXPECT_EQ(test::Row(book, "Comment"), options.comment);
+    EXPECT_EQ(test::Row(book, "Avg chain length"), "0.1");  // 100 records, 1024 slots
 
     options.comment = "Caf\xe9 \x80";  // no valid UTF-8: Windows-1252
     ASSERT_TRUE(Open(SmallBook(options)));
-    EXPECT_EQ(console.Row("Comment"), "Caf\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(test::Row(book, "Comment"), "Caf\xc3\xa9 \xe2\x82\xac");
 
     ASSERT_TRUE(Open(Damaged([](BookHeader& h) { h.hashIndexSize = 0; })));
-    EXPECT_EQ(console.Row("Avg chain length"), "-");
+    EXPECT_EQ(test::Row(book, "Avg chain length"), "-");
 }
 
 TEST(DisplayTextTest, Utf8StaysAndAnythingElseIsWindows1252) {
@@ -110,12 +119,12 @@ TEST_F(BookReaderTest, FilesThatAreNoBook) {
     }
     EXPECT_FALSE(Open(Damaged([](BookHeader& h) { h.magic = 0x4342; })));
     EXPECT_EQ(console.Text(), notABook);
-    EXPECT_TRUE(console.rows.empty());
+    EXPECT_TRUE(AttributeRows(book).empty());
     EXPECT_FALSE(book.IsInputOpen());
 
     // A percent sign in a path is shown as it is, not taken as a format.
     const std::string missing = dir.File("100%s%d.bk");
-    EXPECT_FALSE(book.OpenBook(missing));
+    EXPECT_FALSE(OpenPath(missing));
     EXPECT_EQ(console.Text(), "**Error** Can not open input file [" + missing + "]\n");
 }
 
@@ -134,12 +143,12 @@ TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     EXPECT_THROW(book.ReadRecord(image.RecordCount()), BookFatalError);
     EXPECT_EQ(console.Text(), outOfBounds);
     EXPECT_FALSE(book.IsInputOpen());
-    EXPECT_EQ(console.rows.size(), 11u);
+    EXPECT_EQ(AttributeRows(book).size(), 11u);
     book.CloseInputBook();
-    EXPECT_TRUE(console.rows.empty());
+    EXPECT_TRUE(AttributeRows(book).empty());
 
     EXPECT_FALSE(Open(Damaged([](BookHeader& h) { h.commentRecord = h.recordCount; })));
-    EXPECT_EQ(console.rows.size(), 3u);  // Input book, Type, Revision
+    EXPECT_EQ(AttributeRows(book).size(), 3u);  // Input book, Type, Revision
     EXPECT_EQ(console.Text(), outOfBounds);
 }
 

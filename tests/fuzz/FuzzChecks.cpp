@@ -12,6 +12,7 @@
 #include "TempDir.h"
 #include "book/BookFormat.h"
 #include "maintenance/BookAnalysis.h"
+#include "maintenance/BookOpening.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/ConversionPrediction.h"
 #include "maintenance/OptimizeSettings.h"
@@ -66,11 +67,12 @@ class BookRun {
     }
 
     Problems Run(SizePair toNewFile, SizePair inPlace) {
-        const bool opened = m_book.OpenBook(m_path);
+        const bool opened = OpenChosenBook(m_book, m_path);
         Expect(opened == MustOpen(m_original),
                opened ? "a file that is no book opened" : "the book did not open");
         if (opened) {
-            Expect(m_console.rows.size() == 11, "the attribute list has not 11 rows");
+            Expect(AttributeRows(m_book).size() == kAttributeFields.size(),
+                   "the attribute list has not 11 rows");
             Analyse();
             Convert(toNewFile, m_output);
             Convert(inPlace, std::nullopt);
@@ -109,7 +111,7 @@ class BookRun {
     // The conversion ends as predicted; a refusal or a stop touches nothing, and a
     // converted book holds exactly what sound links reach.
     void Convert(SizePair to, const std::optional<std::string>& outputPath) {
-        if (!m_book.IsInputOpen() && !m_book.OpenBook(m_path)) {
+        if (!m_book.IsInputOpen() && !OpenChosenBook(m_book, m_path)) {
             return Expect(false, "the book did not open again");
         }
         const uint64_t records = Header().recordCount;

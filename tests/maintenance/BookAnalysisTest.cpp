@@ -12,6 +12,7 @@
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "maintenance/BookAnalysis.h"
+#include "maintenance/BookOpening.h"
 #include "maintenance/BookOptimization.h"
 
 namespace plinth {
@@ -52,7 +53,7 @@ class BookAnalysisTest : public testing::Test {
     AnalyseOutcome Analyse(const BookImage& image) {
         const std::string path = dir.File("book.bk");
         image.WriteTo(path);
-        EXPECT_TRUE(book.OpenBook(path)) << console.Text();
+        EXPECT_TRUE(OpenChosenBook(book, path)) << console.Text();
         console.progress.clear();
         return OnAnalyse(book, &report);
     }
@@ -286,7 +287,7 @@ TEST(AnalysisReadsTest, ReadFailureEndsTheAnalysisAndClosesTheBook) {
         files.failingRecord = c.record;
         files.failure = c.failure;
         BookReader book(console, files);
-        ASSERT_TRUE(book.OpenBook(dir.File("book.bk")));
+        ASSERT_TRUE(OpenChosenBook(book, dir.File("book.bk")));
         EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::FatalError);
         EXPECT_EQ(console.Text(), c.fatal);
         EXPECT_FALSE(console.progressVisible);
@@ -309,7 +310,7 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     test::RecordingConsole console;
     test::CountingFileSystem files;
     BookReader book(console, files);
-    ASSERT_TRUE(book.OpenBook(dir.File("tail.bk")));
+    ASSERT_TRUE(OpenChosenBook(book, dir.File("tail.bk")));
     AnalysisReport report;
     EXPECT_EQ(OnAnalyse(book, &report), AnalyseOutcome::Completed);
     EXPECT_EQ(report.errors, 1023);  // every slot but the first shares the chain
@@ -325,11 +326,11 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
                                                 Conversion conversion = Conversion::Made) {
     test::RecordingConsole console;
     BookReader book(console, files);
-    if (book.OpenBook(path)) {
+    if (OpenChosenBook(book, path)) {
         EXPECT_EQ(OnAnalyse(book, nullptr, threads), AnalyseOutcome::Completed);
     }
     std::string text = console.Text();
-    if (book.OpenBook(path)) {
+    if (OpenChosenBook(book, path)) {
         for (const Prediction& predicted :
              PredictConversions(book, OfferedPairs(), console, threads)) {
             text += DescribePrediction(predicted) + FormatLog(" %d\n", predicted.lengths.shortest);
@@ -337,7 +338,7 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
         text += console.Text();
     }
     const std::string converted = path + ".new";
-    if (conversion == Conversion::Made && book.OpenBook(path) &&
+    if (conversion == Conversion::Made && OpenChosenBook(book, path) &&
         OnOptimize(book, {1024, 1024, converted, threads}).outcome == OptimizeOutcome::Converted) {
         const std::vector<uint8_t> bytes = test::ReadFileBytes(converted);
         text.append(bytes.begin(), bytes.end());

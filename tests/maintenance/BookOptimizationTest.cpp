@@ -17,6 +17,7 @@
 #include "FaultyFileSystem.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
+#include "maintenance/BookOpening.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/ConversionPrediction.h"
 #include "maintenance/OptimizeSettings.h"
@@ -41,7 +42,7 @@ class BookOptimizationTest : public testing::Test {
     OptimizeResult Convert(const BookImage& image, int recordSize, int hashIndexSize,
                            BookReader& state) {
         image.WriteTo(Path());
-        EXPECT_TRUE(state.OpenBook(Path())) << console.Text();
+        EXPECT_TRUE(OpenChosenBook(state, Path())) << console.Text();
         console.progress.clear();
         return OnOptimize(state, {recordSize, hashIndexSize, std::nullopt});
     }
@@ -84,9 +85,9 @@ TEST_F(BookOptimizationTest, CleanConversionReplacesTheBookAndKeepsABackup) {
     ExpectCompleteBook(Path(), image, image.Positions(), 2048, 2048);
     // The new book is open again, and the attribute rows show it.
     EXPECT_TRUE(book.IsInputOpen());
-    EXPECT_EQ(console.Row("Revision"), "30");
-    EXPECT_EQ(console.Row("Comment"), BookOptions().comment);
-    EXPECT_EQ(console.Row("Record size"), "2048");
+    EXPECT_EQ(test::Row(book, "Revision"), "30");
+    EXPECT_EQ(test::Row(book, "Comment"), BookOptions().comment);
+    EXPECT_EQ(test::Row(book, "Record size"), "2048");
     EXPECT_TRUE(console.shows == 1 && !console.progressVisible);  // shown for the pass only
     EXPECT_EQ(console.progress.back(), 100);
     EXPECT_TRUE(std::is_sorted(console.progress.begin(), console.progress.end()));
@@ -109,7 +110,7 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
         image.SetHeader(header);
         // What one pass predicts for every pair is what each conversion produces.
         image.WriteTo(Path());
-        ASSERT_TRUE(book.OpenBook(Path()));
+        ASSERT_TRUE(OpenChosenBook(book, Path()));
         const std::vector<Prediction> predictions =
             PredictConversions(book, OfferedPairs(), console);
         for (const Prediction& predicted : predictions) {
@@ -121,9 +122,10 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
             ExpectCompleteBook(Path(), image, image.Positions(), recordSize, hashIndexSize);
             EXPECT_EQ(predicted.outcome, Prediction::Outcome::Fits);
             EXPECT_EQ(predicted.bytes, test::ReadFileBytes(Path()).size());
-            EXPECT_THAT(console.Text(),
-                        HasSubstr(FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n",
-                                            predicted.lengths.longest, predicted.lengths.shortest)));
+            EXPECT_THAT(
+                console.Text(),
+                HasSubstr(FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n",
+                                    predicted.lengths.longest, predicted.lengths.shortest)));
         }
     }
 }
@@ -146,7 +148,7 @@ TEST_F(BookOptimizationTest, EntriesFillARecordToItsLastByte) {
     }
     const BookImage image = builder::BuildBook({}, positions);
     image.WriteTo(Path());
-    ASSERT_TRUE(book.OpenBook(Path()));
+    ASSERT_TRUE(OpenChosenBook(book, Path()));
     const SizePair sizes{kRecordSize, kRecordSize};
     const Prediction predicted = PredictConversions(book, {&sizes, 1}, console).front();
     EXPECT_EQ(predicted.lengths.longest, 2);
@@ -172,8 +174,9 @@ TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
             BookImage damaged = sound;
             damage(damaged);
             damaged.WriteTo(Path());
-            if (!book.OpenBook(Path()) || OnOptimize(book, {1024, 1024, std::nullopt}).outcome !=
-                                              OptimizeOutcome::Converted) {
+            if (!OpenChosenBook(book, Path()) ||
+                OnOptimize(book, {1024, 1024, std::nullopt}).outcome !=
+                    OptimizeOutcome::Converted) {
                 continue;  // a header that is no book's
             }
             if (std::string_view(name) == "zeroed-index") {  // one bad sector over the index
@@ -181,7 +184,7 @@ TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
                             HasSubstr(FormatLog("Converting....Recovered 1200 positions from %d "
                                                 "records that no chain reaches\n",
                                                 static_cast<int>(sound.RecordCount() - 3))));
-                EXPECT_EQ(console.Row("Total positions"), "1200");
+                EXPECT_EQ(test::Row(book, "Total positions"), "1200");
             }
             if (std::string_view(name) == "unreached-twice") {  // the copy's positions go
                 const size_t copied =
@@ -261,7 +264,7 @@ TEST_F(BookOptimizationTest, NewBookOfTheMostRecordsABookHoldsIsMade) {
         const BookImage image = builder::BuildBook(
             options, {positions.begin(), positions.begin() + static_cast<ptrdiff_t>(count)});
         image.WriteTo(Path());
-        ASSERT_TRUE(book.OpenBook(Path()));
+        ASSERT_TRUE(OpenChosenBook(book, Path()));
         const Prediction predicted = PredictConversions(book, {&sizes, 1}, console).front();
         EXPECT_EQ(predicted.records, 4 + count);
         EXPECT_EQ(predicted.outcome, 4 + count <= kMaxWrittenRecordCount
@@ -306,7 +309,7 @@ TEST_F(BookOptimizationTest, PositionTooLongForTheNewSizeStopsTheConversion) {
 TEST_F(BookOptimizationTest, OutputPathLeavesTheBookAlone) {
     const BookImage image = Book(100, 5);
     image.WriteTo(Path());
-    ASSERT_TRUE(book.OpenBook(Path()));
+    ASSERT_TRUE(OpenChosenBook(book, Path()));
     const std::string output = dir.File("copy.bk");
     EXPECT_EQ(OnOptimize(book, {4096, 1024, output}).outcome, OptimizeOutcome::Converted);
     EXPECT_THAT(
@@ -385,23 +388,23 @@ TEST_F(BookOptimizationTest, BookCutOffInTheExchangeIsPutBackFromItsBackup) {
         if (present.find("backup") != std::string::npos) {
             image.WriteTo(Backup());
         }
-        EXPECT_FALSE(OpenBookPuttingBack(book, Path()));
+        EXPECT_FALSE(OpenChosenBook(book, Path()));
         EXPECT_THAT(console.Text(), testing::StartsWith("**Error**")) << present;
     }
     test::WriteFileBytes(NewBook(), {'n'});
     image.WriteTo(Backup());
     {
         const FileLock otherProgram(SystemFileSystem(), Path() + ".lock");
-        EXPECT_FALSE(OpenBookPuttingBack(book, Path()));
+        EXPECT_FALSE(OpenChosenBook(book, Path()));
         EXPECT_TRUE(UnchangedAt(Backup(), image));
     }
-    EXPECT_TRUE(OpenBookPuttingBack(book, Path()));
+    EXPECT_TRUE(OpenChosenBook(book, Path()));
     EXPECT_TRUE(UnchangedAt(Path(), image));
     EXPECT_FALSE(std::filesystem::exists(Backup()));
     EXPECT_EQ(console.Text(),
               "Warning, a conversion of this book was cut off; the book was put back from [" +
                   Backup() + "]\n");
-    EXPECT_EQ(console.Row("Total positions"), "30");
+    EXPECT_EQ(test::Row(book, "Total positions"), "30");
 }
 
 // A conversion in place puts the new book where the book it read was: one that
@@ -427,7 +430,7 @@ TEST_F(BookOptimizationTest, InPlaceConversionReplacesOnlyTheBookItRead) {
     };
     for (const std::string_view when : {"before", "removed", "at the flush"}) {
         image.WriteTo(Path());
-        ASSERT_TRUE(state.OpenBook(Path()));
+        ASSERT_TRUE(OpenChosenBook(state, Path()));
         if (when == "at the flush") {
             files.replace = replaceBook;
         } else if (when == "before") {
@@ -606,7 +609,7 @@ TEST_F(BookOptimizationTest, MemoryThatRunsOutInTheRecoveryEndsThePredictionAsAF
     ReadsOfChainRecordsRunOut files;
     files.from = RecordOffset(firstChainRecord, header.recordSize);
     BookReader state(console, files);
-    ASSERT_TRUE(state.OpenBook(Path()));
+    ASSERT_TRUE(OpenChosenBook(state, Path()));
     EXPECT_THROW(PredictConversions(state, OfferedPairs(), console), BookFatalError);
     EXPECT_THAT(console.Text(), EndsWith("**Error** Memory error\n"));
 }

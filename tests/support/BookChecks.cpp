@@ -6,6 +6,7 @@
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "maintenance/BookAnalysis.h"
+#include "maintenance/BookOpening.h"
 
 namespace plinth::test {
 namespace {
@@ -81,7 +82,7 @@ std::vector<std::string> ConvertedBookProblems(const std::string& path,
     RecordingConsole console;
     BookReader book(console);
     AnalysisReport report;
-    if (!book.OpenBook(path) || OnAnalyse(book, &report) != AnalyseOutcome::Completed) {
+    if (!OpenChosenBook(book, path) || OnAnalyse(book, &report) != AnalyseOutcome::Completed) {
         problems.push_back("the program cannot analyse it: " + console.Text());
     } else if (report.errors != 0) {
         problems.push_back("the program's analysis finds damage: " + console.Text());

@@ -4,10 +4,10 @@
 
 namespace plinth::test {
 
-std::string RecordingConsole::Row(std::string_view field) const {
-    for (const auto& [name, value] : rows) {
-        if (name == field) {
-            return value;
+std::string Row(const BookReader& book, std::string_view field) {
+    for (const AttributeRow& row : AttributeRows(book)) {
+        if (row.field == field) {
+            return row.value;
         }
     }
     throw std::out_of_range("no attribute row " + std::string(field));

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "book/BookReader.h"
 #include "book/Console.h"
 
 namespace plinth::test {
@@ -22,16 +23,10 @@ class RecordingConsole final : public IConsole {
     }
     void SetProgress(int position) override { progress.push_back(position); }
     void HideProgress() override { progressVisible = false; }
-    void AddAttribute(std::string_view field, std::string_view value) override {
-        rows.emplace_back(field, value);
-    }
-    void ClearAttributes() override { rows.clear(); }
 
     const std::string& Text() const { return text_; }
-    std::string Row(std::string_view field) const;
 
     std::vector<int> progress;
-    std::vector<std::pair<std::string, std::string>> rows;
     bool progressVisible = false;
     int shows = 0;
     int clears = 0;
@@ -39,5 +34,8 @@ class RecordingConsole final : public IConsole {
   private:
     std::string text_;
 };
+
+// The value of the attribute row `field` of the book that `book` has open.
+std::string Row(const BookReader& book, std::string_view field);
 
 }  // namespace plinth::test
