@@ -258,12 +258,12 @@ size_t CopiedEntrySize(const EntryExtent& entry, BookKind kind) {
     return layout::kEntryKeySize + (entry.moveCount - entry.equalCodeMoves) * MoveSize(kind);
 }
 
-void CopyEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
+void CopyEntry(std::span<const uint8_t> record, const DigestedEntry& entry, BookKind kind,
                uint8_t* out) {
     const size_t moveSize = MoveSize(kind);
     const uint8_t* in = &record[entry.offset];
-    const size_t size = CopiedEntrySize(entry, kind);
-    if (entry.equalCodeMoves == 0) {
+    const size_t size = entry.copiedSize;
+    if (size == layout::kEntryKeySize + entry.moveCount * moveSize) {  // no move left out
         std::memcpy(out, in, size);
     } else {
         std::memcpy(out, in, layout::kEntryKeySize);
@@ -287,9 +287,11 @@ bool CheckRecord(std::span<const uint8_t> record, BookKind kind) {
 bool DigestRecord(std::span<const uint8_t> record, BookKind kind,
                   std::vector<DigestedEntry>& entries) {
     return CheckEntries(record, kind, [&](const EntryExtent& entry) {
-        entries.push_back({DecodeU32(&record[entry.offset + layout::kHashKey]),
-                           static_cast<uint32_t>(CopiedEntrySize(entry, kind)),
-                           (entry.cut ? 1U : 0U) + (entry.equalCodeMoves != 0 ? 1U : 0U)});
+        entries.push_back(
+            {DecodeU32(&record[entry.offset + layout::kHashKey]),
+             static_cast<uint16_t>(entry.offset), static_cast<uint16_t>(entry.moveCount),
+             static_cast<uint16_t>(CopiedEntrySize(entry, kind)),
+             static_cast<uint16_t>((entry.cut ? 1 : 0) + (entry.equalCodeMoves != 0 ? 1 : 0))});
     });
 }
 

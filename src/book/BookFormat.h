@@ -283,10 +283,26 @@ EntriesEnd WalkEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&&
 
 // An entry as a new book takes it: the moves other than the last with two equal
 // move codes are left out, and the last move kept carries lastMoveFlag, also
-// where the entry was cut. CopiedEntrySize gives its size; CopyEntry writes it
-// to `out`, which holds that many bytes.
+// where the entry was cut. CopiedEntrySize gives its size.
 size_t CopiedEntrySize(const EntryExtent& entry, BookKind kind);
-void CopyEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
+
+// An entry as a conversion takes it, for the copy and for the count of the new
+// book alike: where it lies in its record, its moves up to the one that ends it,
+// the hashKey that gives its slot, its size in the new book (CopiedEntrySize),
+// and how many "Warning, corrupt record, ignoring moves" lines its copy writes
+// (one for a cut, one for moves with equal codes). Record sizes are u16, so the
+// offsets and sizes are too.
+struct DigestedEntry {
+    uint32_t hashKey = 0;
+    uint16_t offset = 0;
+    uint16_t moveCount = 0;
+    uint16_t copiedSize = 0;
+    uint16_t warnings = 0;
+};
+
+// Writes the entry of `record` as a new book takes it to `out`, which holds its
+// copiedSize bytes.
+void CopyEntry(std::span<const uint8_t> record, const DigestedEntry& entry, BookKind kind,
                uint8_t* out);
 
 // Whether an entry of `size` bytes fits in a record of `recordSize` bytes at all.
@@ -311,6 +327,7 @@ struct ChainFill {
         used += static_cast<uint32_t>(size);
         return starts;
     }
+    bool operator==(const ChainFill&) const = default;
 };
 
 // Whether a record that no chain reaches is sound enough to take positions
@@ -332,15 +349,6 @@ bool CheckEntries(std::span<const uint8_t> record, BookKind kind, OnEntry&& onEn
     return sound && end != EntriesEnd::NoRoom;
 }
 bool CheckRecord(std::span<const uint8_t> record, BookKind kind);
-
-// An entry as the count of a new book takes it: the hashKey that gives its slot,
-// its size in the new book, and how many "Warning, corrupt record, ignoring
-// moves" lines its copy writes (one for a cut, one for moves with equal codes).
-struct DigestedEntry {
-    uint32_t hashKey = 0;
-    uint32_t copiedSize = 0;
-    uint32_t warnings = 0;
-};
 
 // Walks the entries of `record` once: appends each to `entries` and gives the
 // record check's verdict.

@@ -89,28 +89,28 @@ bool BookWriter::CreateOutputBook(const std::string& path) {
 }
 
 BookWriter::PlaceResult BookWriter::AddRecordPositions(std::span<const uint8_t> record,
-                                                       BookKind kind) {
+                                                       std::span<const DigestedEntry> entries) {
     PlaceResult result;
-    ForEachCopiedEntry(record, kind, m_console, [&](const EntryExtent& entry, size_t size) {
-        if (!EntryFitsInRecord(size, m_outputHeader.recordSize)) {
+    for (const DigestedEntry& entry : entries) {
+        WarnOfDamage(m_console, entry);
+        if (!EntryFitsInRecord(entry.copiedSize, m_outputHeader.recordSize)) {
             result.outcome = PlaceOutcome::EntryTooLong;
-            result.entrySize = size;
-            return false;
+            result.entrySize = entry.copiedSize;
+            break;
         }
-        if (!PlaceEntry(record, entry, kind, size)) {
+        if (!PlaceEntry(record, entry)) {
             result.outcome = PlaceOutcome::Failed;
-            return false;
+            break;
         }
         ++result.placed;
-        return true;
-    });
+    }
     return result;
 }
 
-bool BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry,
-                            BookKind kind, size_t size) {
-    const uint32_t hashKey = DecodeU32(&record[entry.offset + layout::kHashKey]);
-    const uint32_t slot = SlotOf(hashKey, m_outputHeader.hashMask);
+bool BookWriter::PlaceEntry(std::span<const uint8_t> record, const DigestedEntry& entry) {
+    const size_t size = entry.copiedSize;
+    const BookKind kind = KindOf(m_outputHeader.magic);
+    const uint32_t slot = SlotOf(entry.hashKey, m_outputHeader.hashMask);
     OutputChain& chain = m_chains[slot];
     const ChainFill& counted = m_counted[slot];
     const uint32_t usedBefore = chain.fill.used;
@@ -123,7 +123,8 @@ bool BookWriter::PlaceEntry(std::span<const uint8_t> record, const EntryExtent& 
         return false;
     }
     ++m_outputHeader.totalPositions;
-    m_outputHeader.totalMoves += static_cast<uint32_t>(entry.moveCount - entry.equalCodeMoves);
+    m_outputHeader.totalMoves +=
+        static_cast<uint32_t>((size - layout::kEntryKeySize) / MoveSize(kind));
     CopyEntry(record, entry, kind, chain.record + chain.fill.used - size);
     return chain.fill.used != counted.used || chain.fill.records != counted.records ||
            CompleteChain(slot, chain);
@@ -221,7 +222,7 @@ bool BookWriter::ReportChangedBook() {
     return false;
 }
 
-BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
+BookWriter::WriteOutcome BookWriter::WriteOutputBook(ProgressRange progress) {
     PrintLog(m_console, "\nWriting output file\n");
     bool writing = !m_outputFailed;
     if (writing && m_records > kMaxWrittenRecordCount) {
@@ -232,16 +233,16 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
     const uint32_t slots = m_outputHeader.hashIndexSize;
     for (uint32_t slot = 0; writing && slot < slots; ++slot) {
         const ChainFill& chain = m_chains[slot].fill;
-        if (chain.records != m_counted[slot].records || chain.used != m_counted[slot].used) {
+        if (chain != m_counted[slot]) {
             writing = ReportChangedBook();
         } else if (chain.records != 0) {
             EncodeU16(&m_outputHashIndex[layout::kSlotSize * slot],
                       static_cast<uint16_t>(m_firstRecords[slot]));
             lengths.Count(static_cast<int>(chain.records));
         }
-        const uint32_t percent = (slot + 1) * 50 / slots;
-        if (percent % 10 == 0 && percent != slot * 50 / slots) {
-            m_console.SetProgress(static_cast<int>(50 + percent));
+        if (const int part = progress.Part(slot + 1, slots);
+            part % 10 == 0 && part != progress.Part(slot, slots)) {
+            m_console.SetProgress(progress.from + part);
         }
     }
     writing = writing && WriteHeldRecords() && CollectWrittenRecords();
@@ -256,7 +257,7 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook() {
         PrintLog(m_console, "Avg chain length:\t%1.1f\n",
                  static_cast<double>(m_outputHeader.recordCount) / m_outputHeader.hashIndexSize);
     }
-    m_console.SetProgress(100);
+    m_console.SetProgress(progress.to);
     m_outputFailed |= !writing;
     return m_outputFailed ? WriteOutcome::Failed : WriteOutcome::Complete;
 }

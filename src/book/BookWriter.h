@@ -26,66 +26,35 @@ namespace plinth {
 // moves left out for their equal move codes.
 inline constexpr const char* kIgnoringMovesWarning = "Warning, corrupt record, ignoring moves\n";
 
-// Calls `onEntry(entry, size)` for every entry of `record`, a chain record of a
-// book of `kind`, with the size of the entry as a new book takes it (CopyEntry).
-// An entry that runs past the record's end, and one with moves left out for
-// their equal move codes, first get a warning each in the console. `onEntry`
-// gives false to stop.
-template <typename OnEntry>
-void ForEachCopiedEntry(std::span<const uint8_t> record, BookKind kind, IConsole& console,
-                        OnEntry&& onEntry) {
-    bool going = true;
-    WalkEntries(record, kind, [&](const EntryExtent& entry) {
-        if (!going) {
-            return;
-        }
-        // The cut and the moves with equal codes are damage; the copy mends both.
-        if (entry.cut) {
-            console.AppendText(kIgnoringMovesWarning);
-        }
-        if (entry.equalCodeMoves != 0) {
-            console.AppendText(kIgnoringMovesWarning);
-        }
-        going = onEntry(entry, CopiedEntrySize(entry, kind));
-    });
+// Writes the warnings of the copy of `entry`, one for each kind of its damage.
+inline void WarnOfDamage(IConsole& console, const DigestedEntry& entry) {
+    for (uint16_t i = 0; i < entry.warnings; ++i) {
+        console.AppendText(kIgnoringMovesWarning);
+    }
 }
 
 // What a conversion hands the positions it takes to: the writer of the new book,
-// or what predicts the new book without writing it.
+// or the count that predicts the new book without writing it.
 class PositionSink {
   public:
     virtual ~PositionSink() = default;
 
-    // Places every entry of `record`, a chain record of a book of `kind`, into the
-    // chain of its slot, as ForEachCopiedEntry gives them. Gives EntryTooLong,
-    // placing nothing more, for an entry that no record of the new size can hold,
-    // and Failed (with its message written) when the new book cannot be made:
-    // memory ran out, a write failed, or the book no longer matches its count.
+    // Places the entries of one record of the old book into the chains of their
+    // slots: `entries` as DigestRecord gives them, and `record`, the record
+    // itself, which a sink that copies them needs (a walk on worker threads hands
+    // over no bytes: the count of a prediction takes none). Writes the warnings of
+    // each damaged entry first (WarnOfDamage). Gives EntryTooLong, placing
+    // nothing more, for an entry that no record of the new size can hold, and
+    // Failed (with its message written) when the new book cannot be made: memory
+    // ran out, a write failed, or the book no longer matches its count.
     enum class PlaceOutcome { Placed, EntryTooLong, Failed };
     struct PlaceResult {
         PlaceOutcome outcome = PlaceOutcome::Placed;
         size_t entrySize = 0;  // the size of the entry that does not fit
         size_t placed = 0;     // entries placed
     };
-    virtual PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) = 0;
-};
-
-// A sink that needs no more of a record than its digest (DigestRecord), which the
-// threads of a pass over the chains can make.
-class DigestSink : public PositionSink {
-  public:
-    // Places the entries of a record as its digest gives them, with the warnings
-    // of ForEachCopiedEntry, as AddRecordPositions does.
-    virtual PlaceResult AddDigestedPositions(std::span<const DigestedEntry> entries) = 0;
-
-    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) final {
-        m_entries.clear();
-        DigestRecord(record, kind, m_entries);
-        return AddDigestedPositions(m_entries);
-    }
-
-  private:
-    std::vector<DigestedEntry> m_entries;
+    virtual PlaceResult AddRecordPositions(std::span<const uint8_t> record,
+                                           std::span<const DigestedEntry> entries) = 0;
 };
 
 class BookWriter final : public PositionSink {
@@ -114,14 +83,16 @@ class BookWriter final : public PositionSink {
     // it is to replace, as far as this user may.
     void TakeAccessOf(const std::string& book) { m_files.TakeAccessOf(m_output.Get(), book); }
 
-    PlaceResult AddRecordPositions(std::span<const uint8_t> record, BookKind kind) override;
+    PlaceResult AddRecordPositions(std::span<const uint8_t> record,
+                                   std::span<const DigestedEntry> entries) override;
 
     // Writes the records not yet written, then the header and the HashIndex, and
-    // prints the chain statistics. Gives Failed when a write failed, the
-    // chains are too many records for a book, or they are not the records they
-    // were counted to be: the output file is then no complete book.
+    // prints the chain statistics, moving the progress bar through `progress`.
+    // Gives Failed when a write failed, the chains are too many records for a
+    // book, or they are not the records they were counted to be: the output file
+    // is then no complete book.
     enum class WriteOutcome { Complete, Failed };
-    WriteOutcome WriteOutputBook();
+    WriteOutcome WriteOutputBook(ProgressRange progress);
 
     // Flushes the output book to the disk; 0 or the errno of the failure.
     int SyncOutputBook();
@@ -140,8 +111,7 @@ class BookWriter final : public PositionSink {
     };
 
     // False, the reason written, when the new book cannot be made.
-    bool PlaceEntry(std::span<const uint8_t> record, const EntryExtent& entry, BookKind kind,
-                    size_t size);
+    bool PlaceEntry(std::span<const uint8_t> record, const DigestedEntry& entry);
     // Holds the filled record of `slot`'s chain, whose entries end at
     // `filledUsed`, and gives the chain a fresh one.
     bool StartChainRecord(uint32_t slot, OutputChain& chain, uint32_t filledUsed);

@@ -89,9 +89,12 @@ class CallingThreadWalk {
             }
             for (size_t i = 0; i < records.size(); ++i) {
                 const WalkedRecord& digest = run.digests[next + i];
-                if (!m_visitor.OnRecord(
-                        slot, records[i], digest.sound,
-                        std::span(run.entries).subspan(digest.firstEntry, digest.entryCount))) {
+                const VisitedRecord record{
+                    records[i],
+                    digest.sound,
+                    std::span(run.entries).subspan(digest.firstEntry, digest.entryCount),
+                    {}};
+                if (!m_visitor.OnRecord(slot, record)) {
                     return std::nullopt;
                 }
                 if (i + 1 < records.size() || chain.end == ChainEnd::Complete) {
@@ -107,12 +110,10 @@ class CallingThreadWalk {
 
   private:
     bool Visit(uint32_t slot, uint16_t record) {
-        if (m_digests == RecordDigests::NotNeeded) {
-            return m_visitor.OnRecord(slot, record, false, {});
-        }
         m_entries.clear();
-        const bool sound = Digest(m_book.RecordArea(), m_book.InputKind(), m_digests, m_entries);
-        return m_visitor.OnRecord(slot, record, sound, m_entries);
+        const std::span<const uint8_t> bytes = m_book.RecordArea();
+        const bool sound = Digest(bytes, m_book.InputKind(), m_digests, m_entries);
+        return m_visitor.OnRecord(slot, {record, sound, m_entries, bytes});
     }
 
     BookReader& m_book;
@@ -309,8 +310,7 @@ bool WorthASecondThread(const BookHeader& header, Threads threads) {
 bool RunChainPass(BookReader& book, ChainWalker& walker, ChainVisitor& visitor,
                   RecordDigests digests, Threads threads) {
     CallingThreadWalk here(book, walker, visitor, digests);
-    if (digests == RecordDigests::NotNeeded || !WorthASecondThread(book.InputHeader(), threads) ||
-        book.InputHeader().hashIndexSize == 0) {
+    if (!WorthASecondThread(book.InputHeader(), threads) || book.InputHeader().hashIndexSize == 0) {
         return here.Walk(0, book.InputHeader().hashIndexSize);
     }
     return RunOnWorkers(book, digests, here);

@@ -26,25 +26,55 @@ enum class Threads { One, All };
 // thread: on a processor that has more than one core, for books of 4 MiB and more.
 bool WorthASecondThread(const BookHeader& header, Threads threads);
 
-// What the pass hands the caller of each record: its digest (the record check's
-// verdict and its entries), or the verdict alone, which the pass's threads can
-// make; or nothing, the caller reading the record in the record area of the
-// book, which keeps the pass on the calling thread.
-enum class RecordDigests { Entries, Verdicts, NotNeeded };
+// What the pass makes of each record for its visitor, on whichever thread reads
+// it: the record check's verdict and the digest of its entries, or the verdict
+// alone.
+enum class RecordDigests { Entries, Verdicts };
+
+// A record of a chain as the pass hands it over.
+struct VisitedRecord {
+    uint16_t number = 0;
+    bool sound = false;                      // the record check's verdict
+    std::span<const DigestedEntry> entries;  // none when only verdicts are made
+    // The record itself where the calling thread read it; empty where a worker
+    // thread did.
+    std::span<const uint8_t> bytes;
+};
 
 class ChainVisitor {
   public:
     virtual ~ChainVisitor() = default;
-    // A record of the chain of `slot`; `sound` and `entries` are its digest (none
-    // when only verdicts are asked for; false and none when digests are not
-    // needed). False stops the pass.
-    virtual bool OnRecord(uint32_t slot, uint16_t record, bool sound,
-                          std::span<const DigestedEntry> entries) = 0;
+    // A record of the chain of `slot`. False stops the pass.
+    virtual bool OnRecord(uint32_t slot, const VisitedRecord& record) = 0;
     // After a record whose nextRecord is a sound link.
     virtual void OnLinkFollowed() = 0;
     // The end of the chain of `slot`; the walker's LastRecord and LastNext tell
     // where it ended.
     virtual void OnChainEnd(uint32_t slot, ChainEnd end) = 0;
+};
+
+// Tells two visitors of one pass the same, the first first; the pass stops where
+// the first stops it.
+class BothVisitors final : public ChainVisitor {
+  public:
+    BothVisitors(ChainVisitor& first, ChainVisitor& second) : m_first(first), m_second(second) {}
+    bool OnRecord(uint32_t slot, const VisitedRecord& record) override {
+        const bool goes = m_first.OnRecord(slot, record);
+        m_second.OnRecord(slot, record);
+        return goes;
+    }
+    void OnLinkFollowed() override {
+        m_first.OnLinkFollowed();
+        m_second.OnLinkFollowed();
+    }
+    void OnChainEnd(uint32_t slot, ChainEnd end) override {
+        m_first.OnChainEnd(slot, end);
+        m_second.OnChainEnd(slot, end);
+    }
+
+  private:
+    ChainVisitor& m_first;
+    ChainVisitor& m_second;
 };
 
 // Walks the chain of every slot of `book` in ascending order with `walker`, which

@@ -6,6 +6,7 @@
 // recorder.
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,25 @@ class IConsole {
     virtual void ShowProgress() = 0;
     virtual void SetProgress(int position) = 0;
     virtual void HideProgress() = 0;
+};
+
+// The part of the progress bar that one phase of a pass moves through, from
+// `from` to `to`. The bar is set only at multiples of ten within the part.
+struct ProgressRange {
+    int from = 0;
+    int to = 100;
+
+    // How far into the part `done` of `total` steps are, in whole percent of the bar.
+    int Part(uint64_t done, uint64_t total) const {
+        return static_cast<int>(done * static_cast<uint64_t>(to - from) / total);
+    }
+    // Sets the bar after `done` of `total` steps where that is a multiple of ten
+    // into the part.
+    void Show(IConsole& console, uint64_t done, uint64_t total) const {
+        if (const int part = Part(done, total); part % 10 == 0) {
+            console.SetProgress(from + part);
+        }
+    }
 };
 
 // A console that keeps the text appended to it and nothing else: for a pass

@@ -5,7 +5,6 @@
 
 #include "book/ChainPass.h"
 #include "maintenance/ConversionPrediction.h"
-#include "maintenance/CopyWalk.h"
 
 namespace plinth {
 namespace {
@@ -16,51 +15,63 @@ constexpr int kSmallestRecommendation = 256;
 // Records per slot above which the best sizes are counted during the walk.
 constexpr uint64_t kCountedChainRecords = 4;
 
+// The analysis of the open book runs in phases:
+//   1. the walk: every chain, every record checked, the chains measured and the
+//      damage on the way reported; for a large book with long chains the
+//      predicted books of phase 3 are counted along, from the same digests
+//   2. the records that no chain reaches but that hold positions
+//   3. the count of the predicted books, where the longest chain calls for a
+//      larger HashIndex: the best fitting sizes, from the count made along or
+//      from a pass of its own
+//   4. the summary
 class Analysis final : private ChainVisitor {
   public:
     Analysis(BookReader& book, Threads threads) : m_book(book), m_threads(threads), m_walker(book) {
         const BookHeader& header = book.InputHeader();
+        // Whether the best sizes are asked for is known only after the walk.
+        // When the chains of a large book are long on average they are counted
+        // during the walk rather than by a second pass over the book; otherwise
+        // that pass is made if needed.
         if (WorthASecondThread(header, threads) &&
             header.recordCount > kCountedChainRecords * uint64_t{header.hashIndexSize}) {
-            // Whether the best sizes are asked for is known only after the walk.
-            // When the chains of a large book are long on average they are
-            // counted during the walk, from the same digests, rather than by a
-            // second pass over the book; otherwise that pass is made if needed.
-            m_count.emplace(header, OfferedPairs(), m_silent);
-            if (m_count->Counts()) {
-                m_copy.emplace(book, m_count->Sink(), m_silent, 0, m_walker);
+            m_countAlong.emplace(book, m_walker, OfferedPairs(), m_silent, 0);
+            if (!m_countAlong->AnyPairFits()) {
+                m_countAlong.reset();
             }
         }
     }
 
     AnalysisReport Run() {
-        RunChainPass(m_book, m_walker, *this,
-                     m_copy ? RecordDigests::Entries : RecordDigests::Verdicts, m_threads);
-        m_walker.ForEachUnreachedRecord([this](uint16_t record) {
-            PrintLog(m_book.Console(),
-                     "Error - no chain reaches record# %d, which holds positions\n", int{record});
-            AddFinding({AnalysisFinding::Kind::UnreachedRecord, 0, record, 0, 0});
-            return true;
-        });
+        WalkChains();
+        ReportUnreachedRecords();
         WriteSummary();
         return std::move(m_report);
     }
 
   private:
-    bool OnRecord(uint32_t slot, uint16_t record, bool sound,
-                  std::span<const DigestedEntry> entries) override {
-        if (!sound) {
-            PrintLog(m_book.Console(), "Error in freespace of record# %d\n", int{record});
-            AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record, 0, 0});
+    // Phase 1.
+    void WalkChains() {
+        if (m_countAlong) {
+            BothVisitors both(*this, m_countAlong->Visitor());
+            RunChainPass(m_book, m_walker, both, RecordDigests::Entries, m_threads);
+        } else {
+            RunChainPass(m_book, m_walker, *this, RecordDigests::Verdicts, m_threads);
+        }
+    }
+
+    bool OnRecord(uint32_t slot, const VisitedRecord& record) override {
+        if (!record.sound) {
+            PrintLog(m_book.Console(), "Error in freespace of record# %d\n", int{record.number});
+            AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record.number, 0, 0});
         }
         ++m_chainLength;
-        if (m_copy) {
-            m_copy->Visitor().OnRecord(slot, record, sound, entries);
-        }
         return true;
     }
 
-    void OnLinkFollowed() override { AdvanceProgress(); }
+    void OnLinkFollowed() override {
+        ++m_visited;
+        ProgressRange{0, 100}.Show(m_book.Console(), m_visited, m_book.InputHeader().recordCount);
+    }
 
     void OnChainEnd(uint32_t slot, ChainEnd end) override {
         if (m_walker.ReportEnd(m_book.Console(), slot, end)) {
@@ -69,9 +80,6 @@ class Analysis final : private ChainVisitor {
                 end == ChainEnd::InvalidSlot ? m_walker.LastNext() : m_walker.LastRecord();
             AddFinding({FindingOf(end), slot, record, m_walker.LastNext(),
                         m_book.InputHeader().recordCount});
-        }
-        if (m_copy) {
-            m_copy->Visitor().OnChainEnd(slot, end);
         }
         m_report.lengths.Count(m_chainLength);
         ++m_report.slotsByChainLength[m_chainLength];
@@ -93,13 +101,14 @@ class Analysis final : private ChainVisitor {
         }
     }
 
-    void AdvanceProgress() {
-        ++m_visited;
-        const int percent = static_cast<int>(static_cast<int64_t>(m_visited) * 100 /
-                                             m_book.InputHeader().recordCount);
-        if (percent % 10 == 0) {
-            m_book.Console().SetProgress(percent);
-        }
+    // Phase 2.
+    void ReportUnreachedRecords() {
+        m_walker.ForEachUnreachedRecord([this](uint16_t record) {
+            PrintLog(m_book.Console(),
+                     "Error - no chain reaches record# %d, which holds positions\n", int{record});
+            AddFinding({AnalysisFinding::Kind::UnreachedRecord, 0, record, 0, 0});
+            return true;
+        });
     }
 
     void AddFinding(const AnalysisFinding& finding) {
@@ -107,19 +116,19 @@ class Analysis final : private ChainVisitor {
         m_report.findings.push_back(finding);
     }
 
-    // The recommended size above goes by the record count alone and may not fit
-    // the book; the pair that advise recommends does, from the book's positions.
-    void WriteBestSizes() {
-        std::vector<Prediction> predictions;
-        if (m_count) {
-            if (m_copy) {
-                m_copy->RecoverAfterChains();
-            }
-            predictions = m_count->Finish();
-        } else {
-            // This analysis has told the findings of the walk already.
-            predictions = PredictConversions(m_book, OfferedPairs(), m_silent, m_threads);
+    // Phase 3: the predictions of every offered pair. This analysis has told the
+    // findings of the walk already.
+    std::vector<Prediction> CountPredictedBooks() {
+        if (m_countAlong) {
+            return m_countAlong->Finish();
         }
+        return PredictConversions(m_book, OfferedPairs(), m_silent, m_threads);
+    }
+
+    // The recommended size goes by the record count alone and may not fit the
+    // book; the pair that advise recommends does, from the book's positions.
+    void WriteBestSizes() {
+        const std::vector<Prediction> predictions = CountPredictedBooks();
         m_report.bestSizes = RecommendedPair(predictions);
         if (!m_report.bestSizes) {
             PrintLog(m_book.Console(), "No sizes in the tables fit this book\n");
@@ -134,23 +143,24 @@ class Analysis final : private ChainVisitor {
                  best->lengths.longest);
     }
 
+    // Phase 4.
     void WriteSummary() {
-        PrintChainLengths(m_book.Console(), m_report.lengths);
+        IConsole& console = m_book.Console();
+        PrintChainLengths(console, m_report.lengths);
         if (m_report.lengths.longest > kLongestSoundChain) {
             const int size = RecommendedHashIndexSize(m_book.InputHeader().recordCount);
             m_report.recommendedHashIndexSize = size;
-            PrintLog(m_book.Console(),
+            PrintLog(console,
                      "The longest chain is too big, it is recommended to increase the hash index "
                      "size.\n");
-            PrintLog(m_book.Console(), "Recommended hash index size is: %d\n", size);
+            PrintLog(console, "Recommended hash index size is: %d\n", size);
             WriteBestSizes();
         }
         if (m_report.errors != 0) {
-            PrintLog(m_book.Console(), "Found %d errors, run optimize to fix them\n",
-                     m_report.errors);
+            PrintLog(console, "Found %d errors, run optimize to fix them\n", m_report.errors);
         }
-        PrintLog(m_book.Console(), "Analisys completed\n");
-        m_book.Console().SetProgress(100);
+        PrintLog(console, "Analisys completed\n");
+        console.SetProgress(100);
     }
 
     BookReader& m_book;
@@ -158,10 +168,9 @@ class Analysis final : private ChainVisitor {
     ChainWalker m_walker;
     AnalysisReport m_report;
     int m_chainLength = 0;  // records of the chain being walked
-    int m_visited = 0;
+    uint32_t m_visited = 0;
     SilentConsole m_silent;
-    std::optional<ConversionCount> m_count;  // of the best sizes, for a large book
-    std::optional<CopyWalk> m_copy;          // its walk, riding along with this one
+    std::optional<PredictionPass> m_countAlong;  // the count of phase 3, made in phase 1
 };
 
 }  // namespace

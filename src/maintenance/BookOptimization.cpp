@@ -98,8 +98,8 @@ class Conversion {
             m_writer->TakeAccessOf(paths.book);
         }
         PrintLog(m_book.Console(), "Converting....");
-        if (!CopyWalk(m_book, *m_writer, m_book.Console(), m_request.recordSize)
-                 .Run(CopyWalk::Progress::Shown) ||
+        if (!CopyChains(m_book, *m_writer, m_book.Console(),
+                        {m_request.recordSize, ProgressRange{0, 50}}) ||
             !WriteAndFlush()) {
             Abandon();
             return OptimizeOutcome::NotChanged;
@@ -139,7 +139,7 @@ class Conversion {
 
     // Writes the new book out and flushes it; false when it is no complete book.
     bool WriteAndFlush() {
-        if (m_writer->WriteOutputBook() != BookWriter::WriteOutcome::Complete) {
+        if (m_writer->WriteOutputBook({50, 100}) != BookWriter::WriteOutcome::Complete) {
             return false;
         }
         if (const int error = m_writer->SyncOutputBook(); error != 0) {

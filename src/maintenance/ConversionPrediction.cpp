@@ -1,165 +1,88 @@
+// The prediction of conversions: the count of the new books behind the copy
+// walk, the pass that feeds it, and the lines that tell the outcome.
+
 #include "maintenance/ConversionPrediction.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <tuple>
 
-#include "book/BookWriter.h"
-#include "maintenance/CopyWalk.h"
 #include "maintenance/OptimizeSettings.h"
 
 namespace plinth {
-namespace {
 
-// The books of one hash index size are counted in groups of four, side by side
-// in the lanes of one vector, so that a position is placed in four books at once.
-constexpr size_t kLanes = 4;
-
-// The chains of one slot in the books of a group, lane by lane, each kept as a
-// ChainFill keeps one chain.
-struct alignas(16) SlotChains {
-    std::array<uint32_t, kLanes> records{};
-    std::array<uint32_t, kLanes> used{};
-};
-
-// The chains of up to four counted books of one hash index size. A position has
-// the same slot in all of them, so the chains of one slot lie side by side:
-// placing a position in every book touches one place in memory, not one per book.
-struct SlotTable {
-    uint32_t hashMask = 0;
-    std::vector<Prediction*> books;              // the new books, counted instead of written
-    std::array<uint32_t, kLanes> recordSizes{};  // of the books; 0 in a lane without one
-    // A book holds fewer than 2^29 positions (65535 records of at most 65535
-    // bytes, at least 10 bytes an entry), so 32 bits count them.
-    std::array<uint32_t, kLanes> positions{};
-    std::array<uint64_t, kLanes> reads{};  // the record of each position in its chain, summed
-    std::vector<SlotChains> chains;        // one per slot
-};
-
-#if defined(__GNUC__)
-// Places an entry of `size` bytes whose hashKey is `hashKey` as ChainFill::Place
-// does, in every book of `table` whose records can hold it (never in a lane
-// without a book); a book whose records cannot hold one of the entries is too
-// long and its count unused. The four lanes go at once: a lane's comparison
-// gives all ones where it holds, which subtracted adds one.
-void CountEntry(uint32_t hashKey, uint32_t size, SlotTable& table) {
-    using Lanes [[gnu::vector_size(16)]] = uint32_t;
-    static_assert(sizeof(Lanes) == sizeof(SlotChains::records));
-    SlotChains& chains = table.chains[SlotOf(hashKey, table.hashMask)];
-    Lanes records;
-    Lanes used;
-    Lanes recordSizes;
-    Lanes positions;
-    std::memcpy(&records, chains.records.data(), sizeof(Lanes));
-    std::memcpy(&used, chains.used.data(), sizeof(Lanes));
-    std::memcpy(&recordSizes, table.recordSizes.data(), sizeof(Lanes));
-    std::memcpy(&positions, table.positions.data(), sizeof(Lanes));
-    const Lanes sizes = Lanes{} + size;
-    const Lanes fits = sizes + uint32_t{layout::kFirstEntry} <= recordSizes;
-    const Lanes starts = ((records == 0) | (used + sizes > recordSizes)) & fits;
-    records -= starts;
-    used = ((starts & uint32_t{layout::kFirstEntry}) | (~starts & used)) + (sizes & fits);
-    positions -= fits;
-    std::memcpy(chains.records.data(), &records, sizeof(Lanes));
-    std::memcpy(chains.used.data(), &used, sizeof(Lanes));
-    std::memcpy(table.positions.data(), &positions, sizeof(Lanes));
-    const Lanes read = records & fits;
-    for (size_t i = 0; i < kLanes; ++i) {
-        table.reads[i] += read[i];
-    }
-}
-#else
-// Places an entry of `size` bytes whose hashKey is `hashKey` as the writer
-// would, in every book of `table` whose records can hold it; a book whose
-// records cannot hold one of the entries is too long and its count unused.
-void CountEntry(uint32_t hashKey, uint32_t size, SlotTable& table) {
-    SlotChains& chains = table.chains[SlotOf(hashKey, table.hashMask)];
-    for (size_t i = 0; i < table.books.size(); ++i) {
-        if (EntryFitsInRecord(size, table.recordSizes[i])) {
-            ChainFill fill{chains.records[i], chains.used[i]};
-            fill.Place(size, table.recordSizes[i]);
-            chains.records[i] = fill.records;
-            chains.used[i] = fill.used;
-            ++table.positions[i];
-            table.reads[i] += fill.records;
+ConversionCount::ConversionCount(const BookHeader& input, std::span<const SizePair> pairs,
+                                 IConsole& messages)
+    : m_messages(messages), m_predictions(pairs.size()) {
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        Prediction& prediction = m_predictions[i];
+        prediction.sizes = pairs[i];
+        if (auto refusal = CheckNewGeometry(input, pairs[i].recordSize, pairs[i].hashIndexSize)) {
+            prediction.outcome = Prediction::Outcome::Refused;
+            prediction.refusal = std::move(*refusal);
+            continue;
         }
-    }
-}
-#endif
-
-void CountEntry(uint32_t hashKey, size_t size, std::vector<SlotTable>& tables) {
-    for (SlotTable& table : tables) {
-        CountEntry(hashKey, static_cast<uint32_t>(size), table);
+        const auto slots = static_cast<uint32_t>(pairs[i].hashIndexSize);
+        const auto recordSize = static_cast<uint32_t>(pairs[i].recordSize);
+        // The books of one HashIndex size share counts, four to a count.
+        size_t count = 0;
+        while (count < m_counts.size() &&
+               (m_counts[count].HashIndexSize() != slots || !m_counts[count].AddBook(recordSize))) {
+            ++count;
+        }
+        if (count == m_counts.size()) {
+            m_counts.emplace_back(slots).AddBook(recordSize);
+            m_lanes.emplace_back();
+        }
+        m_lanes[count].push_back(i);
+        m_largestRecordSize = std::max(m_largestRecordSize, recordSize);
     }
 }
 
-// Takes the entries of the walk for several new books at once. The walk stops,
-// as a conversion would, at an entry that no book's records can hold.
-class Counter final : public DigestSink {
-  public:
-    Counter(IConsole& messages, std::vector<SlotTable>& tables)
-        : m_messages(messages), m_tables(tables) {
-        for (const SlotTable& table : tables) {
-            for (const uint32_t recordSize : table.recordSizes) {
-                m_largestRecordSize = std::max<size_t>(m_largestRecordSize, recordSize);
+PositionSink::PlaceResult ConversionCount::AddRecordPositions(
+    std::span<const uint8_t> /*record*/, std::span<const DigestedEntry> entries) {
+    PlaceResult result;
+    for (const DigestedEntry& entry : entries) {
+        WarnOfDamage(m_messages, entry);
+        m_largestEntry = std::max<size_t>(m_largestEntry, entry.copiedSize);
+        if (!EntryFitsInRecord(m_largestEntry, m_largestRecordSize)) {
+            result.outcome = PlaceOutcome::EntryTooLong;
+            result.entrySize = entry.copiedSize;
+            return result;
+        }
+        ++result.placed;
+        for (ChainCount& count : m_counts) {
+            count.Place(entry.hashKey, entry.copiedSize);
+        }
+    }
+    return result;
+}
+
+std::vector<Prediction> ConversionCount::Finish() {
+    for (size_t count = 0; count < m_counts.size(); ++count) {
+        for (size_t lane = 0; lane < m_lanes[count].size(); ++lane) {
+            Prediction& prediction = m_predictions[m_lanes[count][lane]];
+            // A book whose records cannot hold the largest entry is too long.
+            if (!EntryFitsInRecord(m_largestEntry,
+                                   static_cast<size_t>(prediction.sizes.recordSize))) {
+                prediction.outcome = Prediction::Outcome::TooLong;
+            } else {
+                Complete(prediction, m_counts[count], lane);
             }
         }
     }
+    return std::move(m_predictions);
+}
 
-    PlaceResult AddDigestedPositions(std::span<const DigestedEntry> entries) override {
-        PlaceResult result;
-        for (const DigestedEntry& entry : entries) {
-            for (uint32_t i = 0; i < entry.warnings; ++i) {
-                m_messages.AppendText(kIgnoringMovesWarning);
-            }
-            m_largestEntry = std::max<size_t>(m_largestEntry, entry.copiedSize);
-            if (!EntryFitsInRecord(m_largestEntry, m_largestRecordSize)) {
-                result.outcome = PlaceOutcome::EntryTooLong;
-                result.entrySize = entry.copiedSize;
-                return result;
-            }
-            ++result.placed;
-            CountEntry(entry.hashKey, entry.copiedSize, m_tables);
-        }
-        return result;
-    }
-
-    // Marks the books too long whose records cannot hold the largest entry.
-    void MarkTooLong() {
-        for (SlotTable& table : m_tables) {
-            for (size_t i = 0; i < table.books.size(); ++i) {
-                if (!EntryFitsInRecord(m_largestEntry, table.recordSizes[i])) {
-                    table.books[i]->outcome = Prediction::Outcome::TooLong;
-                }
-            }
-        }
-    }
-
-  private:
-    IConsole& m_messages;
-    std::vector<SlotTable>& m_tables;
-    size_t m_largestRecordSize = 0;
-    size_t m_largestEntry = 0;
-};
-
-// The new book's records and chains, from its counted chains: the `place`-th of
-// every slot of `table`.
-void Complete(SlotTable& table, size_t place) {
-    Prediction& prediction = *table.books[place];
-    if (prediction.outcome != Prediction::Outcome::Fits) {
-        return;
-    }
+void ConversionCount::Complete(Prediction& prediction, const ChainCount& count, size_t lane) {
     const auto recordSize = static_cast<uint32_t>(prediction.sizes.recordSize);
-    const auto slots = static_cast<uint32_t>(prediction.sizes.hashIndexSize);
+    const uint32_t slots = count.HashIndexSize();
     uint64_t records = written::kHashIndexRecord + HashIndexRecords(recordSize, slots);
     std::vector<ChainFill> chains(slots);
     for (uint32_t slot = 0; slot < slots; ++slot) {
-        const uint32_t chain = table.chains[slot].records[place];
-        chains[slot] = {chain, table.chains[slot].used[place]};
-        if (chain != 0) {
-            records += chain;
-            prediction.lengths.Count(static_cast<int>(chain));
+        chains[slot] = count.Chain(lane, slot);
+        if (chains[slot].records != 0) {
+            records += chains[slot].records;
+            prediction.lengths.Count(static_cast<int>(chains[slot].records));
         }
     }
     prediction.records = static_cast<uint32_t>(std::min<uint64_t>(records, UINT32_MAX));
@@ -169,11 +92,38 @@ void Complete(SlotTable& table, size_t place) {
     }
     prediction.bytes = records * recordSize;
     prediction.chains = std::move(chains);
+    const uint32_t positions = count.Positions(lane);
     prediction.meanReads =
-        table.positions[place] == 0
-            ? 0.0
-            : static_cast<double>(table.reads[place]) / static_cast<double>(table.positions[place]);
+        positions == 0 ? 0.0
+                       : static_cast<double>(count.Reads(lane)) / static_cast<double>(positions);
 }
+
+PredictionPass::PredictionPass(BookReader& book, ChainWalker& walker,
+                               std::span<const SizePair> pairs, IConsole& messages, int recordSize)
+    : m_count(book.InputHeader(), pairs, messages),
+      m_walk(book, walker, m_count, messages, {recordSize, std::nullopt}) {}
+
+std::vector<Prediction> PredictionPass::Finish() {
+    if (m_count.AnyPairFits()) {
+        m_walk.RecoverUnreachedRecords();
+    }
+    return m_count.Finish();
+}
+
+std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
+                                           IConsole& messages, Threads threads) {
+    return book.WithinMemory([&] {
+        ChainWalker walker(book);
+        PredictionPass pass(book, walker, pairs, messages,
+                            pairs.size() == 1 ? pairs[0].recordSize : 0);
+        if (pass.AnyPairFits()) {
+            RunChainPass(book, walker, pass.Visitor(), RecordDigests::Entries, threads);
+        }
+        return pass.Finish();
+    });
+}
+
+namespace {
 
 // A count with its thousands apart: "70 212".
 std::string Grouped(uint64_t count) {
@@ -182,10 +132,6 @@ std::string Grouped(uint64_t count) {
         digits.insert(at - 3, 1, ' ');
     }
     return digits;
-}
-
-std::string Megabytes(uint64_t bytes) {
-    return FormatLog("%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
 }
 
 }  // namespace
@@ -205,7 +151,8 @@ std::string DescribePrediction(const Prediction& prediction) {
         case Prediction::Outcome::Fits:
             break;
     }
-    return "New book: " + Grouped(prediction.records) + " records, " + Megabytes(prediction.bytes) +
+    return "New book: " + Grouped(prediction.records) + " records, " +
+           FormatLog("%.1f MiB", Mebibytes(prediction.bytes)) +
            FormatLog("; longest chain %d, %.2f reads per lookup", prediction.lengths.longest,
                      prediction.meanReads);
 }
@@ -218,73 +165,6 @@ std::vector<SizePair> OfferedPairs() {
         }
     }
     return pairs;
-}
-
-struct ConversionCount::State {
-    std::vector<Prediction> books;
-    std::vector<SlotTable> tables;
-    std::optional<Counter> counter;
-};
-
-ConversionCount::ConversionCount(const BookHeader& input, std::span<const SizePair> pairs,
-                                 IConsole& messages)
-    : m_state(std::make_unique<State>()) {
-    std::vector<Prediction>& books = m_state->books;
-    std::vector<SlotTable>& tables = m_state->tables;
-    books.resize(pairs.size());
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        const SizePair& pair = pairs[i];
-        Prediction& prediction = books[i];
-        prediction.sizes = pair;
-        if (auto refusal = CheckNewGeometry(input, pair.recordSize, pair.hashIndexSize)) {
-            prediction.outcome = Prediction::Outcome::Refused;
-            prediction.refusal = std::move(*refusal);
-            continue;
-        }
-        const auto hashMask = static_cast<uint32_t>(pair.hashIndexSize) - 1;
-        auto table = std::find_if(tables.begin(), tables.end(), [&](const SlotTable& t) {
-            return t.hashMask == hashMask && t.books.size() < kLanes;
-        });
-        if (table == tables.end()) {
-            table = tables.insert(tables.end(), SlotTable{});
-            table->hashMask = hashMask;
-        }
-        table->recordSizes[table->books.size()] = static_cast<uint32_t>(pair.recordSize);
-        table->books.push_back(&books[i]);
-    }
-    for (SlotTable& table : tables) {
-        table.chains.resize(size_t{table.hashMask} + 1);
-    }
-    m_state->counter.emplace(messages, tables);
-}
-
-ConversionCount::~ConversionCount() = default;
-
-bool ConversionCount::Counts() const { return !m_state->tables.empty(); }
-
-DigestSink& ConversionCount::Sink() { return *m_state->counter; }
-
-std::vector<Prediction> ConversionCount::Finish() {
-    m_state->counter->MarkTooLong();
-    for (SlotTable& table : m_state->tables) {
-        for (size_t place = 0; place < table.books.size(); ++place) {
-            Complete(table, place);
-        }
-    }
-    return std::move(m_state->books);
-}
-
-std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
-                                           IConsole& messages, Threads threads) {
-    return book.WithinMemory([&] {
-        ConversionCount count(book.InputHeader(), pairs, messages);
-        if (count.Counts()) {
-            const int recordSize = pairs.size() == 1 ? pairs[0].recordSize : 0;
-            CopyWalk(book, count.Sink(), messages, recordSize, threads)
-                .Run(CopyWalk::Progress::Hidden);
-        }
-        return count.Finish();
-    });
 }
 
 std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions) {

@@ -1,11 +1,12 @@
+// What a conversion of the open book would produce, for pairs of sizes from the
+// tables, worked out without writing anything.
+
 #pragma once
 
-// What a conversion of the open book would produce, for pairs of sizes from the
-// tables, worked out without writing anything: by the walk, recovery, copy and
-// placing rules of the conversion itself, with counters per slot of each new
-// book in place of its records.
+// The prediction follows the walk, recovery, copy and placing rules of the
+// conversion itself (CopyWalk), with counters per slot of each new book in place
+// of its records (ChainCount).
 
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,6 +16,9 @@
 #include "book/BookWriter.h"
 #include "book/ChainLengths.h"
 #include "book/ChainPass.h"
+#include "book/ChainWalk.h"
+#include "maintenance/ChainCount.h"
+#include "maintenance/CopyWalk.h"
 
 namespace plinth {
 
@@ -48,31 +52,65 @@ struct Prediction {
     std::vector<ChainFill> chains;
 };
 
-// The count behind PredictConversions, for a pass over the chains: the positions
-// go to Sink() as the copy walk of a conversion hands them over, and Finish gives
-// the predictions, one per pair, in the order of the pairs.
-class ConversionCount {
+// Bytes in mebibytes, as the predictions tell sizes.
+inline double Mebibytes(uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+// The count of the new books of each pair, as a sink of the copy walk: the
+// positions that the walk hands over are placed in the chains of every book
+// whose records can hold them, and Finish gives the predictions.
+class ConversionCount final : public PositionSink {
   public:
     // New books of each pair for a book of header `input`; the warnings of the
     // copy go to `messages`.
     ConversionCount(const BookHeader& input, std::span<const SizePair> pairs, IConsole& messages);
-    ConversionCount(const ConversionCount&) = delete;
-    ConversionCount& operator=(const ConversionCount&) = delete;
-    ~ConversionCount();
 
     // Whether any pair passes the fit check, so that a pass is worth making.
-    bool Counts() const;
-    DigestSink& Sink();
+    bool AnyPairFits() const { return !m_counts.empty(); }
+
+    // Gives EntryTooLong, stopping the walk, for an entry that no pair's records
+    // can hold; a pair whose records cannot hold one is too long.
+    PlaceResult AddRecordPositions(std::span<const uint8_t> record,
+                                   std::span<const DigestedEntry> entries) override;
+
+    // The predictions, one per pair, in the order of the pairs.
     std::vector<Prediction> Finish();
 
   private:
-    struct State;
-    std::unique_ptr<State> m_state;
+    // The prediction of a pair that fits from its counted chains: the `lane`-th
+    // book of `count`.
+    static void Complete(Prediction& prediction, const ChainCount& count, size_t lane);
+
+    IConsole& m_messages;
+    std::vector<Prediction> m_predictions;
+    std::vector<ChainCount> m_counts;
+    std::vector<std::vector<size_t>> m_lanes;  // of each count: the pair in each lane
+    uint32_t m_largestRecordSize = 0;
+    size_t m_largestEntry = 0;
+};
+
+// The prediction of each pair made by a pass over the chains that its caller
+// runs with `walker` (RunChainPass with RecordDigests::Entries and Visitor()),
+// alone or beside a pass of its own. The walk's findings and warnings go to
+// `messages`; `recordSize` is named when a position is too long for it.
+class PredictionPass {
+  public:
+    PredictionPass(BookReader& book, ChainWalker& walker, std::span<const SizePair> pairs,
+                   IConsole& messages, int recordSize);
+
+    bool AnyPairFits() const { return m_count.AnyPairFits(); }
+    ChainVisitor& Visitor() { return m_walk.Visitor(); }
+    // After the pass: the recovery of the records that no chain reaches, then the
+    // predictions, one per pair, in the order of the pairs.
+    std::vector<Prediction> Finish();
+
+  private:
+    ConversionCount m_count;
+    CopyWalk m_walk;
 };
 
 // Predicts the conversion of the open book into each pair, in one pass over the
 // book; the pass's findings and warnings go to `messages`. A record that cannot
-// be read raises the fatal error of `book`.
+// be read, or memory that runs out, raises the fatal error of `book`.
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
                                            IConsole& messages, Threads threads = Threads::All);
 

@@ -1,7 +1,9 @@
+// The copy walk: the chains, the recovery of the records they do not reach, and
+// the pass that runs them for a conversion.
+
 #include "maintenance/CopyWalk.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace plinth {
 namespace {
@@ -14,61 +16,23 @@ uint64_t KeyOf(std::span<const uint8_t> record, const EntryExtent& entry) {
 
 }  // namespace
 
-CopyWalk::CopyWalk(BookReader& book, PositionSink& sink, IConsole& messages, int recordSize)
-    : m_book(book),
-      m_sink(sink),
-      m_messages(messages),
-      m_recordSize(recordSize),
-      m_ownWalker(std::make_unique<ChainWalker>(book)),
-      m_walker(*m_ownWalker) {}
+CopyWalk::CopyWalk(BookReader& book, ChainWalker& walker, PositionSink& sink, IConsole& messages,
+                   CopySettings settings)
+    : m_book(book), m_walker(walker), m_sink(sink), m_messages(messages), m_settings(settings) {}
 
-CopyWalk::CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
-                   Threads threads)
-    : CopyWalk(book, static_cast<PositionSink&>(sink), messages, recordSize) {
-    m_digestSink = &sink;
-    m_threads = threads;
-}
-
-CopyWalk::CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
-                   ChainWalker& walker)
-    : m_book(book),
-      m_sink(sink),
-      m_digestSink(&sink),
-      m_messages(messages),
-      m_recordSize(recordSize),
-      m_walker(walker) {}
-
-CopyWalk::~CopyWalk() = default;
-
-bool CopyWalk::Run(Progress progress) { return CopyChains(progress) && RecoverAfterChains(); }
-
-bool CopyWalk::RecoverAfterChains() { return !m_stopped && RecoverUnreachedRecords(); }
-
-bool CopyWalk::CopyChains(Progress progress) {
-    m_progress = progress;
-    const RecordDigests digests =
-        m_digestSink != nullptr ? RecordDigests::Entries : RecordDigests::NotNeeded;
-    return RunChainPass(m_book, m_walker, *this, digests, m_threads);
-}
-
-bool CopyWalk::OnRecord(uint32_t /*slot*/, uint16_t record, bool /*sound*/,
-                        std::span<const DigestedEntry> entries) {
+bool CopyWalk::OnRecord(uint32_t /*slot*/, const VisitedRecord& record) {
     if (m_stopped) {
         return false;  // a chain walked by another goes on
     }
-    const PositionSink::PlaceResult placed =
-        m_digestSink != nullptr
-            ? m_digestSink->AddDigestedPositions(entries)
-            : m_sink.AddRecordPositions(m_book.RecordArea(), m_book.InputKind());
-    m_stopped = !Took(record, placed).has_value();
+    m_stopped =
+        !GoesOnAfter(record.number, m_sink.AddRecordPositions(record.bytes, record.entries));
     return !m_stopped;
 }
 
 void CopyWalk::OnLinkFollowed() {
     ++m_visited;
-    const uint32_t percent = m_visited * 50 / m_book.InputHeader().recordCount;
-    if (m_progress == Progress::Shown && percent % 10 == 0) {
-        m_book.Console().SetProgress(static_cast<int>(percent));
+    if (m_settings.progress) {
+        m_settings.progress->Show(m_book.Console(), m_visited, m_book.InputHeader().recordCount);
     }
 }
 
@@ -77,71 +41,33 @@ void CopyWalk::OnChainEnd(uint32_t slot, ChainEnd end) {
 }
 
 bool CopyWalk::RecoverUnreachedRecords() {
-    const BookKind kind = m_book.InputKind();
-    struct SoundRecord {
-        uint16_t number;
-        size_t entriesEnd;  // the end of its entries' places in `keys`
-    };
-    std::vector<SoundRecord> sound;
-    std::vector<std::pair<uint64_t, size_t>> keys;  // of their entries, with their place
+    if (m_stopped) {
+        return false;
+    }
+    std::vector<Key> keys;
     int unsound = 0;
-    m_walker.ForEachUnreachedRecord([&](uint16_t number) {
-        const std::span<const uint8_t> record = m_book.RecordArea();
-        if (!IsRecoverableRecord(record, kind, m_book.InputHeader().hashMask)) {
-            ++unsound;
-            return true;
-        }
-        WalkEntries(record, kind, [&](const EntryExtent& entry) {
-            keys.emplace_back(KeyOf(record, entry), keys.size());
-        });
-        sound.push_back({number, keys.size()});
-        return true;
-    });
+    const std::vector<UnreachedRecord> records = FindUnreachedRecords(keys, unsound);
     const std::vector<bool> duplicate = Duplicates(std::move(keys));
-    bool fits = true;
+    std::vector<DigestedEntry> entries;
     int positions = 0;
-    int records = 0;
+    int recovered = 0;
     int duplicates = 0;
     size_t entry = 0;
-    for (const SoundRecord& recovered : sound) {
-        const uint16_t number = recovered.number;
-        const size_t end = recovered.entriesEnd;
-        // The record's entries that are kept, one after the other, in a record of
-        // its own.
-        m_book.ReadRecord(number);
-        const std::span<const uint8_t> record = m_book.RecordArea();
-        std::vector<uint8_t> kept(record.size(), 0);
-        size_t used = layout::kFirstEntry;
-        bool changed = false;
-        WalkEntries(record, kind, [&](const EntryExtent& extent) {
-            if (entry == end) {
-                changed = true;  // more entries than before
-                return;
-            }
-            if (duplicate[entry++]) {
-                ++duplicates;
-                return;
-            }
-            std::copy_n(record.begin() + static_cast<ptrdiff_t>(extent.offset), extent.size,
-                        kept.begin() + static_cast<ptrdiff_t>(used));
-            used += extent.size;
-        });
-        if (changed || entry != end) {
-            // The record no longer holds the entries found in it before.
-            m_book.FatalError("**Error** The book changed while it was being read\n");
-        }
-        const std::optional<PositionSink::PlaceResult> placed =
-            Took(number, m_sink.AddRecordPositions(kept, kind));
-        if (!placed) {
-            fits = false;
+    for (const UnreachedRecord& record : records) {
+        const std::vector<uint8_t> kept = KeptEntries(record, duplicate, entry, duplicates);
+        entries.clear();
+        DigestRecord(kept, m_book.InputKind(), entries);
+        const PositionSink::PlaceResult placed = m_sink.AddRecordPositions(kept, entries);
+        if (!GoesOnAfter(record.number, placed)) {
+            m_stopped = true;
             break;
         }
-        positions += static_cast<int>(placed->placed);
-        records += placed->placed != 0 ? 1 : 0;
+        positions += static_cast<int>(placed.placed);
+        recovered += placed.placed != 0 ? 1 : 0;
     }
     if (positions != 0) {
         PrintLog(m_messages, "Recovered %d positions from %d records that no chain reaches\n",
-                 positions, records);
+                 positions, recovered);
     }
     if (unsound != 0) {
         PrintLog(m_messages,
@@ -152,10 +78,29 @@ bool CopyWalk::RecoverUnreachedRecords() {
     if (duplicates != 0) {
         PrintLog(m_messages, "Left out %d positions already in the book\n", duplicates);
     }
-    return fits;
+    return !m_stopped;
 }
 
-std::vector<bool> CopyWalk::Duplicates(std::vector<std::pair<uint64_t, size_t>> keys) {
+std::vector<CopyWalk::UnreachedRecord> CopyWalk::FindUnreachedRecords(std::vector<Key>& keys,
+                                                                      int& unsound) {
+    const BookKind kind = m_book.InputKind();
+    std::vector<UnreachedRecord> records;
+    m_walker.ForEachUnreachedRecord([&](uint16_t number) {
+        const std::span<const uint8_t> record = m_book.RecordArea();
+        if (!IsRecoverableRecord(record, kind, m_book.InputHeader().hashMask)) {
+            ++unsound;
+            return true;
+        }
+        WalkEntries(record, kind, [&](const EntryExtent& entry) {
+            keys.emplace_back(KeyOf(record, entry), keys.size());
+        });
+        records.push_back({number, keys.size()});
+        return true;
+    });
+    return records;
+}
+
+std::vector<bool> CopyWalk::Duplicates(std::vector<Key> keys) {
     const BookKind kind = m_book.InputKind();
     std::vector<bool> duplicate(keys.size(), false);
     if (keys.empty()) {
@@ -176,7 +121,7 @@ std::vector<bool> CopyWalk::Duplicates(std::vector<std::pair<uint64_t, size_t>> 
         const std::span<const uint8_t> record = m_book.RecordArea();
         WalkEntries(record, kind, [&](const EntryExtent& entry) {
             const uint64_t key = KeyOf(record, entry);
-            for (auto it = std::lower_bound(keys.begin(), keys.end(), std::pair{key, size_t{0}});
+            for (auto it = std::lower_bound(keys.begin(), keys.end(), Key{key, 0});
                  it != keys.end() && it->first == key; ++it) {
                 duplicate[it->second] = true;
             }
@@ -185,19 +130,51 @@ std::vector<bool> CopyWalk::Duplicates(std::vector<std::pair<uint64_t, size_t>> 
     return duplicate;
 }
 
-std::optional<PositionSink::PlaceResult> CopyWalk::Took(uint16_t number,
-                                                        const PositionSink::PlaceResult& placed) {
-    if (placed.outcome == PositionSink::PlaceOutcome::Failed) {
-        return std::nullopt;  // the sink has said so
+std::vector<uint8_t> CopyWalk::KeptEntries(const UnreachedRecord& unreached,
+                                           const std::vector<bool>& duplicate, size_t& entry,
+                                           int& duplicates) {
+    m_book.ReadRecord(unreached.number);
+    const std::span<const uint8_t> record = m_book.RecordArea();
+    std::vector<uint8_t> kept(record.size(), 0);
+    size_t used = layout::kFirstEntry;
+    bool changed = false;
+    WalkEntries(record, m_book.InputKind(), [&](const EntryExtent& extent) {
+        if (entry == unreached.keysEnd) {
+            changed = true;  // more entries than before
+            return;
+        }
+        if (duplicate[entry++]) {
+            ++duplicates;
+            return;
+        }
+        std::copy_n(record.begin() + static_cast<ptrdiff_t>(extent.offset), extent.size,
+                    kept.begin() + static_cast<ptrdiff_t>(used));
+        used += extent.size;
+    });
+    if (changed || entry != unreached.keysEnd) {
+        // The record no longer holds the entries found in it before.
+        m_book.FatalError("**Error** The book changed while it was being read\n");
     }
+    return kept;
+}
+
+bool CopyWalk::GoesOnAfter(uint16_t number, const PositionSink::PlaceResult& placed) {
     if (placed.outcome == PositionSink::PlaceOutcome::EntryTooLong) {
         PrintLog(m_messages,
                  "**Error** A position of record #%d takes %d bytes, more than a record of %d "
                  "bytes holds. Choose a larger record size\n",
-                 int{number}, static_cast<int>(placed.entrySize), m_recordSize);
-        return std::nullopt;
+                 int{number}, static_cast<int>(placed.entrySize), m_settings.recordSize);
     }
-    return placed;
+    // A sink that failed has said so.
+    return placed.outcome == PositionSink::PlaceOutcome::Placed;
+}
+
+bool CopyChains(BookReader& book, PositionSink& sink, IConsole& messages,
+                const CopySettings& settings) {
+    ChainWalker walker(book);
+    CopyWalk walk(book, walker, sink, messages, settings);
+    RunChainPass(book, walker, walk.Visitor(), RecordDigests::Entries, Threads::One);
+    return walk.RecoverUnreachedRecords();
 }
 
 }  // namespace plinth

@@ -1,13 +1,13 @@
+// The copy walk of a conversion and of its prediction: the positions of every
+// record that the chains reach, then those of the sound records that none reaches.
+
 #pragma once
 
-// The copy walk of a conversion: every chain of the open book, the positions of
-// each record it reaches handed to a sink, then the positions of the records
-// that no chain reaches. The writer of the new book and the prediction of it are
-// both sinks, so a conversion and its prediction follow one implementation of
-// the walk, the recovery, the copy rules and the placing.
+// The writer of the new book and the count that predicts it are both sinks of
+// the walk (PositionSink), so a conversion and its prediction follow one
+// implementation of the walk, the recovery, the copy rules and the placing.
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -19,63 +19,76 @@
 
 namespace plinth {
 
+// How a copy walk goes, besides where it puts the positions.
+struct CopySettings {
+    // The new record size, named when a position is too long for it.
+    int recordSize = 0;
+    // The part of the progress bar that the walk of the chains moves through;
+    // none when the walk shows no progress.
+    std::optional<ProgressRange> progress;
+};
+
 class CopyWalk final : private ChainVisitor {
   public:
-    // `messages` receives the walk's findings, warnings and summary lines;
-    // `recordSize` is the new record size, named when a position is too long for
-    // it. A record that cannot be read raises the fatal error of `book`.
-    CopyWalk(BookReader& book, PositionSink& sink, IConsole& messages, int recordSize);
-    // The same for a sink that takes digests: the chains may then be read on
-    // `threads`.
-    CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
-             Threads threads);
-    // The same for chains that another pass walks with `walker`, telling Visitor()
-    // of them as RunChainPass does; RecoverAfterChains then does the rest of Run.
-    CopyWalk(BookReader& book, DigestSink& sink, IConsole& messages, int recordSize,
-             ChainWalker& walker);
-    CopyWalk(const CopyWalk&) = delete;
-    CopyWalk& operator=(const CopyWalk&) = delete;
-    ~CopyWalk() override;
+    // The walk of the open `book`, whose chains `walker` walks, into `sink`; the
+    // walk's findings, warnings and summary lines go to `messages`.
+    CopyWalk(BookReader& book, ChainWalker& walker, PositionSink& sink, IConsole& messages,
+             CopySettings settings);
 
+    // What a pass over the chains with the entries' digests tells the walk
+    // (RunChainPass with RecordDigests::Entries): every chain, in slot order.
     ChainVisitor& Visitor() { return *this; }
-    // After the pass over the chains: gives false when a position was too long
-    // for the new record size; else recovers, as Run does.
-    bool RecoverAfterChains();
 
-    enum class Progress { Shown, Hidden };
-    // Walks every chain (progress 0 to 50 when shown), then recovers the positions
-    // of the sound records that no chain reaches: every entry of such a record
-    // whose keyWord and hashKey no position placed before has. Gives false when a
-    // position does not fit a record of the new size, or the sink cannot take
-    // more (the message is written).
-    bool Run(Progress progress);
+    // After the pass over the chains: recovers the positions of the sound records
+    // that no chain reaches, every entry of such a record whose keyWord and
+    // hashKey no position placed before has. Gives false when a position did not
+    // fit a record of the new size, or the sink could take no more (the message
+    // is written), in the chains or here. A record that cannot be read raises the
+    // fatal error of the book.
+    bool RecoverUnreachedRecords();
 
   private:
-    bool CopyChains(Progress progress);
-    bool OnRecord(uint32_t slot, uint16_t record, bool sound,
-                  std::span<const DigestedEntry> entries) override;
+    // A sound record that no chain reaches, and the end of its entries' keys
+    // among those of all such records.
+    struct UnreachedRecord {
+        uint16_t number = 0;
+        size_t keysEnd = 0;
+    };
+    // A position's key (keyWord and hashKey) and its place among the keys.
+    using Key = std::pair<uint64_t, size_t>;
+
+    bool OnRecord(uint32_t slot, const VisitedRecord& record) override;
     void OnLinkFollowed() override;
     void OnChainEnd(uint32_t slot, ChainEnd end) override;
-    bool RecoverUnreachedRecords();
-    // Which of the recovery's entries, given by their keys (keyWord and hashKey)
-    // and their places in the recovery, a position placed before already has.
-    std::vector<bool> Duplicates(std::vector<std::pair<uint64_t, size_t>> keys);
-    // What the sink made of the positions of record `number`; nothing, with the
-    // message written, when a position is too long or the sink is full.
-    std::optional<PositionSink::PlaceResult> Took(uint16_t number,
-                                                  const PositionSink::PlaceResult& placed);
+    // The sound records that no chain reaches, with the keys of their entries;
+    // counts the others in `unsound`.
+    std::vector<UnreachedRecord> FindUnreachedRecords(std::vector<Key>& keys, int& unsound);
+    // Which of the keys, by their places, a position placed before already has.
+    std::vector<bool> Duplicates(std::vector<Key> keys);
+    // The entries of `record` that are kept, from its place `entry` among the
+    // keys on, one after the other in a record of its own; counts the entries
+    // left out in `duplicates`. Raises the fatal error where the record no
+    // longer holds the entries it held when it was found.
+    std::vector<uint8_t> KeptEntries(const UnreachedRecord& record,
+                                     const std::vector<bool>& duplicate, size_t& entry,
+                                     int& duplicates);
+    // Whether the walk goes on after the sink took the positions of record
+    // `number`; where not, the message is written.
+    bool GoesOnAfter(uint16_t number, const PositionSink::PlaceResult& placed);
 
     BookReader& m_book;
-    PositionSink& m_sink;
-    DigestSink* m_digestSink = nullptr;  // the same sink, when it takes digests
-    Threads m_threads = Threads::One;
-    IConsole& m_messages;
-    int m_recordSize;
-    std::unique_ptr<ChainWalker> m_ownWalker;  // unless the chains are walked by another
     ChainWalker& m_walker;
-    Progress m_progress = Progress::Hidden;
+    PositionSink& m_sink;
+    IConsole& m_messages;
+    CopySettings m_settings;
     uint32_t m_visited = 0;
     bool m_stopped = false;  // a position was too long, or the sink full
 };
+
+// The copy walk on its own: a pass over every chain of `book` into `sink`, then
+// the recovery, all on the calling thread, which hands the sink the bytes of
+// every record. Gives false as RecoverUnreachedRecords does.
+bool CopyChains(BookReader& book, PositionSink& sink, IConsole& messages,
+                const CopySettings& settings);
 
 }  // namespace plinth

@@ -45,10 +45,12 @@ class BookWriterTest : public testing::Test {
     }
     BookWriter::PlaceResult Place(const BookImage& image, uint16_t record) {
         input = image;
-        return writer->AddRecordPositions(input.Record(record), KindOf(image.Header().magic));
+        std::vector<DigestedEntry> entries;
+        DigestRecord(input.Record(record), KindOf(image.Header().magic), entries);
+        return writer->AddRecordPositions(input.Record(record), entries);
     }
     Outcome Finish() {
-        const Outcome outcome = writer->WriteOutputBook();
+        const Outcome outcome = writer->WriteOutputBook({50, 100});
         writer.reset();
         output = test::ReadFileBytes(dir.File("out.bk"));
         return outcome;

@@ -19,6 +19,7 @@
 #include "TempDir.h"
 #include "maintenance/BookOpening.h"
 #include "maintenance/BookOptimization.h"
+#include "maintenance/ChainCount.h"
 #include "maintenance/ConversionPrediction.h"
 #include "maintenance/OptimizeSettings.h"
 
@@ -32,6 +33,33 @@ using testing::EndsWith;
 using testing::HasSubstr;
 using testing::Not;
 using Operation = test::FaultyFileSystem::Operation;
+
+// The count of the predicted books places an entry in four books at once, in the
+// lanes of a vector, as ChainFill::Place does book by book: entries from the
+// smallest to more than two of the books hold, in three books and an empty lane.
+TEST(ChainCountTest, LanesPlaceAsBookByBook) {
+    ChainCount lanes(8);
+    ChainCount bookByBook(8);
+    for (const uint32_t recordSize : {1024u, 2048u, 100u}) {
+        EXPECT_TRUE(lanes.AddBook(recordSize) && bookByBook.AddBook(recordSize));
+    }
+    builder::Random random(3);
+    for (int i = 0; i < 4000; ++i) {
+        const auto hashKey = static_cast<uint32_t>(random.Next());
+        const auto size = static_cast<uint32_t>(random.Between(10, 1100));
+        lanes.Place(hashKey, size);
+        bookByBook.PlaceBookByBook(hashKey, size);
+    }
+    for (size_t book = 0; book < ChainCount::kLanes; ++book) {
+        EXPECT_EQ(lanes.Positions(book), bookByBook.Positions(book)) << book;
+        EXPECT_EQ(lanes.Reads(book), bookByBook.Reads(book)) << book;
+        for (uint32_t slot = 0; slot < 8; ++slot) {
+            EXPECT_EQ(lanes.Chain(book, slot), bookByBook.Chain(book, slot)) << book << slot;
+        }
+    }
+    EXPECT_GT(lanes.Positions(2), 0u);
+    EXPECT_EQ(lanes.Positions(3), 0u);
+}
 
 class BookOptimizationTest : public testing::Test {
   protected:
