@@ -244,7 +244,7 @@ void CPlinthDlg::OnOptimize() {
         return;
     }
     OptimizeResult result;
-    RunPass([&] { result = plinth::OnOptimize(m_book, *request); });
+    RunPass([&] { result = OptimizeBook(m_book, *request); });
     // After a fatal error the book is closed; after a failed exchange whatever
     // book is at the book's path is open again.
     ShowAttributes();

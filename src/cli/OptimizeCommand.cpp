@@ -89,12 +89,6 @@ std::string OptimizeCommand::CheckOutputPath(const std::string& output) const {
     return {};
 }
 
-SizePair OptimizeCommand::ChosenSizes(const BookHeader& book) const {
-    return {m_recordSize != 0 ? m_recordSize : PreselectedSize(kRecordSizeTable, book.recordSize),
-            m_hashIndexSize != 0 ? m_hashIndexSize
-                                 : PreselectedSize(kHashIndexSizeTable, book.hashIndexSize)};
-}
-
 int OptimizeCommand::DryRun(CliStreams& streams) {
     CommandBook book(m_book, streams.out, nullptr, streams.files);
     if (!book.Opened()) {
@@ -102,7 +96,7 @@ int OptimizeCommand::DryRun(CliStreams& streams) {
     }
     IConsole& console = book.Console();
     const BookHeader& header = book.Book().InputHeader();
-    const SizePair sizes = ChosenSizes(header);
+    const SizePair sizes = ChosenSizes(m_recordSize, m_hashIndexSize, header);
     if (auto refusal = CheckNewGeometry(header, sizes.recordSize, sizes.hashIndexSize)) {
         streams.err << *refusal << '\n';
         return kExitRefused;
@@ -139,10 +133,8 @@ int OptimizeCommand::Run(CliStreams& streams) {
     BookReader book(console, streams.files);
     // The book's lock comes first; running the tool again is how a user recovers
     // from a conversion that was cut off in the middle of the exchange.
-    const OptimizeResult result = OptimizeBookAt(book, m_book, [this](const BookHeader& header) {
-        const SizePair sizes = ChosenSizes(header);
-        return OptimizeRequest{sizes.recordSize, sizes.hashIndexSize, m_output};
-    });
+    const OptimizeResult result =
+        OptimizeBookAt(book, m_book, {m_recordSize, m_hashIndexSize, m_output});
     switch (result.outcome) {
         case OptimizeOutcome::Converted:
             return kExitSuccess;

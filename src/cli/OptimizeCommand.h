@@ -25,15 +25,13 @@ class OptimizeCommand final : public Command {
     // The conversion's findings and the prediction of the new book; nothing is
     // written.
     int DryRun(CliStreams& streams);
-    // The sizes asked for, else the preselection for the book.
-    SizePair ChosenSizes(const BookHeader& book) const;
     // A reason not to start, or an empty text.
     std::string CheckPaths(IFileSystem& files) const;
     std::string CheckOutputPath(const std::string& output) const;
 
     std::string m_book;
-    int m_recordSize = 0;  // 0: the preselection for the book
-    int m_hashIndexSize = 0;
+    std::optional<int> m_recordSize;  // none: the preselection for the book
+    std::optional<int> m_hashIndexSize;
     std::optional<std::string> m_output;
     bool m_quiet = false;
     bool m_dryRun = false;

@@ -1,3 +1,5 @@
+// The conversion of the open book, phase by phase, and the checks before it.
+
 #include "maintenance/BookOptimization.h"
 
 #include <cerrno>
@@ -26,129 +28,182 @@ std::optional<std::string> InPlaceProblemOfOpenBook(BookReader& book) {
     return InPlaceProblem(book.Files(), book.InputPath());
 }
 
-// One conversion of the open book, from the creation of the new book to the
-// opening of the converted one.
+// One conversion of the open book, under its lock, phase by phase as the list in
+// BookOptimization.h numbers them.
 class Conversion {
   public:
     Conversion(BookReader& book, const OptimizeRequest& request)
-        : m_book(book), m_request(request) {}
+        : m_book(book),
+          m_console(book.Console()),
+          m_files(book.Files()),
+          m_request(request),
+          m_sizes(ChosenSizes(request.recordSize, request.hashIndexSize, book.InputHeader())),
+          m_paths(ConversionPaths(m_files, book.InputPath())) {}
 
-    OptimizeOutcome Run() {
+    OptimizeResult Run() {
+        m_console.ClearConsole();
+        if (std::optional<std::string> refusal = CheckFit()) {
+            return {OptimizeOutcome::Refused, std::move(*refusal)};
+        }
+        if (const auto problem =
+                m_request.outputPath ? std::nullopt : InPlaceProblemOfOpenBook(m_book)) {
+            PrintLog(m_console, "**Error** %s\nConversion stopped, the book was not changed\n",
+                     problem->c_str());
+            return {OptimizeOutcome::NotChanged, {}};
+        }
+        m_console.ShowProgress();
+        const OptimizeOutcome outcome = ConvertUntilAFatalError();
+        m_console.HideProgress();
+        return {outcome, {}};
+    }
+
+  private:
+    // 1. The fit checks: the refusal of the sizes, for a message box, or nothing.
+    std::optional<std::string> CheckFit() const {
+        if (!IsOfferedSize(kRecordSizeTable, m_sizes.recordSize) ||
+            !IsOfferedSize(kHashIndexSizeTable, m_sizes.hashIndexSize)) {
+            return "**Error** The record size and the hash index size must be sizes offered by "
+                   "the optimize settings";
+        }
+        return CheckNewGeometry(m_book.InputHeader(), m_sizes.recordSize, m_sizes.hashIndexSize);
+    }
+
+    // Phases 2 to 8. Memory that runs out, on the writer's thread as well, ends
+    // the conversion as the fatal error does, so that no incomplete new book stays.
+    OptimizeOutcome ConvertUntilAFatalError() {
         try {
-            // Memory that runs out, on the writer's thread as well, ends the
-            // conversion as the fatal error does, so that no incomplete new book
-            // stays.
             return m_book.WithinMemory([this] { return Convert(); });
         } catch (const BookFatalError&) {
             // The book is closed; an incomplete new book is of no use to anyone.
             if (m_writer && m_writer->OutputCreated() && !m_exchangeStarted) {
                 m_writer->CloseOutputBook();
-                m_book.Files().Remove(m_writer->OutputPath());
+                m_files.Remove(m_writer->OutputPath());
             }
             return OptimizeOutcome::FatalError;
         }
     }
 
-  private:
     OptimizeOutcome Convert() {
-        // The exact outcome first, counted without writing anything, so that a book
-        // that does not fit the new sizes is refused before a file is created or the
-        // new book takes memory.
-        const SizePair sizes{m_request.recordSize, m_request.hashIndexSize};
-        TextConsole walkText;
-        Prediction prediction =
-            PredictConversions(m_book, {&sizes, 1}, walkText, m_request.threads).front();
-        if (prediction.outcome == Prediction::Outcome::TooLong) {
-            PrintLog(m_book.Console(), "Converting....");
-            m_book.Console().AppendText(walkText.Text());
-            PrintLog(m_book.Console(), "Conversion stopped, the book was not changed\n");
+        std::optional<Prediction> counted = Count();
+        if (!counted) {
             return OptimizeOutcome::DoesNotFit;
         }
-        if (prediction.outcome == Prediction::Outcome::Full) {
-            PrintLog(m_book.Console(), "Converting....");
-            m_book.Console().AppendText(walkText.Text());
-            PrintLog(m_book.Console(), "\nWriting output file\n*** Error *** Output book full\n");
-            PrintLog(m_book.Console(),
-                     "The new book would need %d records; a book holds at most %d. Choose a larger "
-                     "record size or a smaller hash index size\n",
-                     static_cast<int>(prediction.records),
-                     static_cast<int>(kMaxWrittenRecordCount));
-            PrintLog(m_book.Console(), "Conversion stopped, the book was not changed\n");
-            return OptimizeOutcome::DoesNotFit;
-        }
-
-        const BookHeader& input = m_book.InputHeader();
-        m_book.ReadRecord(input.commentRecord);
-        m_writer.emplace(m_book.Console(), m_book.Files(), input, m_book.RecordArea(),
-                         static_cast<uint32_t>(m_request.recordSize),
-                         static_cast<uint32_t>(m_request.hashIndexSize),
-                         std::move(prediction.chains));
-        const ExchangePaths paths = ConversionPaths(m_book.Files(), m_book.InputPath());
-        const std::string newBook = m_request.outputPath.value_or(paths.next);
-        // A new book left by a conversion that was cut off goes first: none is
-        // writing it, as this one holds the book's lock.
-        if (!m_request.outputPath && m_book.Files().Exists(newBook)) {
-            m_book.Files().Remove(newBook);
-        }
-        if (!m_writer->CreateOutputBook(newBook)) {
-            Abandon();
-            return OptimizeOutcome::NotChanged;
-        }
-        if (!m_request.outputPath) {
-            m_writer->TakeAccessOf(paths.book);
-        }
-        PrintLog(m_book.Console(), "Converting....");
-        if (!CopyChains(m_book, *m_writer, m_book.Console(),
-                        {m_request.recordSize, ProgressRange{0, 50}}) ||
-            !WriteAndFlush()) {
+        if (!Create(std::move(counted->chains)) || !Copy() || !WriteOut() || !Flush()) {
             Abandon();
             return OptimizeOutcome::NotChanged;
         }
         const std::string output = m_writer->OutputPath();
         m_writer.reset();
-
-        if (m_request.outputPath) {
-            m_book.Files().SyncDirectory(FolderOf(output));
-            PrintLog(m_book.Console(), "Conversion completed\n");
-            PrintLog(m_book.Console(), "The converted book was written here:\n%s\n",
-                     output.c_str());
-            return OptimizeOutcome::Converted;
-        }
-
-        // Another program may have put a book of its own in the book's place meanwhile.
-        if (const auto problem = InPlaceProblemOfOpenBook(m_book)) {
-            PrintLog(m_book.Console(), "**Error** %s\n", problem->c_str());
-            StopWithoutNewBook(output);
-            return OptimizeOutcome::NotChanged;
-        }
-        m_book.CloseInputBook();
-        m_exchangeStarted = true;
-        if (!ExchangeBookFiles(m_book.Files(), m_book.Console(), paths)) {
-            // Show whatever book is at the book's path again.
-            if (m_book.Files().Exists(paths.book)) {
-                m_book.OpenInputBook(m_book.InputPath());
-            }
-            return OptimizeOutcome::ExchangeFailed;
-        }
-        m_book.OpenInputBook(m_book.InputPath());
-        PrintLog(m_book.Console(), "Conversion completed\n");
-        PrintLog(m_book.Console(), "A backup copy of the original file can be found here:\r\n%s\n",
-                 paths.backup.c_str());
-        return OptimizeOutcome::Converted;
+        return m_request.outputPath ? Written(output) : Exchange(output);
     }
 
-    // Writes the new book out and flushes it; false when it is no complete book.
-    bool WriteAndFlush() {
-        if (m_writer->WriteOutputBook({50, 100}) != BookWriter::WriteOutcome::Complete) {
+    // 2. The exact outcome first, counted without writing anything, so that a book
+    // that does not fit the new sizes is refused before a file is created or the
+    // new book takes memory. Gives the count, or nothing when the book does not
+    // fit (the console says why).
+    std::optional<Prediction> Count() {
+        TextConsole walkText;
+        Prediction prediction =
+            PredictConversions(m_book, {&m_sizes, 1}, walkText, m_request.threads).front();
+        if (prediction.outcome == Prediction::Outcome::Fits) {
+            return prediction;
+        }
+        PrintLog(m_console, "Converting....");
+        m_console.AppendText(walkText.Text());
+        if (prediction.outcome == Prediction::Outcome::Full) {
+            PrintLog(m_console, "\nWriting output file\n*** Error *** Output book full\n");
+            PrintLog(m_console,
+                     "The new book would need %d records; a book holds at most %d. Choose a "
+                     "larger record size or a smaller hash index size\n",
+                     static_cast<int>(prediction.records),
+                     static_cast<int>(kMaxWrittenRecordCount));
+        }
+        PrintLog(m_console, "Conversion stopped, the book was not changed\n");
+        return std::nullopt;
+    }
+
+    // 3. The new book, its chains laid out as `chains` counted them; false when
+    // it cannot be created.
+    bool Create(std::vector<ChainFill> chains) {
+        const BookHeader& input = m_book.InputHeader();
+        m_book.ReadRecord(input.commentRecord);
+        m_writer.emplace(m_console, m_files, input, m_book.RecordArea(),
+                         static_cast<uint32_t>(m_sizes.recordSize),
+                         static_cast<uint32_t>(m_sizes.hashIndexSize), std::move(chains));
+        const std::string newBook = m_request.outputPath.value_or(m_paths.next);
+        // A new book left by a conversion that was cut off goes first: none is
+        // writing it, as this one holds the book's lock.
+        if (!m_request.outputPath && m_files.Exists(newBook)) {
+            m_files.Remove(newBook);
+        }
+        if (!m_writer->CreateOutputBook(newBook)) {
             return false;
         }
+        if (!m_request.outputPath) {
+            m_writer->TakeAccessOf(m_paths.book);
+        }
+        return true;
+    }
+
+    // 4. The copy walk, moving the progress bar from 0 to 50.
+    bool Copy() {
+        PrintLog(m_console, "Converting....");
+        return CopyChains(m_book, *m_writer, m_console, {m_sizes.recordSize, ProgressRange{0, 50}});
+    }
+
+    // 5. The write-out, moving the progress bar from 50 to 100; false when the
+    // output file is no complete book.
+    bool WriteOut() {
+        return m_writer->WriteOutputBook({50, 100}) == BookWriter::WriteOutcome::Complete;
+    }
+
+    // 6. The flush of the new book to the disk, which then closes.
+    bool Flush() {
         if (const int error = m_writer->SyncOutputBook(); error != 0) {
-            PrintLog(m_book.Console(), "**Error** Can not flush the new book to disk [%s]: %s\n",
+            PrintLog(m_console, "**Error** Can not flush the new book to disk [%s]: %s\n",
                      m_writer->OutputPath().c_str(), std::strerror(error));
             return false;
         }
         m_writer->CloseOutputBook();
         return true;
+    }
+
+    // The end of a conversion into a new file, after phase 6: the new book at
+    // `output` stays where it is.
+    OptimizeOutcome Written(const std::string& output) {
+        m_files.SyncDirectory(FolderOf(output));
+        PrintLog(m_console, "Conversion completed\n");
+        PrintLog(m_console, "The converted book was written here:\n%s\n", output.c_str());
+        return OptimizeOutcome::Converted;
+    }
+
+    // 7. The exchange of the book and the new book at `output`, when another
+    // program has not put a book of its own in the book's place meanwhile.
+    OptimizeOutcome Exchange(const std::string& output) {
+        if (const auto problem = InPlaceProblemOfOpenBook(m_book)) {
+            PrintLog(m_console, "**Error** %s\n", problem->c_str());
+            StopWithoutNewBook(output);
+            return OptimizeOutcome::NotChanged;
+        }
+        m_book.CloseInputBook();
+        m_exchangeStarted = true;
+        if (!ExchangeBookFiles(m_files, m_console, m_paths)) {
+            // Show whatever book is at the book's path again.
+            if (m_files.Exists(m_paths.book)) {
+                m_book.OpenInputBook(m_book.InputPath());
+            }
+            return OptimizeOutcome::ExchangeFailed;
+        }
+        return Reopen();
+    }
+
+    // 8. The new book opened again in the place of the old one.
+    OptimizeOutcome Reopen() {
+        m_book.OpenInputBook(m_book.InputPath());
+        PrintLog(m_console, "Conversion completed\n");
+        PrintLog(m_console, "A backup copy of the original file can be found here:\r\n%s\n",
+                 m_paths.backup.c_str());
+        return OptimizeOutcome::Converted;
     }
 
     // Gives up on a conversion before the exchange: the new file goes, the book
@@ -163,20 +218,27 @@ class Conversion {
     // Ends the conversion before the exchange: the new book at `output`, where one
     // was made, goes; the book stays.
     void StopWithoutNewBook(const std::optional<std::string>& output) {
-        if (const int error = output ? m_book.Files().Remove(*output) : 0;
-            error != 0 && error != ENOENT) {
-            PrintLog(m_book.Console(),
-                     "**Error** Can not remove the incomplete new book [%s]: %s\n", output->c_str(),
-                     std::strerror(error));
+        if (const int error = output ? m_files.Remove(*output) : 0; error != 0 && error != ENOENT) {
+            PrintLog(m_console, "**Error** Can not remove the incomplete new book [%s]: %s\n",
+                     output->c_str(), std::strerror(error));
         }
-        PrintLog(m_book.Console(), "Conversion stopped, the book was not changed\n");
+        PrintLog(m_console, "Conversion stopped, the book was not changed\n");
     }
 
     BookReader& m_book;
+    IConsole& m_console;
+    IFileSystem& m_files;
     const OptimizeRequest& m_request;
+    const SizePair m_sizes;
+    const ExchangePaths m_paths;
     std::optional<BookWriter> m_writer;
     bool m_exchangeStarted = false;
 };
+
+OptimizeResult NotLocked(BookReader& book, const ConversionLock& lock) {
+    book.Console().ClearConsole();
+    return {OptimizeOutcome::NotLocked, lock.refusal};
+}
 
 }  // namespace
 
@@ -200,51 +262,7 @@ std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string&
     return std::nullopt;
 }
 
-namespace {
-
-// The conversion of the open book, under its lock.
-OptimizeResult ConvertOpenBook(BookReader& book, const OptimizeRequest& request) {
-    OptimizeResult result;
-    if (!book.IsInputOpen()) {
-        return result;
-    }
-    IConsole& console = book.Console();
-    console.ClearConsole();
-    if (!IsOfferedSize(kRecordSizeTable, request.recordSize) ||
-        !IsOfferedSize(kHashIndexSizeTable, request.hashIndexSize)) {
-        result.outcome = OptimizeOutcome::Refused;
-        result.refusal =
-            "**Error** The record size and the hash index size must be sizes offered "
-            "by the optimize settings";
-        return result;
-    }
-    if (auto refusal =
-            CheckNewGeometry(book.InputHeader(), request.recordSize, request.hashIndexSize)) {
-        result.outcome = OptimizeOutcome::Refused;
-        result.refusal = std::move(*refusal);
-        return result;
-    }
-
-    if (const auto problem = request.outputPath ? std::nullopt : InPlaceProblemOfOpenBook(book)) {
-        PrintLog(book.Console(), "**Error** %s\nConversion stopped, the book was not changed\n",
-                 problem->c_str());
-        result.outcome = OptimizeOutcome::NotChanged;
-        return result;
-    }
-    console.ShowProgress();
-    result.outcome = Conversion(book, request).Run();
-    console.HideProgress();
-    return result;
-}
-
-OptimizeResult NotLocked(BookReader& book, const ConversionLock& lock) {
-    book.Console().ClearConsole();
-    return {OptimizeOutcome::NotLocked, lock.refusal};
-}
-
-}  // namespace
-
-OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
+OptimizeResult OptimizeBook(BookReader& book, const OptimizeRequest& request) {
     if (!book.IsInputOpen()) {
         return {};
     }
@@ -252,21 +270,19 @@ OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request) {
     if (!lock.refusal.empty()) {
         return NotLocked(book, lock);
     }
-    return ConvertOpenBook(book, request);
+    return Conversion(book, request).Run();
 }
 
 OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
-                              const RequestForBook& request) {
+                              const OptimizeRequest& request) {
     const ConversionLock lock = LockForConversion(book.Files(), path);
     if (!lock.refusal.empty()) {
         return NotLocked(book, lock);
     }
-    // Converting again is how a user recovers from a conversion that was cut off
-    // in the middle of its exchange: the lock held, the open puts the book back.
     if (!OpenChosenBook(book, path, &lock)) {
         return {OptimizeOutcome::FatalError, {}};
     }
-    return ConvertOpenBook(book, request(book.InputHeader()));
+    return Conversion(book, request).Run();
 }
 
 }  // namespace plinth

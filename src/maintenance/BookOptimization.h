@@ -1,19 +1,20 @@
-#pragma once
-
 // The conversion of the open book into a new geometry, which also repairs it:
 // only what can be reached through sound links is carried over.
-//
-// The conversion runs in phases:
-//   1. fit checks: refuse sizes that would overflow the new book; nothing touched
-//   2. the exact outcome, counted without writing (ConversionPrediction): a
+
+#pragma once
+
+// The conversion runs in phases, each a step of its own (Conversion):
+//   1. fit checks: refuse sizes that would overflow the new book, and a book
+//      that cannot be converted in place; nothing touched
+//   2. count: the exact outcome, counted without writing (PredictConversions): a
 //      position too long for the new records or a new book too large for the
 //      record numbers stops it here; nothing touched. The count gives the
 //      records of every new chain, so every record's place is known from here on
 //   3. create BOOK.new.bk with header, comment and an empty HashIndex
-//   4. copy walk (CopyWalk): every chain of the old book, record by record, then
-//      the sound records no chain reaches, into the new chains; complete records
-//      are written at their places, 64 MiB at a time on a thread of their own
-//      (progress 0-50)
+//   4. copy walk (CopyChains): every chain of the old book, record by record,
+//      then the sound records no chain reaches, into the new chains; complete
+//      records are written at their places, 64 MiB at a time on a thread of
+//      their own (progress 0-50)
 //   5. write-out of the records not yet written, the header and the HashIndex
 //      (progress 50-100)
 //   6. flush the new book to the disk
@@ -27,7 +28,6 @@
 // path without a complete book; without them the book is for a moment only at
 // the backup path, and the next open or conversion puts it back from there.
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,8 +38,10 @@
 namespace plinth {
 
 struct OptimizeRequest {
-    int recordSize = 0;
-    int hashIndexSize = 0;
+    // The new sizes; where one is not given, the size preselected for the book
+    // (ChosenSizes), as the settings dialog preselects it.
+    std::optional<int> recordSize;
+    std::optional<int> hashIndexSize;
     // Write the new book here instead of putting it in the place of the book.
     std::optional<std::string> outputPath;
     // The threads that the exact count before the copy may use.
@@ -66,16 +68,18 @@ struct OptimizeResult {
     std::string refusal;  // the fit check's message, for a message box, or the lock's
 };
 
-// The Optimize command after the settings have been chosen, under the lock of the
-// open book.
-OptimizeResult OnOptimize(BookReader& book, const OptimizeRequest& request);
+// The Optimize pass over the open book, once the sizes are chosen: clears the
+// console and converts the book under its lock, the progress shown while it
+// runs.
+OptimizeResult OptimizeBook(BookReader& book, const OptimizeRequest& request);
 
-// Converts the book at `path` with the sizes `request` gives for its header, under
-// the book's lock taken before anything else: the book is opened as
-// OpenChosenBook opens it (FatalError when it does not open) and converted.
-using RequestForBook = std::function<OptimizeRequest(const BookHeader&)>;
+// The same pass over the book at `path`, under the book's lock taken before
+// anything else: the book is opened as OpenChosenBook opens it (FatalError when
+// it does not open), which puts it back where a conversion was cut off in its
+// exchange, and converted. For the command line, which runs it again to finish
+// such a conversion.
 OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
-                              const RequestForBook& request);
+                              const OptimizeRequest& request);
 
 // Why the book at `book` cannot be converted in place, or nothing: a conversion
 // in place replaces the book and writes the new book and the backup beside it,

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include "maintenance/OptimizeSettings.h"
-
 namespace plinth {
 
 ConversionCount::ConversionCount(const BookHeader& input, std::span<const SizePair> pairs,
@@ -155,16 +153,6 @@ std::string DescribePrediction(const Prediction& prediction) {
            FormatLog("%.1f MiB", Mebibytes(prediction.bytes)) +
            FormatLog("; longest chain %d, %.2f reads per lookup", prediction.lengths.longest,
                      prediction.meanReads);
-}
-
-std::vector<SizePair> OfferedPairs() {
-    std::vector<SizePair> pairs;
-    for (const int recordSize : OfferedSizes(kRecordSizeTable)) {
-        for (const int hashIndexSize : OfferedSizes(kHashIndexSizeTable)) {
-            pairs.push_back({recordSize, hashIndexSize});
-        }
-    }
-    return pairs;
 }
 
 std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions) {

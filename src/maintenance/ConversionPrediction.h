@@ -19,17 +19,9 @@
 #include "book/ChainWalk.h"
 #include "maintenance/ChainCount.h"
 #include "maintenance/CopyWalk.h"
+#include "maintenance/OptimizeSettings.h"
 
 namespace plinth {
-
-struct SizePair {
-    int recordSize = 0;
-    int hashIndexSize = 0;
-    bool operator==(const SizePair&) const = default;
-};
-
-// Every pair of sizes that the tables offer, record size first.
-std::vector<SizePair> OfferedPairs();
 
 struct Prediction {
     enum class Outcome {

@@ -31,4 +31,20 @@ int PreselectedSize(std::span<const int> table, int size) {
     return SizeAtSelection(table, PreselectSize(table, size, 0));
 }
 
+std::vector<SizePair> OfferedPairs() {
+    std::vector<SizePair> pairs;
+    for (const int recordSize : OfferedSizes(kRecordSizeTable)) {
+        for (const int hashIndexSize : OfferedSizes(kHashIndexSizeTable)) {
+            pairs.push_back({recordSize, hashIndexSize});
+        }
+    }
+    return pairs;
+}
+
+SizePair ChosenSizes(std::optional<int> recordSize, std::optional<int> hashIndexSize,
+                     const BookHeader& header) {
+    return {recordSize.value_or(PreselectedSize(kRecordSizeTable, header.recordSize)),
+            hashIndexSize.value_or(PreselectedSize(kHashIndexSizeTable, header.hashIndexSize))};
+}
+
 }  // namespace plinth

@@ -5,8 +5,11 @@
 // offer exactly these.
 
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
+
+#include "book/BookFormat.h"
 
 namespace plinth {
 
@@ -31,5 +34,19 @@ bool IsOfferedSize(std::span<const int> table, int size);
 // The size preselected for a book whose current size is `size`: that size when
 // the table holds it, else the table's first size.
 int PreselectedSize(std::span<const int> table, int size);
+
+struct SizePair {
+    int recordSize = 0;
+    int hashIndexSize = 0;
+    bool operator==(const SizePair&) const = default;
+};
+
+// Every pair of sizes that the tables offer, record size first.
+std::vector<SizePair> OfferedPairs();
+
+// The sizes asked for, and where one is not, the size preselected for the book
+// of `header` (PreselectedSize).
+SizePair ChosenSizes(std::optional<int> recordSize, std::optional<int> hashIndexSize,
+                     const BookHeader& header);
 
 }  // namespace plinth

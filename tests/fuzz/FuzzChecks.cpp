@@ -118,7 +118,7 @@ class BookRun {
         const Prediction predicted = Predicted(to);
         const uint64_t readsBefore = m_files.reads;
         const OptimizeResult result =
-            OnOptimize(m_book, {to.recordSize, to.hashIndexSize, outputPath});
+            OptimizeBook(m_book, {to.recordSize, to.hashIndexSize, outputPath});
         const std::string& text = m_console.Text();
         const std::string outcome =
             " (outcome " + std::to_string(static_cast<int>(result.outcome)) +

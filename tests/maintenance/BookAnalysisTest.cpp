@@ -339,7 +339,8 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
     }
     const std::string converted = path + ".new";
     if (conversion == Conversion::Made && OpenChosenBook(book, path) &&
-        OnOptimize(book, {1024, 1024, converted, threads}).outcome == OptimizeOutcome::Converted) {
+        OptimizeBook(book, {1024, 1024, converted, threads}).outcome ==
+            OptimizeOutcome::Converted) {
         const std::vector<uint8_t> bytes = test::ReadFileBytes(converted);
         text.append(bytes.begin(), bytes.end());
         std::filesystem::remove(converted);

@@ -72,7 +72,7 @@ class BookOptimizationTest : public testing::Test {
         image.WriteTo(Path());
         EXPECT_TRUE(OpenChosenBook(state, Path())) << console.Text();
         console.progress.clear();
-        return OnOptimize(state, {recordSize, hashIndexSize, std::nullopt});
+        return OptimizeBook(state, {recordSize, hashIndexSize, std::nullopt});
     }
     OptimizeResult Convert(const BookImage& image, int recordSize, int hashIndexSize) {
         return Convert(image, recordSize, hashIndexSize, book);
@@ -203,7 +203,7 @@ TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
             damage(damaged);
             damaged.WriteTo(Path());
             if (!OpenChosenBook(book, Path()) ||
-                OnOptimize(book, {1024, 1024, std::nullopt}).outcome !=
+                OptimizeBook(book, {1024, 1024, std::nullopt}).outcome !=
                     OptimizeOutcome::Converted) {
                 continue;  // a header that is no book's
             }
@@ -339,13 +339,13 @@ TEST_F(BookOptimizationTest, OutputPathLeavesTheBookAlone) {
     image.WriteTo(Path());
     ASSERT_TRUE(OpenChosenBook(book, Path()));
     const std::string output = dir.File("copy.bk");
-    EXPECT_EQ(OnOptimize(book, {4096, 1024, output}).outcome, OptimizeOutcome::Converted);
+    EXPECT_EQ(OptimizeBook(book, {4096, 1024, output}).outcome, OptimizeOutcome::Converted);
     EXPECT_THAT(
         console.Text(),
         EndsWith("Conversion completed\nThe converted book was written here:\n" + output + "\n"));
     // A file at the output path is never written over.
     const std::vector<uint8_t> converted = test::ReadFileBytes(output);
-    EXPECT_EQ(OnOptimize(book, {1024, 1024, output}).outcome, OptimizeOutcome::NotChanged);
+    EXPECT_EQ(OptimizeBook(book, {1024, 1024, output}).outcome, OptimizeOutcome::NotChanged);
     EXPECT_EQ(console.Text(), "**Error** Creating output file [" + output +
                                   "]: File exists\nConversion stopped, the book was not changed\n");
     EXPECT_TRUE(book.IsInputOpen());
@@ -466,7 +466,7 @@ TEST_F(BookOptimizationTest, InPlaceConversionReplacesOnlyTheBookItRead) {
         } else {
             fs::remove(Path());
         }
-        EXPECT_EQ(OnOptimize(state, {1024, 2048, std::nullopt}).outcome,
+        EXPECT_EQ(OptimizeBook(state, {1024, 2048, std::nullopt}).outcome,
                   OptimizeOutcome::NotChanged);
         EXPECT_THAT(console.Text(), HasSubstr(Path() + " is no longer the book that was opened"));
         EXPECT_FALSE(fs::exists(NewBook()) || fs::exists(Backup()) || UnchangedAt(Path(), image))
