@@ -231,7 +231,7 @@ void CPlinthDlg::OnAnalyse() {
         return;
     }
     // A fatal error has put its message in the console and closed the book.
-    RunPass([this] { plinth::OnAnalyse(m_book); });
+    RunPass([this] { AnalyseBook(m_book); });
     UpdateBookButtons();
 }
 

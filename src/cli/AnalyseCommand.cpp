@@ -93,17 +93,18 @@ int AnalyseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStre
     std::ostream& text = Json() ? kept : streams.out;
     CommandBook book(path, text, streams.errIsTerminal && !m_quiet ? &streams.err : nullptr,
                      streams.files);
-    AnalysisReport report;
-    if (!book.Opened() || OnAnalyse(book.Book(), &report) == AnalyseOutcome::FatalError) {
+    const AnalysisResult result =
+        book.Opened() ? AnalyseBook(book.Book()) : AnalysisResult{AnalyseOutcome::FatalError, {}};
+    if (result.outcome == AnalyseOutcome::FatalError) {
         if (Json()) {
             PrintJson(streams.out, {{"book", path}, {"fatalError", kept.str()}});
         }
         return kExitFailure;
     }
     if (Json()) {
-        PrintJson(streams.out, ReportJson(path, report));
+        PrintJson(streams.out, ReportJson(path, result.report));
     }
-    return report.errors != 0 ? kExitDamageFound : kExitSuccess;
+    return result.report.errors != 0 ? kExitDamageFound : kExitSuccess;
 }
 
 }  // namespace plinth::cli

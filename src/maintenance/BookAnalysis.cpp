@@ -184,28 +184,22 @@ int RecommendedHashIndexSize(uint32_t recordCount) {
     return size;
 }
 
-AnalysisReport AnalyseBook(BookReader& book, Threads threads) {
-    return book.WithinMemory([&] { return Analysis(book, threads).Run(); });
-}
-
-AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report, Threads threads) {
+AnalysisResult AnalyseBook(BookReader& book, Threads threads) {
+    AnalysisResult result;
     if (!book.IsInputOpen()) {
-        return AnalyseOutcome::NoBookOpen;
+        return result;
     }
     IConsole& console = book.Console();
     console.ClearConsole();
     console.ShowProgress();
-    AnalyseOutcome outcome = AnalyseOutcome::Completed;
     try {
-        AnalysisReport result = AnalyseBook(book, threads);
-        if (report != nullptr) {
-            *report = std::move(result);
-        }
+        result.report = book.WithinMemory([&] { return Analysis(book, threads).Run(); });
+        result.outcome = AnalyseOutcome::Completed;
     } catch (const BookFatalError&) {
-        outcome = AnalyseOutcome::FatalError;
+        result.outcome = AnalyseOutcome::FatalError;
     }
     console.HideProgress();
-    return outcome;
+    return result;
 }
 
 }  // namespace plinth

@@ -46,19 +46,21 @@ struct AnalysisReport {
 // smallest power of two of at least recordCount / 4, never below 256.
 int RecommendedHashIndexSize(uint32_t recordCount);
 
-// Walks and checks the whole open book and writes its findings and statistics to
-// the console. Raises the fatal error when a record cannot be read.
-AnalysisReport AnalyseBook(BookReader& book, Threads threads = Threads::All);
-
 enum class AnalyseOutcome {
     NoBookOpen,  // nothing was done, the console is untouched
     Completed,
     FatalError,  // the message is in the console and the book is closed
 };
 
-// The Analyse command: clears the console, shows the progress while the analysis
-// runs and hides it afterwards, on every path.
-AnalyseOutcome OnAnalyse(BookReader& book, AnalysisReport* report = nullptr,
-                         Threads threads = Threads::All);
+struct AnalysisResult {
+    AnalyseOutcome outcome = AnalyseOutcome::NoBookOpen;
+    AnalysisReport report;  // of a completed analysis
+};
+
+// The Analyse pass over the open book: clears the console, walks and checks the
+// whole book and writes its findings and statistics to the console, the progress
+// shown while it runs and hidden afterwards, on every path. A record that cannot
+// be read, or memory that runs out, ends it in the fatal error.
+AnalysisResult AnalyseBook(BookReader& book, Threads threads = Threads::All);
 
 }  // namespace plinth

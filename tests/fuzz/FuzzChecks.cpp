@@ -96,9 +96,8 @@ class BookRun {
     // missing records included, never ends an analysis of a book that opened.
     void Analyse() {
         const uint64_t readsBefore = m_files.reads;
-        AnalysisReport report;
-        Expect(OnAnalyse(m_book, &report) == AnalyseOutcome::Completed,
-               "the analysis did not complete");
+        const auto [outcome, report] = AnalyseBook(m_book);
+        Expect(outcome == AnalyseOutcome::Completed, "the analysis did not complete");
         Expect(m_files.reads - readsBefore <= Header().recordCount,
                "the analysis read more records than the book holds");
         Expect(report.errors == m_reading.findings && report.lengths == m_reading.lengths,

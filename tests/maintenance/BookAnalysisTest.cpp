@@ -55,7 +55,9 @@ class BookAnalysisTest : public testing::Test {
         image.WriteTo(path);
         EXPECT_TRUE(OpenChosenBook(book, path)) << console.Text();
         console.progress.clear();
-        return OnAnalyse(book, &report);
+        AnalysisResult result = AnalyseBook(book);
+        report = std::move(result.report);
+        return result.outcome;
     }
 
     test::TempDir dir;
@@ -288,12 +290,12 @@ TEST(AnalysisReadsTest, ReadFailureEndsTheAnalysisAndClosesTheBook) {
         files.failure = c.failure;
         BookReader book(console, files);
         ASSERT_TRUE(OpenChosenBook(book, dir.File("book.bk")));
-        EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::FatalError);
+        EXPECT_EQ(AnalyseBook(book).outcome, AnalyseOutcome::FatalError);
         EXPECT_EQ(console.Text(), c.fatal);
         EXPECT_FALSE(console.progressVisible);
         EXPECT_FALSE(book.IsInputOpen());
         // A book that is closed is not analysed again.
-        EXPECT_EQ(OnAnalyse(book), AnalyseOutcome::NoBookOpen);
+        EXPECT_EQ(AnalyseBook(book).outcome, AnalyseOutcome::NoBookOpen);
         EXPECT_EQ(console.Text(), c.fatal);
     }
 }
@@ -311,9 +313,9 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     test::CountingFileSystem files;
     BookReader book(console, files);
     ASSERT_TRUE(OpenChosenBook(book, dir.File("tail.bk")));
-    AnalysisReport report;
-    EXPECT_EQ(OnAnalyse(book, &report), AnalyseOutcome::Completed);
-    EXPECT_EQ(report.errors, 1023);  // every slot but the first shares the chain
+    const AnalysisResult result = AnalyseBook(book);
+    EXPECT_EQ(result.outcome, AnalyseOutcome::Completed);
+    EXPECT_EQ(result.report.errors, 1023);  // every slot but the first shares the chain
     EXPECT_LE(files.reads, image.RecordCount());
 }
 
@@ -327,7 +329,7 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
     test::RecordingConsole console;
     BookReader book(console, files);
     if (OpenChosenBook(book, path)) {
-        EXPECT_EQ(OnAnalyse(book, nullptr, threads), AnalyseOutcome::Completed);
+        EXPECT_EQ(AnalyseBook(book, threads).outcome, AnalyseOutcome::Completed);
     }
     std::string text = console.Text();
     if (OpenChosenBook(book, path)) {

@@ -81,10 +81,10 @@ std::vector<std::string> ConvertedBookProblems(const std::string& path,
     std::vector<std::string> problems = ConvertedBookProblems(ReadFileBytes(path), expected);
     RecordingConsole console;
     BookReader book(console);
-    AnalysisReport report;
-    if (!OpenChosenBook(book, path) || OnAnalyse(book, &report) != AnalyseOutcome::Completed) {
+    const AnalysisResult result = OpenChosenBook(book, path) ? AnalyseBook(book) : AnalysisResult{};
+    if (result.outcome != AnalyseOutcome::Completed) {
         problems.push_back("the program cannot analyse it: " + console.Text());
-    } else if (report.errors != 0) {
+    } else if (result.report.errors != 0) {
         problems.push_back("the program's analysis finds damage: " + console.Text());
     }
     return problems;
