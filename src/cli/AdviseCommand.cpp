@@ -1,12 +1,25 @@
-#include "cli/AdviseCommand.h"
-
 #include <algorithm>
 
+#include "cli/BookListCommand.h"
 #include "cli/CliConsole.h"
 #include "maintenance/ConversionPrediction.h"
 
 namespace plinth::cli {
 namespace {
+
+// `advise BOOK...`: what a conversion into each pair of offered sizes would
+// produce, the book's own pair and the pair that suits it best.
+class AdviseCommand final : public BookListCommand {
+  public:
+    AdviseCommand()
+        : BookListCommand(
+              "advise",
+              "Predict the conversion of books into every pair of sizes and recommend one") {}
+    void AddOptions(CLI::App& subcommand) override;
+
+  private:
+    int RunOnBook(const std::string& path, size_t index, CliStreams& streams) override;
+};
 
 using Outcome = Prediction::Outcome;
 
@@ -22,13 +35,6 @@ const char* OutcomeName(Outcome outcome) {
             return "fits";
     }
     return "?";
-}
-
-nlohmann::ordered_json PairJson(const std::optional<SizePair>& pair) {
-    if (!pair) {
-        return nullptr;
-    }
-    return {{"recordSize", pair->recordSize}, {"hashIndexSize", pair->hashIndexSize}};
 }
 
 nlohmann::ordered_json PredictionJson(const Prediction& p) {
@@ -55,9 +61,8 @@ void PrintTable(std::ostream& out, const std::vector<Prediction>& predictions,
         std::string line = FormatLog("%11d %10d  %-8s", p.sizes.recordSize, p.sizes.hashIndexSize,
                                      OutcomeName(p.outcome));
         if (p.outcome == Outcome::Fits) {
-            line += FormatLog(" %8u %10.1f %8d %10.2f", p.records,
-                              static_cast<double>(p.bytes) / (1024.0 * 1024.0), p.lengths.longest,
-                              p.meanReads);
+            line += FormatLog(" %8u %10.1f %8d %10.2f", p.records, Mebibytes(p.bytes),
+                              p.lengths.longest, p.meanReads);
         } else if (p.outcome == Outcome::Full) {
             line += FormatLog(" %8u", p.records);
         }
@@ -79,9 +84,7 @@ void AdviseCommand::AddOptions(CLI::App& subcommand) {
 }
 
 int AdviseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams& streams) {
-    if (BookCount() > 1 && !Json()) {
-        streams.out << "==> " << path << " <==\n";
-    }
+    PrintHeading(streams.out, path);
     // The findings of the walk are the analysis's to tell; errors go to stderr.
     CommandBook book(path, streams.err, nullptr, streams.files);
     if (!book.Opened()) {
@@ -115,5 +118,7 @@ int AdviseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStrea
     }
     return kExitSuccess;
 }
+
+std::unique_ptr<Command> MakeAdviseCommand() { return std::make_unique<AdviseCommand>(); }
 
 }  // namespace plinth::cli

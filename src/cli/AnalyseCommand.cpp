@@ -1,51 +1,63 @@
-#include "cli/AnalyseCommand.h"
-
+#include <algorithm>
+#include <array>
 #include <sstream>
 
+#include "cli/BookListCommand.h"
 #include "cli/CliConsole.h"
 #include "maintenance/BookAnalysis.h"
 
 namespace plinth::cli {
 namespace {
 
+// `analyse BOOK...`: the console text of the analysis of each book, or a JSON
+// object per book.
+class AnalyseCommand final : public BookListCommand {
+  public:
+    AnalyseCommand()
+        : BookListCommand("analyse",
+                          "Walk every chain of books, report damage and measure the chains") {}
+    void AddOptions(CLI::App& subcommand) override;
+
+  private:
+    int RunOnBook(const std::string& path, size_t index, CliStreams& streams) override;
+    bool m_quiet = false;
+};
+
+using Kind = AnalysisFinding::Kind;
+
+// How a finding of each kind is told: its name, and whether it gives the next
+// link and the record count ("free").
+struct FindingFields {
+    Kind kind;
+    const char* name;
+    bool next;
+    bool free;
+};
+constexpr std::array<FindingFields, 7> kFindingFields = {{
+    {Kind::InvalidHashIndexLink, "invalid-hash-index-link", false, true},
+    {Kind::FailedRecordCheck, "failed-record-check", false, false},
+    {Kind::InvalidChainLink, "invalid-chain-link", true, true},
+    {Kind::ChainLoop, "chain-loop", true, false},
+    {Kind::SharedRecord, "shared", true, false},
+    {Kind::MissingRecord, "missing", true, false},
+    {Kind::UnreachedRecord, "unreached", false, false},
+}};
+
 nlohmann::ordered_json FindingJson(const AnalysisFinding& finding) {
-    using Kind = AnalysisFinding::Kind;
+    const FindingFields& fields =
+        *std::find_if(kFindingFields.begin(), kFindingFields.end(),
+                      [&](const FindingFields& entry) { return entry.kind == finding.kind; });
     nlohmann::ordered_json object;
-    const auto put = [&](const char* kind, bool next, bool free) {
-        object["kind"] = kind;
-        if (finding.kind != Kind::UnreachedRecord) {
-            object["slot"] = finding.slot;
-        }
-        object["record"] = finding.record;
-        if (next) {
-            object["next"] = finding.next;
-        }
-        if (free) {
-            object["free"] = finding.free;
-        }
-    };
-    switch (finding.kind) {
-        case Kind::InvalidHashIndexLink:
-            put("invalid-hash-index-link", false, true);
-            break;
-        case Kind::FailedRecordCheck:
-            put("failed-record-check", false, false);
-            break;
-        case Kind::InvalidChainLink:
-            put("invalid-chain-link", true, true);
-            break;
-        case Kind::ChainLoop:
-            put("chain-loop", true, false);
-            break;
-        case Kind::SharedRecord:
-            put("shared", true, false);
-            break;
-        case Kind::MissingRecord:
-            put("missing", true, false);
-            break;
-        case Kind::UnreachedRecord:
-            put("unreached", false, false);
-            break;
+    object["kind"] = fields.name;
+    if (finding.kind != Kind::UnreachedRecord) {
+        object["slot"] = finding.slot;
+    }
+    object["record"] = finding.record;
+    if (fields.next) {
+        object["next"] = finding.next;
+    }
+    if (fields.free) {
+        object["free"] = finding.free;
     }
     return object;
 }
@@ -56,11 +68,7 @@ nlohmann::ordered_json ReportJson(const std::string& path, const AnalysisReport&
     object["longestChain"] = report.lengths.longest;
     object["shortestChain"] = report.lengths.shortest;
     object["errors"] = report.errors;
-    object["best"] =
-        report.bestSizes
-            ? nlohmann::ordered_json{{"recordSize", report.bestSizes->recordSize},
-                                     {"hashIndexSize", report.bestSizes->hashIndexSize}}
-            : nlohmann::ordered_json(nullptr);
+    object["best"] = PairJson(report.bestSizes);
     object["recommendedHashIndexSize"] =
         report.recommendedHashIndexSize ? nlohmann::ordered_json(*report.recommendedHashIndexSize)
                                         : nlohmann::ordered_json(nullptr);
@@ -85,9 +93,7 @@ void AnalyseCommand::AddOptions(CLI::App& subcommand) {
 }
 
 int AnalyseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams& streams) {
-    if (BookCount() > 1 && !Json()) {
-        streams.out << "==> " << path << " <==\n";
-    }
+    PrintHeading(streams.out, path);
     // In JSON mode the console text is kept for the fatal error's message.
     std::ostringstream kept;
     std::ostream& text = Json() ? kept : streams.out;
@@ -106,5 +112,7 @@ int AnalyseCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStre
     }
     return result.report.errors != 0 ? kExitDamageFound : kExitSuccess;
 }
+
+std::unique_ptr<Command> MakeAnalyseCommand() { return std::make_unique<AnalyseCommand>(); }
 
 }  // namespace plinth::cli

@@ -21,4 +21,17 @@ void BookListCommand::PrintJson(std::ostream& out, const nlohmann::ordered_json&
     out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
+nlohmann::ordered_json PairJson(const std::optional<SizePair>& pair) {
+    if (!pair) {
+        return nullptr;
+    }
+    return {{"recordSize", pair->recordSize}, {"hashIndexSize", pair->hashIndexSize}};
+}
+
+void BookListCommand::PrintHeading(std::ostream& out, const std::string& path) const {
+    if (BookCount() > 1 && !Json()) {
+        out << "==> " << path << " <==\n";
+    }
+}
+
 }  // namespace plinth::cli

@@ -2,20 +2,16 @@
 
 #include <exception>
 
-#include "cli/AdviseCommand.h"
-#include "cli/AnalyseCommand.h"
 #include "cli/Command.h"
-#include "cli/InfoCommand.h"
-#include "cli/OptimizeCommand.h"
 
 namespace plinth::cli {
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
     std::vector<std::unique_ptr<Command>> commands;
-    commands.push_back(std::make_unique<InfoCommand>());
-    commands.push_back(std::make_unique<AnalyseCommand>());
-    commands.push_back(std::make_unique<OptimizeCommand>());
-    commands.push_back(std::make_unique<AdviseCommand>());
+    commands.push_back(MakeInfoCommand());
+    commands.push_back(MakeAnalyseCommand());
+    commands.push_back(MakeOptimizeCommand());
+    commands.push_back(MakeAdviseCommand());
     return commands;
 }
 

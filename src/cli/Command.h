@@ -31,16 +31,29 @@ struct CliStreams {
 
 class Command {
   public:
+    // The subcommand's name and its line in the help text.
+    Command(const char* name, const char* description) : m_name(name), m_description(description) {}
     virtual ~Command() = default;
-    virtual const char* Name() const = 0;
-    virtual const char* Description() const = 0;
+    const char* Name() const { return m_name; }
+    const char* Description() const { return m_description; }
     virtual void AddOptions(CLI::App& subcommand) = 0;
     virtual int Run(CliStreams& streams) = 0;
     // Whether what the command prints is what it was asked for, so that text that
     // cannot be written makes it fail; a conversion's text is only its log.
     virtual bool PrintsItsResult() const { return true; }
+
+  private:
+    const char* m_name;
+    const char* m_description;
 };
 
+// The subcommands, one class each in a file of its own.
+std::unique_ptr<Command> MakeInfoCommand();
+std::unique_ptr<Command> MakeAnalyseCommand();
+std::unique_ptr<Command> MakeOptimizeCommand();
+std::unique_ptr<Command> MakeAdviseCommand();
+
+// Every subcommand, in the order of the help text.
 std::vector<std::unique_ptr<Command>> AllCommands();
 
 // Parses the command line and runs the chosen command; gives the exit status.

@@ -1,12 +1,22 @@
-#include "cli/InfoCommand.h"
-
 #include <algorithm>
 
 #include "book/DisplayText.h"
+#include "cli/BookListCommand.h"
 #include "cli/CliConsole.h"
 
 namespace plinth::cli {
 namespace {
+
+// `info BOOK...`: the header attributes of each book, as a table or as JSON.
+class InfoCommand final : public BookListCommand {
+  public:
+    InfoCommand() : BookListCommand("info", "Show the header attributes of books") {}
+    void AddOptions(CLI::App& subcommand) override;
+
+  private:
+    int RunOnBook(const std::string& path, size_t index, CliStreams& streams) override;
+    bool m_printedTable = false;
+};
 
 void PrintTable(std::ostream& out, const std::vector<AttributeRow>& rows) {
     size_t width = std::string_view("Field").size();
@@ -51,5 +61,7 @@ int InfoCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams
     }
     return kExitSuccess;
 }
+
+std::unique_ptr<Command> MakeInfoCommand() { return std::make_unique<InfoCommand>(); }
 
 }  // namespace plinth::cli

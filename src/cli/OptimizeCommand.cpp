@@ -1,14 +1,44 @@
-#include "cli/OptimizeCommand.h"
-
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "cli/CliConsole.h"
+#include "cli/Command.h"
 #include "maintenance/BookExchange.h"
 #include "maintenance/BookOptimization.h"
+#include "maintenance/ConversionPrediction.h"
 #include "maintenance/OptimizeSettings.h"
 
 namespace plinth::cli {
 namespace {
+
+// `optimize BOOK`: converts the book to a new record size and hash index size,
+// in place with a backup, or into a new file.
+class OptimizeCommand final : public Command {
+  public:
+    OptimizeCommand()
+        : Command("optimize",
+                  "Rebuild a book with a new record size and hash index size, repairing it") {}
+    void AddOptions(CLI::App& subcommand) override;
+    int Run(CliStreams& streams) override;
+    // The text of a dry run is its result; that of a conversion, its log.
+    bool PrintsItsResult() const override { return m_dryRun; }
+
+  private:
+    // The conversion's findings and the prediction of the new book; nothing is
+    // written.
+    int DryRun(CliStreams& streams);
+    // A reason not to start, or an empty text.
+    std::string CheckPaths(IFileSystem& files) const;
+    std::string CheckOutputPath(const std::string& output) const;
+
+    std::string m_book;
+    std::optional<int> m_recordSize;  // none: the preselection for the book
+    std::optional<int> m_hashIndexSize;
+    std::optional<std::string> m_output;
+    bool m_quiet = false;
+    bool m_dryRun = false;
+};
 
 // Accepts exactly the decimal spelling of a size of the table, so that "0x400",
 // "+1024" or " 1024" are refused as clearly as "big".
@@ -150,5 +180,7 @@ int OptimizeCommand::Run(CliStreams& streams) {
             return kExitFailure;
     }
 }
+
+std::unique_ptr<Command> MakeOptimizeCommand() { return std::make_unique<OptimizeCommand>(); }
 
 }  // namespace plinth::cli
