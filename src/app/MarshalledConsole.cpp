@@ -8,13 +8,19 @@ void MarshalledConsole::AppendText(std::string_view text) {
     Post({Call::Kind::AppendText, std::string(text)});
 }
 
-void MarshalledConsole::ClearConsole() { Post({Call::Kind::ClearConsole, {}}); }
+void MarshalledConsole::ClearConsole() {
+    Post({Call::Kind::Plain, {}, 0, &IConsole::ClearConsole});
+}
 
-void MarshalledConsole::ShowProgress() { Post({Call::Kind::ShowProgress, {}}); }
+void MarshalledConsole::ShowProgress() {
+    Post({Call::Kind::Plain, {}, 0, &IConsole::ShowProgress});
+}
 
 void MarshalledConsole::SetProgress(int position) { Post({Call::Kind::SetProgress, {}, position}); }
 
-void MarshalledConsole::HideProgress() { Post({Call::Kind::HideProgress, {}}); }
+void MarshalledConsole::HideProgress() {
+    Post({Call::Kind::Plain, {}, 0, &IConsole::HideProgress});
+}
 
 void MarshalledConsole::Post(Call call) {
     if (std::this_thread::get_id() == m_owner) {
@@ -53,17 +59,11 @@ void MarshalledConsole::Apply(const Call& call) {
         case Call::Kind::AppendText:
             m_target.AppendText(call.text);
             break;
-        case Call::Kind::ClearConsole:
-            m_target.ClearConsole();
-            break;
-        case Call::Kind::ShowProgress:
-            m_target.ShowProgress();
-            break;
         case Call::Kind::SetProgress:
             m_target.SetProgress(call.position);
             break;
-        case Call::Kind::HideProgress:
-            m_target.HideProgress();
+        case Call::Kind::Plain:
+            (m_target.*call.plain)();
             break;
     }
 }

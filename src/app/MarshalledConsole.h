@@ -34,17 +34,14 @@ class MarshalledConsole final : public IConsole {
     void Deliver();
 
   private:
+    // A call to the target: text appended, a progress position set, or one of
+    // the calls without arguments.
     struct Call {
-        enum class Kind {
-            AppendText,
-            ClearConsole,
-            ShowProgress,
-            SetProgress,
-            HideProgress,
-        };
+        enum class Kind { AppendText, SetProgress, Plain };
         Kind kind;
         std::string text;
         int position = 0;
+        void (IConsole::*plain)() = nullptr;
     };
 
     void Post(Call call);

@@ -62,17 +62,15 @@ bool ChainWalker::ReportEnd(IConsole& console, uint32_t slot, ChainEnd end) cons
                      next, free);
             return true;
         case ChainEnd::Loop:
-            PrintLog(console, "Error - loop in chain - idx=%d currec=%d next=%d\n", index, record,
-                     next);
-            return true;
         case ChainEnd::Shared:
-            PrintLog(console, "Error - shared record in chain - idx=%d currec=%d next=%d\n", index,
+        case ChainEnd::Missing: {
+            const char* what = end == ChainEnd::Loop     ? "loop"
+                               : end == ChainEnd::Shared ? "shared record"
+                                                         : "missing record";
+            PrintLog(console, "Error - %s in chain - idx=%d currec=%d next=%d\n", what, index,
                      record, next);
             return true;
-        case ChainEnd::Missing:
-            PrintLog(console, "Error - missing record in chain - idx=%d currec=%d next=%d\n", index,
-                     record, next);
-            return true;
+        }
         case ChainEnd::Empty:
         case ChainEnd::Complete:
         case ChainEnd::Stopped:

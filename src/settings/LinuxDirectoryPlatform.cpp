@@ -111,25 +111,21 @@ std::optional<std::string> CreatedFolder(const std::optional<std::string>& path)
     return WithoutTrailingSeparator(*path);
 }
 
-std::optional<std::string> UserDataFolder() {
-    if (auto dataHome = AbsolutePathFromEnvironment("XDG_DATA_HOME")) {
-        return dataHome;
+// The folder that the environment variable `name` names, else the folder
+// `underHome` in the home folder.
+std::optional<std::string> UserFolder(const char* name, const char* underHome) {
+    if (auto folder = AbsolutePathFromEnvironment(name)) {
+        return folder;
     }
     if (auto home = HomeFolder()) {
-        return *home + "/.local/share";
+        return *home + underHome;
     }
     return std::nullopt;
 }
 
-std::optional<std::string> ConfigFolder() {
-    if (auto configHome = AbsolutePathFromEnvironment("XDG_CONFIG_HOME")) {
-        return configHome;
-    }
-    if (auto home = HomeFolder()) {
-        return *home + "/.config";
-    }
-    return std::nullopt;
-}
+std::optional<std::string> UserDataFolder() { return UserFolder("XDG_DATA_HOME", "/.local/share"); }
+
+std::optional<std::string> ConfigFolder() { return UserFolder("XDG_CONFIG_HOME", "/.config"); }
 
 std::string CommonDataFolder() {
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
