@@ -3,7 +3,7 @@
 #include <QMimeData>
 #include <QTextCursor>
 
-#include "book/DisplayText.h"
+#include "app/ShownText.h"
 
 namespace plinth {
 
@@ -21,7 +21,7 @@ std::string ConsoleRendering::Render(std::string_view piece) {
         }
         m_afterCarriageReturn = false;
     }
-    return DisplayText(lines);
+    return lines;
 }
 
 ConsoleView::ConsoleView(QWidget* parent) : QPlainTextEdit(parent) {
@@ -37,10 +37,9 @@ ConsoleView::ConsoleView(QWidget* parent) : QPlainTextEdit(parent) {
 
 void ConsoleView::Append(std::string_view text) {
     m_text.append(text);
-    const std::string shown = m_rendering.Render(text);
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
+    end.insertText(ShownText(m_rendering.Render(text)));
     MoveCaretToEnd();
 }
 
@@ -66,8 +65,7 @@ QMimeData* ConsoleView::createMimeDataFromSelection() const {
         return QPlainTextEdit::createMimeDataFromSelection();
     }
     auto* mime = new QMimeData();
-    const std::string text = DisplayText(m_text);
-    mime->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    mime->setText(ShownText(m_text));
     return mime;
 }
 

@@ -12,10 +12,10 @@
 
 namespace plinth {
 
-// Turns console text into the text shown: valid UTF-8 as it is, other bytes as
-// Windows-1252, and each line end ("\n", "\r\n" or a lone "\r") one line break.
-// Pieces are given in order; a "\r" at the end of one piece and a "\n" at the
-// start of the next make one line end.
+// Turns console text into the lines shown, each line end ("\n", "\r\n" or a lone
+// "\r") one line break; the view shows their bytes as ShownText does. Pieces are
+// given in order; a "\r" at the end of one piece and a "\n" at the start of the
+// next make one line end.
 class ConsoleRendering {
   public:
     std::string Render(std::string_view piece);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "book/DisplayText.h"
+#include "app/ShownText.h"
 #include "book/StoppableFileSystem.h"
 #include "maintenance/OptimizeSettings.h"
 #include "ui/DialogLayout.h"
@@ -35,10 +35,7 @@ constexpr QRect kUseRecommendedButton(7, 94, 64, 14);
 QComboBox* MakeSizeList(QWidget* parent, std::span<const int> table) {
     auto* list = new QComboBox(parent);
     list->setEditable(false);
-    for (const int size : table) {
-        if (size <= 0) {
-            break;
-        }
+    for (const int size : OfferedSizes(table)) {
         list->addItem(QString::number(size));
     }
     return list;
@@ -52,12 +49,6 @@ QLabel* MakeLine(QWidget* parent, const char* name) {
     line->setWordWrap(true);
     line->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return line;
-}
-
-// Text of the book code (paths among it) as the console shows it.
-QString Shown(std::string_view text) {
-    const std::string shown = DisplayText(text);
-    return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
 }  // namespace
@@ -110,12 +101,12 @@ COptimizeDlg::COptimizeDlg(QWidget* parent)
 COptimizeDlg::~COptimizeDlg() = default;
 
 void COptimizeDlg::SetHashIndexSize(int size) {
-    m_nHashIndexSel = PreselectSize(kHashIndexSizeTable, size, m_nHashIndexSel);
+    m_nHashIndexSel = SelectionOfSize(kHashIndexSizeTable, size, m_nHashIndexSel);
     m_cmbHashIndexSize->setCurrentIndex(m_nHashIndexSel);
 }
 
 void COptimizeDlg::SetRecordSize(int size) {
-    m_nRecordSizeSel = PreselectSize(kRecordSizeTable, size, m_nRecordSizeSel);
+    m_nRecordSizeSel = SelectionOfSize(kRecordSizeTable, size, m_nRecordSizeSel);
     m_cmbRecordSize->setCurrentIndex(m_nRecordSizeSel);
 }
 
@@ -173,8 +164,8 @@ void COptimizeDlg::UpdatePrediction() {
     bool canUseRecommended = false;
     if (m_measurement) {
         const SizePair selected = SelectedPair();
-        prediction = Shown(m_measurement->Describe(selected));
-        recommendation = Shown(m_measurement->DescribeRecommended());
+        prediction = ShownText(m_measurement->Describe(selected));
+        recommendation = ShownText(m_measurement->DescribeRecommended());
         canUseRecommended =
             m_measurement->Recommended().has_value() && *m_measurement->Recommended() != selected;
     } else if (m_bMeasuring) {
@@ -193,8 +184,8 @@ void COptimizeDlg::OnUseRecommended() {
     }
     const SizePair recommended = *m_measurement->Recommended();
     m_cmbRecordSize->setCurrentIndex(
-        PreselectSize(kRecordSizeTable, recommended.recordSize, m_cmbRecordSize->currentIndex()));
-    m_cmbHashIndexSize->setCurrentIndex(PreselectSize(
+        SelectionOfSize(kRecordSizeTable, recommended.recordSize, m_cmbRecordSize->currentIndex()));
+    m_cmbHashIndexSize->setCurrentIndex(SelectionOfSize(
         kHashIndexSizeTable, recommended.hashIndexSize, m_cmbHashIndexSize->currentIndex()));
 }
 

@@ -24,9 +24,9 @@
 #include "app/HelpPage.h"
 #include "app/OptimizeDlg.h"
 #include "app/PlinthIcon.h"
+#include "app/ShownText.h"
 #include "app/WaitCursor.h"
 #include "app/WorkerThread.h"
-#include "book/DisplayText.h"
 #include "maintenance/BookAnalysis.h"
 #include "maintenance/BookOpening.h"
 #include "maintenance/BookOptimization.h"
@@ -124,10 +124,6 @@ QProgressBar* MakeProgressBar(QWidget* parent) {
     bar->setTextVisible(false);
     bar->hide();
     return bar;
-}
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -328,7 +324,7 @@ void CPlinthDlg::UpdateBookButtons() {
 }
 
 void CPlinthDlg::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName), FromUtf8(text),
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName), ShownText(text),
                     QMessageBox::Ok, this);
     box.exec();
 }
@@ -366,8 +362,8 @@ void CPlinthDlg::ShowAttributes() {
     m_lstAttributes->clear();
     for (const AttributeRow& row : AttributeRows(m_book)) {
         // A value is shown as the console shows text: UTF-8, else Windows-1252.
-        const QString shown = FromUtf8(DisplayText(row.value));
-        auto* item = new QTreeWidgetItem(m_lstAttributes, {FromUtf8(row.field), shown});
+        const QString shown = ShownText(row.value);
+        auto* item = new QTreeWidgetItem(m_lstAttributes, {ShownText(row.field), shown});
         item->setToolTip(1, shown);
     }
     // The field column is as wide as its longest label.

@@ -10,13 +10,13 @@ std::vector<int> OfferedSizes(std::span<const int> table) {
     return sizes;
 }
 
-int PreselectSize(std::span<const int> table, int size, int selection) {
+int SelectionOfSize(std::span<const int> table, int size, int otherwise) {
     for (size_t i = 0; i < table.size() && table[i] > 0; ++i) {
         if (table[i] == size) {
             return static_cast<int>(i);
         }
     }
-    return selection;
+    return otherwise;
 }
 
 int SizeAtSelection(std::span<const int> table, int selection) {
@@ -24,11 +24,11 @@ int SizeAtSelection(std::span<const int> table, int selection) {
 }
 
 bool IsOfferedSize(std::span<const int> table, int size) {
-    return size > 0 && PreselectSize(table, size, -1) >= 0;
+    return size > 0 && SelectionOfSize(table, size, -1) >= 0;
 }
 
 int PreselectedSize(std::span<const int> table, int size) {
-    return SizeAtSelection(table, PreselectSize(table, size, 0));
+    return SizeAtSelection(table, SelectionOfSize(table, size, 0));
 }
 
 std::vector<SizePair> OfferedPairs() {

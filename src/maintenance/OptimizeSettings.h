@@ -21,9 +21,9 @@ inline constexpr std::array<int, 7> kHashIndexSizeTable = {1024,  2048,  4096, 8
 // The sizes of a table, without its end mark.
 std::vector<int> OfferedSizes(std::span<const int> table);
 
-// The position of `size` in the table, or `selection` when the table does not
-// hold it.
-int PreselectSize(std::span<const int> table, int size, int selection);
+// The position of `size` in the table, the selection that shows it, or
+// `otherwise` when the table does not hold it.
+int SelectionOfSize(std::span<const int> table, int size, int otherwise);
 
 // The size at position `selection`; -1 for a negative selection.
 int SizeAtSelection(std::span<const int> table, int selection);
