@@ -1,3 +1,5 @@
+// The analysis in its phases, and the pass that frames it.
+
 #include "maintenance/BookAnalysis.h"
 
 #include <algorithm>

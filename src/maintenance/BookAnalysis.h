@@ -1,8 +1,10 @@
 #pragma once
 
 // The analysis of the open book: every chain walked, every record checked, the
-// chains measured, the damage counted. The findings go to the console as text;
-// the report gives the same results to front ends that show them otherwise.
+// chains measured, the damage counted.
+
+// The findings go to the console as text; the report gives the same results to
+// front ends that show them otherwise.
 
 #include <cstdint>
 #include <map>

@@ -1,3 +1,6 @@
+// The exchange of the book and the converted book, and the put-back of a book
+// whose exchange a conversion did not finish.
+
 #include "maintenance/BookExchange.h"
 
 #include <cerrno>

@@ -1,3 +1,5 @@
+// Measuring a book for the optimize settings, in a reader of its own.
+
 #include "maintenance/BookMeasurement.h"
 
 #include <algorithm>

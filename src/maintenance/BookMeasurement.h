@@ -1,8 +1,10 @@
 #pragma once
 
 // What the optimize settings show of a book before it is converted: the
-// prediction of every pair of sizes that the tables offer, made in a reader of
-// its own so that it can run beside the open book, and the lines that tell it.
+// prediction of every offered pair of sizes, and the lines that tell it.
+
+// The prediction is made in a reader of its own, so that it can run beside the
+// open book.
 
 #include <optional>
 #include <string>

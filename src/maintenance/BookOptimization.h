@@ -1,7 +1,7 @@
+#pragma once
+
 // The conversion of the open book into a new geometry, which also repairs it:
 // only what can be reached through sound links is carried over.
-
-#pragma once
 
 // The conversion runs in phases, each a step of its own (Conversion):
 //   1. fit checks: refuse sizes that would overflow the new book, and a book

@@ -1,7 +1,7 @@
+#pragma once
+
 // The chains of up to four new books of one HashIndex size, counted side by side
 // as the writer would fill them, for the prediction of a conversion.
-
-#pragma once
 
 #include <array>
 #include <cstddef>

@@ -1,3 +1,5 @@
+// Taking the book's lock for a conversion, and why it cannot be had.
+
 #include "maintenance/ConversionLock.h"
 
 #include <cerrno>

@@ -1,7 +1,10 @@
 #pragma once
 
-// A conversion has its book to itself. From its start until the exchange and the
-// reopening of the book are done, it holds the book's lock: an exclusive advisory
+// The lock that gives a conversion its book to itself: an advisory lock on the
+// lock file BOOK.lock beside the book.
+
+// From its start until the exchange and the reopening of the book are done, a
+// conversion holds the book's lock: an exclusive advisory
 // lock (flock) on the lock file BOOK.lock beside the book. A lock on the book file
 // itself would not do, since after the exchange the book's path names another
 // file (and, without hard links, for a moment none). The lock goes with the

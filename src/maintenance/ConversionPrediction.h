@@ -1,7 +1,7 @@
+#pragma once
+
 // What a conversion of the open book would produce, for pairs of sizes from the
 // tables, worked out without writing anything.
-
-#pragma once
 
 // The prediction follows the walk, recovery, copy and placing rules of the
 // conversion itself (CopyWalk), with counters per slot of each new book in place

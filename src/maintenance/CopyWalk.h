@@ -1,7 +1,7 @@
+#pragma once
+
 // The copy walk of a conversion and of its prediction: the positions of every
 // record that the chains reach, then those of the sound records that none reaches.
-
-#pragma once
 
 // The writer of the new book and the count that predicts it are both sinks of
 // the walk (PositionSink), so a conversion and its prediction follow one

@@ -1,3 +1,5 @@
+// The offered sizes, the selections that show them and the preselection.
+
 #include "maintenance/OptimizeSettings.h"
 
 namespace plinth {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The choices offered for the geometry of a converted book, and the rule that
-// preselects them from the open book. The settings dialog and the command line
-// offer exactly these.
+// preselects them from the open book.
+
+// The settings dialog and the command line offer exactly these.
 
 #include <array>
 #include <optional>
