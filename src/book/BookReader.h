@@ -54,7 +54,7 @@ class BookReader {
     void OpenInputBook(const std::string& path);
     // Reads record `number` into the record area. Raises the fatal error on failure.
     void ReadRecord(uint16_t number);
-    // Closes the book file and forgets the book.
+    // Closes the book file and forgets the book, all but its path.
     void CloseInputBook();
 
     bool IsInputOpen() const { return m_input.IsOpen(); }

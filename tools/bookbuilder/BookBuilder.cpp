@@ -294,6 +294,12 @@ std::vector<std::pair<const char*, Damage>> Damages() {
     const auto first = [](BookImage& b, size_t records) {
         return b.ChainRecords(b.SlotWithChainOf(records))[0];
     };
+    // A copy of record `record` as a record of its own past the others.
+    const auto appendCopy = [](BookImage& b, uint16_t record) {
+        b.PadToRecordCount(b.RecordCount() + 1);
+        const std::vector<uint8_t> copy(b.Record(record).begin(), b.Record(record).end());
+        std::ranges::copy(copy, b.Record(b.RecordCount() - 1u).begin());
+    };
     return {
         {"sound", [](BookImage&) {}},
         {"zeroed-index", [](BookImage& b) { b.FillRecord(b.Header().hashIndexRecord, 0); }},
@@ -322,10 +328,10 @@ std::vector<std::pair<const char*, Damage>> Damages() {
          [=](BookImage& b) {
              const uint16_t lost = b.ChainRecords(b.SlotWithChainOf(2))[1];
              b.SetNextRecord(first(b, 2), 0);
-             b.PadToRecordCount(b.RecordCount() + 1);
-             const std::vector<uint8_t> copy(b.Record(lost).begin(), b.Record(lost).end());
-             std::ranges::copy(copy, b.Record(b.RecordCount() - 1u).begin());
+             appendCopy(b, lost);
          }},
+        // A copy of a record that a chain reaches, which no chain reaches.
+        {"reached-and-copied", [=](BookImage& b) { appendCopy(b, first(b, 2)); }},
         {"comment-out-of-range", OfHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
         {"no-slots", OfHeader([](BookHeader& h) { h.hashIndexSize = 0; })},
         {"index-past-the-end", OfHeader([](BookHeader& h) {
