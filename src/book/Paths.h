@@ -8,17 +8,28 @@
 
 namespace plinth {
 
+#ifdef _WIN32
+// Windows writes "\" and takes "/" as well.
+inline constexpr char kPathSeparator = '\\';
+inline constexpr std::string_view kPathSeparators = "\\/";
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::string_view kPathSeparators = "/";
+#endif
 
 // The folder of `path`: the text before its last separator; "." when it has
-// none, and the separator itself when that is the path's first character (the
-// root folder).
+// none, and the root folder with its separator when the path is in a root
+// folder ("/", on Windows also "C:\").
 inline std::string FolderOf(std::string_view path) {
-    const size_t separator = path.rfind(kPathSeparator);
+    const size_t separator = path.find_last_of(kPathSeparators);
     if (separator == std::string_view::npos) {
         return ".";
     }
-    return std::string(path.substr(0, separator == 0 ? 1 : separator));
+    bool inRoot = separator == 0;
+#ifdef _WIN32
+    inRoot = inRoot || (separator == 2 && path[1] == ':');
+#endif
+    return std::string(path.substr(0, inRoot ? separator + 1 : separator));
 }
 
 }  // namespace plinth

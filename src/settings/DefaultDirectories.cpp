@@ -21,42 +21,50 @@ enum class Replacement { Fixed, Free };
 struct DirectoryRow {
     std::string_view name;
     DirectoryBase base;
-    std::string_view subfolder;  // appended to the base; empty for the base itself
+    std::string_view subfolder;  // below the base; empty for the base itself
     Replacement replacement;
 };
 
 // Identifier order. The last name is reserved: it has no entry and is never read.
 constexpr std::array<DirectoryRow, kDirectoryIdCount> kDirectoryTable{{
-    {"BitmapPath", DirectoryBase::Program, "/bitmaps", Replacement::Fixed},
-    {"SoundPath", DirectoryBase::Program, "/sounds", Replacement::Fixed},
-    {"LevelRoot", DirectoryBase::Program, "/levels", Replacement::Fixed},
-    {"LayoutPath", DirectoryBase::Program, "/layouts", Replacement::Fixed},
-    {"DbasePath", DirectoryBase::Documents, "/dbases", Replacement::Free},
-    {"BookPath", DirectoryBase::Documents, "/books", Replacement::Free},
+    {"BitmapPath", DirectoryBase::Program, "bitmaps", Replacement::Fixed},
+    {"SoundPath", DirectoryBase::Program, "sounds", Replacement::Fixed},
+    {"LevelRoot", DirectoryBase::Program, "levels", Replacement::Fixed},
+    {"LayoutPath", DirectoryBase::Program, "layouts", Replacement::Fixed},
+    {"DbasePath", DirectoryBase::Documents, "dbases", Replacement::Free},
+    {"BookPath", DirectoryBase::Documents, "books", Replacement::Free},
     {"FicPath", DirectoryBase::Documents, "", Replacement::Free},
     {"LbsPath", DirectoryBase::Documents, "", Replacement::Free},
-    {"LogPath", DirectoryBase::Documents, "/logs", Replacement::Free},
-    {"DevicesPath", DirectoryBase::Program, "/devices", Replacement::Fixed},
-    {"EnginesPath", DirectoryBase::Program, "/engines", Replacement::Free},
-    {"LearningPath", DirectoryBase::UserData, "/learning", Replacement::Free},
-    {"TimesealDir", DirectoryBase::Program, "/timeseal", Replacement::Fixed},
-    {"CustomLevelRoot", DirectoryBase::Documents, "/levels", Replacement::Free},
-    {"CustomLayoutPath", DirectoryBase::Documents, "/layouts", Replacement::Free},
+    {"LogPath", DirectoryBase::Documents, "logs", Replacement::Free},
+    {"DevicesPath", DirectoryBase::Program, "devices", Replacement::Fixed},
+    {"EnginesPath", DirectoryBase::Program, "engines", Replacement::Free},
+    {"LearningPath", DirectoryBase::UserData, "learning", Replacement::Free},
+    {"TimesealDir", DirectoryBase::Program, "timeseal", Replacement::Fixed},
+    {"CustomLevelRoot", DirectoryBase::Documents, "levels", Replacement::Free},
+    {"CustomLayoutPath", DirectoryBase::Documents, "layouts", Replacement::Free},
     {"CommonAppSettings", DirectoryBase::NoEntry, "", Replacement::Free},
 }};
 
 std::string DefaultPath(const CDefaultDirectories& directories, const DirectoryRow& row) {
+    std::string path;
     switch (row.base) {
         case DirectoryBase::Program:
-            return directories.ProgramDir() + std::string(row.subfolder);
-        case DirectoryBase::Documents:
-            return directories.DocumentsDir() + std::string(row.subfolder);
-        case DirectoryBase::UserData:
-            return directories.UserDataDir() + std::string(row.subfolder);
-        case DirectoryBase::NoEntry:
+            path = directories.ProgramDir();
             break;
+        case DirectoryBase::Documents:
+            path = directories.DocumentsDir();
+            break;
+        case DirectoryBase::UserData:
+            path = directories.UserDataDir();
+            break;
+        case DirectoryBase::NoEntry:
+            return {};
     }
-    return {};
+    if (!row.subfolder.empty()) {
+        path += kPathSeparator;
+        path += row.subfolder;
+    }
+    return path;
 }
 
 }  // namespace

@@ -11,6 +11,14 @@
 namespace plinth {
 namespace {
 
+// The fake machine's paths are written with "/" and given with the system's
+// separator, as the directories join them.
+std::string operator""_p(const char* text, size_t size) {
+    std::string path(text, size);
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+    return path;
+}
+
 // A machine whose folders, settings and folder creations are in the test's hands;
 // every creation is recorded, in order.
 class FakePlatform final : public IDirectoryPlatform {
@@ -28,16 +36,17 @@ class FakePlatform final : public IDirectoryPlatform {
     }
     void CreateDirectoryPath(const std::string& path) override { created.push_back(path); }
 
-    std::string program = "/opt/velmora";
-    std::map<SpecialFolder, std::string> folders{{SpecialFolder::UserData, "/home/ann/.local"},
-                                                 {SpecialFolder::CommonData, "/usr/share"},
-                                                 {SpecialFolder::Documents, "/home/ann/Documents"}};
+    std::string program = "/opt/velmora"_p;
+    std::map<SpecialFolder, std::string> folders{
+        {SpecialFolder::UserData, "/home/ann/.local"_p},
+        {SpecialFolder::CommonData, "/usr/share"_p},
+        {SpecialFolder::Documents, "/home/ann/Documents"_p}};
     std::map<std::string, std::string> settings;
     std::map<std::string, DirectoryCreation> levels;  // the others are created
     std::vector<std::string> created;
 };
 
-const std::string kDocs = "/home/ann/Documents/Quarnet";
+const std::string kDocs = "/home/ann/Documents/Quarnet"_p;
 
 class DefaultDirectoriesTest : public testing::Test {
   protected:
@@ -53,17 +62,17 @@ TEST_F(DefaultDirectoriesTest, EachBaseGivesItsDefaultsMadeAfterTheBasesInIdenti
     ASSERT_TRUE(Initialize());
     // One row of each base, fixed and free.
     for (const auto& [id, expected] :
-         std::map<int, std::string>{{0, "fixed /opt/velmora/bitmaps"},
-                                    {10, "free /opt/velmora/engines"},
-                                    {5, "free " + kDocs + "/books"},
+         std::map<int, std::string>{{0, "fixed /opt/velmora/bitmaps"_p},
+                                    {10, "free /opt/velmora/engines"_p},
+                                    {5, "free " + kDocs + "/books"_p},
                                     {6, "free " + kDocs},
-                                    {11, "free /home/ann/.local/Quarnet/Velmora 6.0/learning"}}) {
+                                    {11, "free /home/ann/.local/Quarnet/Velmora 6.0/learning"_p}}) {
         const CDefaultDirectories::dirEntry& entry = dirs.Entries().at(id);
         EXPECT_EQ((entry.m_bFixed ? "fixed " : "free ") + entry.m_strPath, expected) << id;
     }
     std::vector<std::string> expected = {
-        "level /home/ann/.local/Quarnet", "level /home/ann/.local/Quarnet/Velmora 6.0",
-        "level /usr/share/Quarnet", "level /usr/share/Quarnet/Velmora 6.0", "level " + kDocs};
+        "level /home/ann/.local/Quarnet"_p, "level /home/ann/.local/Quarnet/Velmora 6.0"_p,
+        "level /usr/share/Quarnet"_p, "level /usr/share/Quarnet/Velmora 6.0"_p, "level " + kDocs};
     ASSERT_EQ(dirs.Entries().size(), 15U);
     for (int id = 0; id < 15; ++id) {
         expected.push_back(dirs.GetPath(id, Separator::None));
@@ -72,25 +81,25 @@ TEST_F(DefaultDirectoriesTest, EachBaseGivesItsDefaultsMadeAfterTheBasesInIdenti
 }
 
 TEST_F(DefaultDirectoriesTest, SettingsAndReplacementsLastUntilTheNextStart) {
-    platform.settings = {{"BookPath", "/mnt/books"}, {"LogPath", ""}, {"BitmapPath", "/srv/b"}};
+    platform.settings = {{"BookPath", "/mnt/books"_p}, {"LogPath", ""}, {"BitmapPath", "/srv/b"_p}};
     ASSERT_TRUE(Initialize());
     // A value that exists wins even when it is empty, and over a fixed entry too.
     EXPECT_EQ(dirs.GetPath("bookpath", Separator::Trailing) + Path("BitmapPath"),
-              "/mnt/books//srv/b");
-    EXPECT_EQ(Path("LogPath") + "|" + dirs.GetPath("LogPath", Separator::Trailing), "|/");
+              "/mnt/books//srv/b"_p);
+    EXPECT_EQ(Path("LogPath") + "|" + dirs.GetPath("LogPath", Separator::Trailing), "|/"_p);
     // Names without an entry, the reserved one among them, give the program folder.
     EXPECT_EQ(Path("BookPaths") + dirs.GetPath(15, Separator::Trailing),
-              "/opt/velmora/opt/velmora/");
+              "/opt/velmora/opt/velmora/"_p);
 
     const size_t createdAtStart = platform.created.size();
-    EXPECT_FALSE(dirs.SetPath("SoundPath", "/x") || dirs.SetPath("CommonAppSettings", "/x"));
-    EXPECT_TRUE(dirs.SetPath("BOOKPATH", "/mnt/usb"));
-    EXPECT_EQ(Path("BookPath") + Path("SoundPath"), "/mnt/usb/opt/velmora/sounds");
+    EXPECT_FALSE(dirs.SetPath("SoundPath", "/x"_p) || dirs.SetPath("CommonAppSettings", "/x"_p));
+    EXPECT_TRUE(dirs.SetPath("BOOKPATH", "/mnt/usb"_p));
+    EXPECT_EQ(Path("BookPath") + Path("SoundPath"), "/mnt/usb/opt/velmora/sounds"_p);
     EXPECT_TRUE(dirs.Entries()[kBookDirectoryId].m_bChanged && !dirs.Entries()[1].m_bChanged);
     EXPECT_EQ(platform.created.size(), createdAtStart);
     // The next start reads the settings again.
     ASSERT_TRUE(Initialize());
-    EXPECT_EQ(Path("BookPath") + std::to_string(dirs.Entries().size()), "/mnt/books15");
+    EXPECT_EQ(Path("BookPath") + std::to_string(dirs.Entries().size()), "/mnt/books15"_p);
     EXPECT_FALSE(dirs.Entries()[kBookDirectoryId].m_bChanged);
 }
 
@@ -102,19 +111,19 @@ TEST_F(DefaultDirectoriesTest, FoldersThatCannotBeHadFallBack) {
     platform.folders.erase(SpecialFolder::UserData);
     ASSERT_TRUE(Initialize());
     EXPECT_EQ(Path("BitmapPath") + Path("BookPath") + Path("LearningPath"),
-              "./bitmaps./books./learning");
-    EXPECT_EQ(platform.created.at(2), "./bitmaps");
+              "./bitmaps./books./learning"_p);
+    EXPECT_EQ(platform.created.at(2), "./bitmaps"_p);
 
     // A level that cannot be made ends its base just after the separator before it.
     platform = FakePlatform();
     platform.levels = {{kDocs, DirectoryCreation::Failed},
-                       {"/home/ann/.local/Quarnet/Velmora 6.0", DirectoryCreation::Failed},
-                       {"/usr/share/Quarnet", DirectoryCreation::Failed}};
+                       {"/home/ann/.local/Quarnet/Velmora 6.0"_p, DirectoryCreation::Failed},
+                       {"/usr/share/Quarnet"_p, DirectoryCreation::Failed}};
     ASSERT_TRUE(Initialize());
     EXPECT_EQ(Path("BookPath") + " " + Path("LearningPath") + " " + dirs.CommonDataDir(),
-              "/home/ann/Documents//books /home/ann/.local/Quarnet//learning /usr/share/");
+              "/home/ann/Documents//books /home/ann/.local/Quarnet//learning /usr/share/"_p);
     EXPECT_EQ(std::count(platform.created.begin(), platform.created.end(),
-                         "level /usr/share/Quarnet/Velmora 6.0"),
+                         "level /usr/share/Quarnet/Velmora 6.0"_p),
               0);
 }
 
