@@ -79,10 +79,10 @@ TEST_F(AnalyseCommandTest, JsonReportsChainsFindingsAndFatalErrors) {
             std::to_string(orphan) + "}]"));
     // A fatal error carries its message.
     const std::string missing = dir.File("missing.bk");
-    EXPECT_EQ(nlohmann::json::parse(test::RunCliCapture({"analyse", "--json", missing}).out),
-              nlohmann::json::parse(R"({"book": ")" + missing +
-                                    R"(", "fatalError": "**Error** Can not open input file [)" +
-                                    missing + R"(]\n"})"));
+    EXPECT_EQ(
+        nlohmann::json::parse(test::RunCliCapture({"analyse", "--json", missing}).out),
+        (nlohmann::json{{"book", missing},
+                        {"fatalError", "**Error** Can not open input file [" + missing + "]\n"}}));
 }
 
 }  // namespace

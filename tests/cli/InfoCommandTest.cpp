@@ -1,8 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <array>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -87,7 +85,7 @@ TEST_F(InfoCommandTest, JsonOfEachBookKeyedByTheRows) {
 TEST_F(InfoCommandTest, PathsThatAreNoBooksExitTwoAndBackupsMayBeRead) {
     const std::string missing = dir.File("missing.bk");
     const std::string fifo = dir.File("pipe.bk");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_TRUE(test::MakeFifo(fifo));
     const std::vector<std::pair<std::string, std::string>> cases = {
         {dir.Path(), "**Error** [" + dir.Path() + "] is not a book file: it is a folder\n"},
         {fifo, "**Error** [" + fifo + "] is not a book file: it is not a regular file\n"},

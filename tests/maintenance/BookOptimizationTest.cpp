@@ -9,8 +9,6 @@
 #include <functional>
 #include <new>
 
-#include <sys/stat.h>
-
 #include "BookBuilder.h"
 #include "BookChecks.h"
 #include "BookOracle.h"
@@ -522,7 +520,7 @@ TEST_F(BookOptimizationTest, LockFileNameTakenOtherwiseRefusesTheConversion) {
     for (const Case& c : {
              Case{[&] { test::WriteFileBytes(lock, {'x'}); }, SystemFileSystem(), notLock},
              Case{[&] { fs::create_directory(lock); }, SystemFileSystem(), "Is a directory"},
-             Case{[&] { ::mkfifo(lock.c_str(), 0600); }, SystemFileSystem(), notLock},
+             Case{[&] { test::MakeFifo(lock); }, SystemFileSystem(), notLock},
              Case{[&] { test::WriteFileBytes(lock, {}); }, notPermitted, "Permission denied"},
          }) {
         c.make();

@@ -16,6 +16,8 @@ namespace plinth::test {
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
 
+bool GiveToNobody(const std::string& path) { return ::chown(path.c_str(), kNobody, kNobody) == 0; }
+
 Child::Child(const std::string& program, const std::vector<std::string>& arguments,
              const ChildOptions& options) {
     std::vector<std::string> strings;

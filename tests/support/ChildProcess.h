@@ -3,7 +3,9 @@
 // Runs a program in a child process, for tests that must see a real process end,
 // or run it without the rights of root, or hold it stopped at a point of its run.
 
+#ifndef _WIN32
 #include <sys/types.h>
+#endif
 
 #include <optional>
 #include <string>
@@ -41,6 +43,7 @@ class Child {
     ~Child();
 
     // Waits until the child stops itself (SIGSTOP) or ends; true when it stopped.
+    // POSIX only, as Rights::Unprivileged is.
     bool WaitUntilStopped();
     void Continue() const;
     ChildResult Wait();
@@ -49,7 +52,11 @@ class Child {
     bool Reap(int waitOptions);  // true when it stopped
 
     TempDir m_captures;
+#ifdef _WIN32
+    void* m_process = nullptr;  // the child's process handle
+#else
     pid_t m_pid = -1;
+#endif
     std::optional<int> m_status;  // once it ended
 };
 
@@ -61,5 +68,8 @@ bool RunningAsRoot();
 
 // The user that Rights::Unprivileged runs as.
 inline constexpr unsigned kNobody = 65534;
+
+// Gives the file at `path` to that user; false where it cannot (on Windows).
+bool GiveToNobody(const std::string& path);
 
 }  // namespace plinth::test

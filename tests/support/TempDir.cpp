@@ -1,18 +1,27 @@
 #include "TempDir.h"
 
-#include <cstdlib>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace plinth::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "plinth-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
+    std::random_device random;
+    for (int tries = 0; m_path.empty(); ++tries) {
+        const std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("plinth-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) {
+            m_path = path.string();
+        } else if (tries == 100) {
+            throw std::runtime_error("cannot create a temporary folder");
+        }
     }
-    m_path = pattern;
 }
 
 TempDir::~TempDir() {
@@ -22,8 +31,17 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
+bool MakeFifo(const std::string& path) {
+#ifdef _WIN32
+    static_cast<void>(path);
+    return false;
+#else
+    return ::mkfifo(path.c_str(), 0600) == 0;
+#endif
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::ifstream in(FsPath(path), std::ios::binary | std::ios::ate);
     if (!in) {
         throw std::runtime_error("cannot read " + path);
     }
@@ -38,7 +56,7 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     if (!out) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,14 @@ class TempDir {
   private:
     std::string m_path;
 };
+
+// The path of a UTF-8 path string, on every system.
+inline std::filesystem::path FsPath(const std::string& path) {
+    return {reinterpret_cast<const char8_t*>(path.c_str())};
+}
+
+// Makes a FIFO at `path`; false where it cannot, and on Windows, which has none.
+bool MakeFifo(const std::string& path);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
