@@ -4,7 +4,7 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test check tsan fuzz screenshots clean
+.PHONY: all deps configure build run test check tsan fuzz screenshots clean windows test-windows
 
 all: build
 
@@ -30,11 +30,13 @@ screenshots: build
 
 # What CI runs: the tests, the whole suite again under the address and
 # undefined-behaviour sanitizers, the passes on several threads under the thread
-# sanitizer, then a short run of each fuzz target.
+# sanitizer, a short run of each fuzz target, then the Windows build's tests
+# under wine.
 check: test
 	$(MAKE) test PRESET=asan
 	$(MAKE) tsan
 	$(MAKE) fuzz
+	$(MAKE) test-windows
 
 tsan: deps
 	cmake --preset tsan > /dev/null
@@ -48,6 +50,17 @@ fuzz: deps
 	cmake --preset fuzz > /dev/null
 	cmake --build --preset fuzz
 	scripts/fuzz build/fuzz $(FUZZ_SECONDS)
+
+# The Windows build, cross-built with mingw-w64 (preset `windows`):
+# build/windows/src/cli/plinth-cli.exe and build/windows/plinth-VERSION-windows-x64.zip.
+windows:
+	scripts/install-deps windows
+	cmake --preset windows > /dev/null
+	cmake --build --preset windows
+
+# The Windows build's tests, run under wine.
+test-windows: windows
+	scripts/test-windows build/windows
 
 clean:
 	rm -rf build
