@@ -1,6 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "book/WideText.h"
+#endif
+
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -8,6 +14,7 @@
 #include "ChildProcess.h"
 #include "CliTestSupport.h"
 #include "TempDir.h"
+#include "maintenance/ConversionLock.h"
 
 namespace plinth {
 namespace {
@@ -232,6 +239,42 @@ TEST_F(OptimizeCommandTest, RefusedSizesExitThreeWithTheMessageOnStderr) {
         ExpectNothingTouched(dir.Path(), book, longer);
     }
 }
+
+// While another process holds the book's lock, a conversion is refused at once.
+TEST_F(OptimizeCommandTest, BookLockedByAnotherProcessIsNotConverted) {
+    const ConversionLock held = LockForConversion(SystemFileSystem(), book);
+    ASSERT_TRUE(held.lock.Held());
+    const test::ChildResult run = test::RunChild(PLINTH_CLI, {"optimize", book});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.err, "**Error** [" + book + "] is being converted by another program\n");
+    EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
+}
+
+#ifdef _WIN32
+// Windows only. A book named beyond the ANSI code page converts and is backed up
+// (plinth-cli.exe reads its arguments in UTF-16). A book that another program
+// holds open without sharing its deletion, as the C runtime's fopen does, cannot
+// be replaced: the exchange fails and says where both books are.
+TEST_F(OptimizeCommandTest, BookNamedInAnyScriptOrHeldOpenOnWindows) {
+    const std::string named = dir.File("\xc3\x89tudes \xd0\xb6 \xe6\xa3\x8b.bk");
+    std::filesystem::rename(book, test::FsPath(named));
+    const test::ChildResult run =
+        test::RunChild(PLINTH_CLI, {"optimize", named, "--record-size", "1024"});
+    EXPECT_THAT(run.out, EndsWith("\r\n" + named + ".old.bk\n")) << run.err;
+    EXPECT_EQ(test::ReadFileBytes(named + ".old.bk"), image.Bytes());
+
+    image.WriteTo(book);
+    const HANDLE other =
+        CreateFileW(Wide(book).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const test::CliRun held = test::RunCliCapture({"optimize", book, "--record-size", "1024"});
+    CloseHandle(other);
+    EXPECT_EQ(held.status, 2);
+    EXPECT_THAT(held.out, EndsWith("The original book is at [" + book +
+                                   "]\nThe converted book is at [" + book + ".new.bk]\n"));
+    EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
+}
+#endif
 
 }  // namespace
 }  // namespace plinth
