@@ -31,12 +31,13 @@ screenshots: build
 # What CI runs: the tests, the whole suite again under the address and
 # undefined-behaviour sanitizers, the passes on several threads under the thread
 # sanitizer, a short run of each fuzz target, then the Windows build's tests
-# under wine.
+# under wine and plinth-cli.exe compared with plinth-cli byte for byte.
 check: test
 	$(MAKE) test PRESET=asan
 	$(MAKE) tsan
 	$(MAKE) fuzz
 	$(MAKE) test-windows
+	scripts/compare-windows build/default build/windows
 
 tsan: deps
 	cmake --preset tsan > /dev/null
