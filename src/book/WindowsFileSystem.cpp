@@ -111,7 +111,10 @@ Handle OpenToLookAt(const std::string& path) {
     return Open(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
 }
 
-HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+// The C runtime keeps each descriptor's handle as an integer.
+HANDLE HandleOf(int fd) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));  // NOLINT(performance-no-int-to-ptr)
+}
 
 // A file's identity: its volume and its index on that volume.
 struct FileId {

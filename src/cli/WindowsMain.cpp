@@ -35,13 +35,11 @@ class Utf8Console {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments.push_back(plinth::Utf8(argv[i]));
-    }
-    std::vector<const char*> pointers;
-    for (const std::string& argument : arguments) {
-        pointers.push_back(argument.c_str());
+    std::vector<std::string> arguments(static_cast<size_t>(argc));
+    std::vector<const char*> pointers(static_cast<size_t>(argc));
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        arguments[i] = plinth::Utf8(argv[i]);
+        pointers[i] = arguments[i].c_str();
     }
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
