@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -63,14 +62,13 @@ BookWriter::~BookWriter() {
 
 bool BookWriter::CreateOutputBook(const std::string& path) {
     m_strOutputPath = path;
-    const int fd = m_files.CreateForWriting(m_strOutputPath);
-    if (fd < 0) {
-        const int error = errno;
+    const Opened created = m_files.CreateForWriting(m_strOutputPath);
+    if (created.error) {
         PrintLog(m_console, "**Error** Creating output file [%s]: %s\n", m_strOutputPath.c_str(),
-                 std::strerror(error));
+                 created.error.Text().c_str());
         return false;
     }
-    m_output = FileDescriptor(m_files, fd);
+    m_output = FileDescriptor(m_files, created.fd);
     m_outputCreated = true;
 
     // The header itself is written last, by the write-out: until then the file
@@ -273,7 +271,7 @@ bool BookWriter::WriteOutputRecord(uint32_t number, const uint8_t* bytes, size_t
     return true;
 }
 
-int BookWriter::SyncOutputBook() { return m_files.Sync(m_output.Get()); }
+FileError BookWriter::SyncOutputBook() { return m_files.Sync(m_output.Get()); }
 
 void BookWriter::CloseOutputBook() {
     if (m_written.valid()) {

@@ -94,8 +94,8 @@ class BookWriter final : public PositionSink {
     enum class WriteOutcome { Complete, Failed };
     WriteOutcome WriteOutputBook(ProgressRange progress);
 
-    // Flushes the output book to the disk; 0 or the errno of the failure.
-    int SyncOutputBook();
+    // Flushes the output book to the disk; the failure, if any.
+    FileError SyncOutputBook();
     void CloseOutputBook();
 
   private:

@@ -1,17 +1,72 @@
 #pragma once
 
 // The file operations of the book code, behind one small interface so that tests
-// can make any single operation fail. Operations on paths give 0 on success and
-// an errno value on failure.
+// can make any single operation fail. An operation whose failure its callers
+// tell apart or word gives its outcome and its error together, a FileError: no
+// caller reads errno (or the system's last error) after a call, which may have
+// passed through other code on the way.
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <utility>
 
 namespace plinth {
+
+// The failure of a file operation: what kind of failure it was and the system's
+// own words for it. A default-constructed FileError is no failure.
+class FileError {
+  public:
+    enum class Kind {
+        None,
+        Missing,         // nothing at the path, or a part of it is no folder
+        Exists,          // something is at the path already
+        NotPermitted,    // the user may not
+        ReadOnlyVolume,  // the volume takes no changes
+        LockHeld,        // another holds the lock
+        Other,
+    };
+
+    FileError() = default;
+    FileError(Kind kind, std::string text) : m_kind(kind), m_text(std::move(text)) {}
+    // The failure of an errno value, worded by the C library.
+    static FileError FromErrno(int error) {
+        switch (error) {
+            case ENOENT:
+            case ENOTDIR:
+                return {Kind::Missing, std::strerror(error)};
+            case EEXIST:
+                return {Kind::Exists, std::strerror(error)};
+            case EACCES:
+            case EPERM:
+                return {Kind::NotPermitted, std::strerror(error)};
+            case EROFS:
+                return {Kind::ReadOnlyVolume, std::strerror(error)};
+            case EWOULDBLOCK:
+                return {Kind::LockHeld, std::strerror(error)};
+            default:
+                return {Kind::Other, std::strerror(error)};
+        }
+    }
+
+    // True when the operation failed.
+    explicit operator bool() const { return m_kind != Kind::None; }
+    Kind GetKind() const { return m_kind; }
+    const std::string& Text() const { return m_text; }
+
+  private:
+    Kind m_kind = Kind::None;
+    std::string m_text;
+};
+
+// A descriptor and the failure that left none: fd is -1 exactly when error is set.
+struct Opened {
+    int fd = -1;
+    FileError error;
+};
 
 // What a path names.
 enum class FileType { Missing, Regular, Folder, Other };
@@ -31,9 +86,9 @@ class IFileSystem {
 
     // Descriptors: -1 on failure. Opening never waits, not even for a FIFO.
     virtual int OpenForReading(const std::string& path) = 0;
-    // Creates a new file for reading and writing; fails (EEXIST) where anything is
+    // Creates a new file for reading and writing; fails (Exists) where anything is
     // at the path already, so that no file is ever written by two at once.
-    virtual int CreateForWriting(const std::string& path) = 0;
+    virtual Opened CreateForWriting(const std::string& path) = 0;
     virtual void Close(int fd) = 0;
     // The size of an open file in bytes; -1 on failure.
     virtual int64_t SizeOf(int fd) = 0;
@@ -47,14 +102,15 @@ class IFileSystem {
     virtual int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
                                     uint64_t offset) = 0;
     // Flushes the file's data to the disk.
-    virtual int Sync(int fd) = 0;
+    virtual FileError Sync(int fd) = 0;
 
-    virtual int Remove(const std::string& path) = 0;
-    virtual int Rename(const std::string& from, const std::string& to) = 0;
+    virtual FileError Remove(const std::string& path) = 0;
+    // Replaces whatever file is at `to`.
+    virtual FileError Rename(const std::string& from, const std::string& to) = 0;
     // A second name for an existing file.
-    virtual int Link(const std::string& existing, const std::string& newName) = 0;
+    virtual FileError Link(const std::string& existing, const std::string& newName) = 0;
     // Makes the entries of a folder (created, renamed or removed files) durable.
-    virtual int SyncDirectory(const std::string& folder) = 0;
+    virtual FileError SyncDirectory(const std::string& folder) = 0;
     virtual bool Exists(const std::string& path) = 0;
     // Whether the open file `fd` is the file at `path`, links followed: false once
     // another file took the name or none is there.
@@ -70,9 +126,9 @@ class IFileSystem {
     // Exclusive advisory locks on lock files, taken without waiting. A lock holds
     // until it is given up or its process ends, however that ends. TryLock creates
     // the lock file where it is missing and gives a descriptor that holds the
-    // lock, or -1 with errno set (EWOULDBLOCK while another holds the lock, EEXIST
-    // where something other than an empty file has the lock file's name).
-    virtual int TryLock(const std::string& path) = 0;
+    // lock, or the failure (LockHeld while another holds the lock, Exists where
+    // something other than an empty file has the lock file's name).
+    virtual Opened TryLock(const std::string& path) = 0;
     // Gives up a lock of TryLock: the lock file goes, then the lock.
     virtual void Unlock(int fd, const std::string& path) = 0;
 };
@@ -92,7 +148,7 @@ class ForwardingFileSystem : public IFileSystem {
         return m_system.Permits(path, access);
     }
     int OpenForReading(const std::string& path) override { return m_system.OpenForReading(path); }
-    int CreateForWriting(const std::string& path) override {
+    Opened CreateForWriting(const std::string& path) override {
         return m_system.CreateForWriting(path);
     }
     void Close(int fd) override { m_system.Close(fd); }
@@ -107,20 +163,22 @@ class ForwardingFileSystem : public IFileSystem {
                             uint64_t offset) override {
         return m_system.WriteAtGathered(fd, pieces, offset);
     }
-    int Sync(int fd) override { return m_system.Sync(fd); }
-    int Remove(const std::string& path) override { return m_system.Remove(path); }
-    int Rename(const std::string& from, const std::string& to) override {
+    FileError Sync(int fd) override { return m_system.Sync(fd); }
+    FileError Remove(const std::string& path) override { return m_system.Remove(path); }
+    FileError Rename(const std::string& from, const std::string& to) override {
         return m_system.Rename(from, to);
     }
-    int Link(const std::string& existing, const std::string& newName) override {
+    FileError Link(const std::string& existing, const std::string& newName) override {
         return m_system.Link(existing, newName);
     }
-    int SyncDirectory(const std::string& folder) override { return m_system.SyncDirectory(folder); }
+    FileError SyncDirectory(const std::string& folder) override {
+        return m_system.SyncDirectory(folder);
+    }
     bool Exists(const std::string& path) override { return m_system.Exists(path); }
     bool IsFileAt(int fd, const std::string& path) override { return m_system.IsFileAt(fd, path); }
     std::string FileBehind(const std::string& path) override { return m_system.FileBehind(path); }
     void TakeAccessOf(int fd, const std::string& path) override { m_system.TakeAccessOf(fd, path); }
-    int TryLock(const std::string& path) override { return m_system.TryLock(path); }
+    Opened TryLock(const std::string& path) override { return m_system.TryLock(path); }
     void Unlock(int fd, const std::string& path) override { m_system.Unlock(fd, path); }
 
   private:
@@ -166,8 +224,10 @@ class FileLock {
     // Tries to take the lock of the lock file at `path`; Held() tells whether it
     // did, Error() why not.
     FileLock(IFileSystem& fileSystem, std::string path)
-        : m_fileSystem(&fileSystem), m_path(std::move(path)), m_fd(fileSystem.TryLock(m_path)) {
-        m_error = m_fd < 0 ? errno : 0;
+        : m_fileSystem(&fileSystem), m_path(std::move(path)) {
+        Opened taken = fileSystem.TryLock(m_path);
+        m_fd = taken.fd;
+        m_error = std::move(taken.error);
     }
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -175,12 +235,12 @@ class FileLock {
         : m_fileSystem(other.m_fileSystem),
           m_path(std::move(other.m_path)),
           m_fd(std::exchange(other.m_fd, -1)),
-          m_error(other.m_error) {}
+          m_error(std::move(other.m_error)) {}
     FileLock& operator=(FileLock&& other) = delete;
     ~FileLock() { Release(); }
 
     bool Held() const { return m_fd >= 0; }
-    int Error() const { return m_error; }
+    const FileError& Error() const { return m_error; }
     const std::string& Path() const { return m_path; }
     void Release() {
         if (m_fd >= 0) {
@@ -192,7 +252,7 @@ class FileLock {
     IFileSystem* m_fileSystem = nullptr;
     std::string m_path;
     int m_fd = -1;
-    int m_error = 0;
+    FileError m_error;
 };
 
 }  // namespace plinth

@@ -24,6 +24,12 @@ constexpr int O_BINARY = 0;
 
 constexpr int kMaxLinksFollowed = 40;
 
+// No failure when the call succeeded, else the failure of errno.
+FileError Outcome(bool succeeded) { return succeeded ? FileError() : FileError::FromErrno(errno); }
+
+// A descriptor, or the failure of errno where there is none.
+Opened Descriptor(int fd) { return {fd, fd < 0 ? FileError::FromErrno(errno) : FileError()}; }
+
 bool SameFile(const struct stat& one, const struct stat& other) {
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
@@ -72,8 +78,9 @@ class PosixFileSystem final : public IFileSystem {
         return ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
     }
 
-    int CreateForWriting(const std::string& path) override {
-        return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_BINARY | O_CLOEXEC, 0666);
+    Opened CreateForWriting(const std::string& path) override {
+        return Descriptor(
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_BINARY | O_CLOEXEC, 0666));
     }
 
     void Close(int fd) override { ::close(fd); }
@@ -128,24 +135,26 @@ class PosixFileSystem final : public IFileSystem {
         });
     }
 
-    int Sync(int fd) override { return ::fsync(fd) == 0 ? 0 : errno; }
+    FileError Sync(int fd) override { return Outcome(::fsync(fd) == 0); }
 
-    int Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
-
-    int Rename(const std::string& from, const std::string& to) override {
-        return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    FileError Remove(const std::string& path) override {
+        return Outcome(::unlink(path.c_str()) == 0);
     }
 
-    int Link(const std::string& existing, const std::string& newName) override {
-        return ::link(existing.c_str(), newName.c_str()) == 0 ? 0 : errno;
+    FileError Rename(const std::string& from, const std::string& to) override {
+        return Outcome(std::rename(from.c_str(), to.c_str()) == 0);
     }
 
-    int SyncDirectory(const std::string& folder) override {
+    FileError Link(const std::string& existing, const std::string& newName) override {
+        return Outcome(::link(existing.c_str(), newName.c_str()) == 0);
+    }
+
+    FileError SyncDirectory(const std::string& folder) override {
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
-            return errno;
+            return FileError::FromErrno(errno);
         }
-        const int result = ::fsync(fd) == 0 ? 0 : errno;
+        FileError result = Outcome(::fsync(fd) == 0);
         ::close(fd);
         return result;
     }
@@ -200,18 +209,17 @@ class PosixFileSystem final : public IFileSystem {
     // A flock lock belongs to the open file, so it also keeps two holders in one
     // process apart, and it goes with the last descriptor of that file: when the
     // process ends, however it ends. Reading rights suffice to take it.
-    int TryLock(const std::string& path) override {
+    Opened TryLock(const std::string& path) override {
         for (;;) {
             const int fd = ::open(path.c_str(),
                                   O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
             if (fd < 0) {
-                return -1;
+                return Descriptor(fd);
             }
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                const int error = errno;
+                FileError error = FileError::FromErrno(errno);
                 ::close(fd);
-                errno = error;
-                return -1;
+                return {-1, std::move(error)};
             }
             // The holder before may have given the lock up between the open and the
             // flock, removing the file on the way: that lock guards nothing any
@@ -225,17 +233,15 @@ class PosixFileSystem final : public IFileSystem {
                 // A lock file is empty; whatever else has its name is none, and
                 // giving the lock up would remove it.
                 ::close(fd);
-                errno = EEXIST;
-                return -1;
+                return {-1, FileError::FromErrno(EEXIST)};
             }
             if (sameFile) {
-                return fd;
+                return {fd, {}};
             }
             const int error = errno;
             ::close(fd);
             if (error != 0 && error != ENOENT) {
-                errno = error;
-                return -1;
+                return {-1, FileError::FromErrno(error)};
             }
         }
     }

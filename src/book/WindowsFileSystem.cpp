@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "book/FileSystem.h"
@@ -27,45 +28,47 @@ constexpr size_t kMaxTransfer = size_t{1} << 30;
 // version test that no _WIN32_WINNT value passes.
 constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 
-// The errno value of a Win32 error, for the callers of the seam.
-int ErrnoOf(DWORD error) {
+// The system's own words for an error, without the line end it ends in.
+std::string SystemText(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text != nullptr ? text : L"", length);
+    LocalFree(text);
+    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r')) {
+        words.pop_back();
+    }
+    return words.empty() ? "error " + std::to_string(error) : Utf8(words);
+}
+
+FileError::Kind KindOf(DWORD error) {
+    using Kind = FileError::Kind;
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_INVALID_DRIVE:
-            return ENOENT;
+            return Kind::Missing;
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:
-            return EEXIST;
+            return Kind::Exists;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
-            return EACCES;
-        case ERROR_LOCK_VIOLATION:
-            return EWOULDBLOCK;
+            return Kind::NotPermitted;
         case ERROR_WRITE_PROTECT:
-            return EROFS;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-            return ENOSPC;
-        case ERROR_NOT_SAME_DEVICE:
-            return EXDEV;
-        case ERROR_INVALID_FUNCTION:
-        case ERROR_NOT_SUPPORTED:
-            return EPERM;
+            return Kind::ReadOnlyVolume;
+        case ERROR_LOCK_VIOLATION:
+            return Kind::LockHeld;
         default:
-            return EIO;
+            return Kind::Other;
     }
 }
 
-// 0 when the call succeeded, else the errno value of its error.
-int Outcome(BOOL succeeded) { return succeeded ? 0 : ErrnoOf(GetLastError()); }
+FileError ErrorOf(DWORD error) { return {KindOf(error), SystemText(error)}; }
 
-// -1 with errno set from the last Win32 error.
-int FailWithLastError() {
-    errno = ErrnoOf(GetLastError());
-    return -1;
-}
+// No failure when the call succeeded, else the failure of its last error.
+FileError Outcome(BOOL succeeded) { return succeeded ? FileError() : ErrorOf(GetLastError()); }
 
 // Owns one Win32 handle: closed once, movable, never copied.
 class Handle {
@@ -84,16 +87,18 @@ class Handle {
 
     bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_handle; }
-    // Hands the handle over to a C runtime descriptor; -1 (errno set) on failure.
-    int ToDescriptor() {
+    // Hands the handle over to a C runtime descriptor, or gives the failure that
+    // left no handle.
+    Opened ToDescriptor() {
         if (!IsValid()) {
-            return FailWithLastError();
+            return {-1, ErrorOf(GetLastError())};
         }
         const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(m_handle), _O_BINARY);
-        if (fd >= 0) {
-            m_handle = INVALID_HANDLE_VALUE;
+        if (fd < 0) {
+            return {-1, FileError::FromErrno(errno)};
         }
-        return fd;
+        m_handle = INVALID_HANDLE_VALUE;
+        return {fd, {}};
     }
 
   private:
@@ -196,10 +201,10 @@ class WindowsFileSystem final : public IFileSystem {
 
     // Never waits: a pipe's name opens without a writer.
     int OpenForReading(const std::string& path) override {
-        return Open(path, GENERIC_READ, OPEN_EXISTING).ToDescriptor();
+        return Open(path, GENERIC_READ, OPEN_EXISTING).ToDescriptor().fd;
     }
 
-    int CreateForWriting(const std::string& path) override {
+    Opened CreateForWriting(const std::string& path) override {
         return Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW).ToDescriptor();
     }
 
@@ -240,25 +245,25 @@ class WindowsFileSystem final : public IFileSystem {
         return written;
     }
 
-    int Sync(int fd) override { return Outcome(FlushFileBuffers(HandleOf(fd))); }
+    FileError Sync(int fd) override { return Outcome(FlushFileBuffers(HandleOf(fd))); }
 
-    int Remove(const std::string& path) override {
+    FileError Remove(const std::string& path) override {
         return Outcome(DeleteFileW(Wide(path).c_str()));
     }
 
     // Replaces the file at `to` in one step, as rename does on POSIX.
-    int Rename(const std::string& from, const std::string& to) override {
+    FileError Rename(const std::string& from, const std::string& to) override {
         return Outcome(MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     }
 
-    // Fails (EPERM) on volumes without hard links, FAT among them.
-    int Link(const std::string& existing, const std::string& newName) override {
+    // Fails on volumes without hard links, FAT among them.
+    FileError Link(const std::string& existing, const std::string& newName) override {
         return Outcome(CreateHardLinkW(Wide(newName).c_str(), Wide(existing).c_str(), nullptr));
     }
 
     // NTFS journals a folder's entries with the change itself: nothing to flush.
-    int SyncDirectory(const std::string& /*folder*/) override { return 0; }
+    FileError SyncDirectory(const std::string& /*folder*/) override { return {}; }
 
     bool Exists(const std::string& path) override {
         return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -315,17 +320,17 @@ class WindowsFileSystem final : public IFileSystem {
     // A LockFileEx lock belongs to the handle, so it also keeps two holders in one
     // process apart, and the system lets it go when the handle closes: when the
     // process ends, however it ends.
-    int TryLock(const std::string& path) override {
+    Opened TryLock(const std::string& path) override {
         for (;;) {
             Handle file =
                 Open(path, GENERIC_READ | DELETE, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT);
             if (!file.IsValid()) {
-                return FailWithLastError();
+                return {-1, ErrorOf(GetLastError())};
             }
             OVERLAPPED whole{};
             if (!LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                             MAXDWORD, MAXDWORD, &whole)) {
-                return FailWithLastError();
+                return {-1, ErrorOf(GetLastError())};
             }
             // A lock file is an empty file; whatever else has its name (a link, a
             // file with content) is none, and giving the lock up would remove it.
@@ -333,8 +338,7 @@ class WindowsFileSystem final : public IFileSystem {
             LARGE_INTEGER size{};
             if (!held || !GetFileSizeEx(file.Get(), &size) || size.QuadPart != 0 ||
                 (held->attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-                errno = EEXIST;
-                return -1;
+                return {-1, ErrorOf(ERROR_FILE_EXISTS)};
             }
             // The holder before may have given the lock up between the open and the
             // lock, removing the file on the way: take the one now at the path.
@@ -344,8 +348,7 @@ class WindowsFileSystem final : public IFileSystem {
             }
             const DWORD error = GetLastError();
             if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) {
-                errno = ErrnoOf(error);
-                return -1;
+                return {-1, ErrorOf(error)};
             }
         }
     }

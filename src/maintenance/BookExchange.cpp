@@ -3,16 +3,14 @@
 
 #include "maintenance/BookExchange.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "book/Paths.h"
 
 namespace plinth {
 namespace {
 
-void ReportFailure(IConsole& console, const char* what, const std::string& path, int error) {
-    PrintLog(console, "**Error** %s [%s]: %s\n", what, path.c_str(), std::strerror(error));
+void ReportFailure(IConsole& console, const char* what, const std::string& path,
+                   const FileError& error) {
+    PrintLog(console, "**Error** %s [%s]: %s\n", what, path.c_str(), error.Text().c_str());
 }
 
 void ReportWhereBooksAre(IConsole& console, const std::string& original,
@@ -32,7 +30,8 @@ bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePath
     const std::string folder = FolderOf(paths.book);
 
     // An earlier backup of this book goes.
-    if (const int error = files.Remove(paths.backup); error != 0 && error != ENOENT) {
+    if (const FileError error = files.Remove(paths.backup);
+        error && error.GetKind() != FileError::Kind::Missing) {
         ReportFailure(console, "Can not remove the old backup", paths.backup, error);
         ReportWhereBooksAre(console, paths.book, paths.next);
         return false;
@@ -40,8 +39,8 @@ bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePath
 
     // The old book gets the backup's name, keeping its own where that is possible.
     bool bookStillInPlace = true;
-    if (files.Link(paths.book, paths.backup) != 0) {
-        if (const int error = files.Rename(paths.book, paths.backup); error != 0) {
+    if (files.Link(paths.book, paths.backup)) {
+        if (const FileError error = files.Rename(paths.book, paths.backup)) {
             ReportFailure(console, "Can not keep the book as its backup", paths.backup, error);
             ReportWhereBooksAre(console, paths.book, paths.next);
             return false;
@@ -52,11 +51,11 @@ bool ExchangeBookFiles(IFileSystem& files, IConsole& console, const ExchangePath
     // flushed (some file systems refuse it) does not stop the exchange.
     files.SyncDirectory(folder);
 
-    if (const int error = files.Rename(paths.next, paths.book); error != 0) {
+    if (const FileError error = files.Rename(paths.next, paths.book)) {
         ReportFailure(console, "Can not put the converted book in place", paths.book, error);
         std::string original = paths.book;
         if (!bookStillInPlace) {
-            if (const int back = files.Rename(paths.backup, paths.book); back != 0) {
+            if (const FileError back = files.Rename(paths.backup, paths.book)) {
                 ReportFailure(console, "Can not put the book back", paths.book, back);
                 original = paths.backup;
             }
@@ -72,7 +71,7 @@ void RestoreInterruptedExchange(IFileSystem& files, IConsole& console, const Exc
     if (files.Exists(paths.book) || !files.Exists(paths.backup) || !files.Exists(paths.next)) {
         return;
     }
-    if (const int error = files.Rename(paths.backup, paths.book); error != 0) {
+    if (const FileError error = files.Rename(paths.backup, paths.book)) {
         ReportFailure(console, "Can not put the book back from its backup", paths.backup, error);
         return;
     }

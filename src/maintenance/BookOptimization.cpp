@@ -2,9 +2,6 @@
 
 #include "maintenance/BookOptimization.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "book/BookWriter.h"
 #include "book/Paths.h"
 #include "maintenance/BookOpening.h"
@@ -159,9 +156,9 @@ class Conversion {
 
     // 6. The flush of the new book to the disk, which then closes.
     bool Flush() {
-        if (const int error = m_writer->SyncOutputBook(); error != 0) {
+        if (const FileError error = m_writer->SyncOutputBook()) {
             PrintLog(m_console, "**Error** Can not flush the new book to disk [%s]: %s\n",
-                     m_writer->OutputPath().c_str(), std::strerror(error));
+                     m_writer->OutputPath().c_str(), error.Text().c_str());
             return false;
         }
         m_writer->CloseOutputBook();
@@ -218,9 +215,10 @@ class Conversion {
     // Ends the conversion before the exchange: the new book at `output`, where one
     // was made, goes; the book stays.
     void StopWithoutNewBook(const std::optional<std::string>& output) {
-        if (const int error = output ? m_files.Remove(*output) : 0; error != 0 && error != ENOENT) {
+        if (const FileError error = output ? m_files.Remove(*output) : FileError();
+            error && error.GetKind() != FileError::Kind::Missing) {
             PrintLog(m_console, "**Error** Can not remove the incomplete new book [%s]: %s\n",
-                     output->c_str(), std::strerror(error));
+                     output->c_str(), error.Text().c_str());
         }
         PrintLog(m_console, "Conversion stopped, the book was not changed\n");
     }

@@ -22,10 +22,9 @@ bool FaultyFileSystem::Fails(Operation operation, const std::string& path) {
     return m_calls.size() - 1 == m_failAt;
 }
 
-int FaultyFileSystem::CreateForWriting(const std::string& path) {
+Opened FaultyFileSystem::CreateForWriting(const std::string& path) {
     if (Fails(Operation::Create, path)) {
-        errno = EACCES;
-        return -1;
+        return {-1, FileError::FromErrno(EACCES)};
     }
     return ForwardingFileSystem::CreateForWriting(path);
 }
@@ -45,27 +44,28 @@ int64_t FaultyFileSystem::WriteAtGathered(int fd, std::span<const std::span<cons
     return ForwardingFileSystem::WriteAtGathered(fd, pieces, offset);
 }
 
-int FaultyFileSystem::Sync(int fd) {
-    return Fails(Operation::Sync, "") ? EIO : ForwardingFileSystem::Sync(fd);
+FileError FaultyFileSystem::Sync(int fd) {
+    return Fails(Operation::Sync, "") ? FileError::FromErrno(EIO) : ForwardingFileSystem::Sync(fd);
 }
 
-int FaultyFileSystem::Remove(const std::string& path) {
-    return Fails(Operation::Remove, path) ? EIO : ForwardingFileSystem::Remove(path);
+FileError FaultyFileSystem::Remove(const std::string& path) {
+    return Fails(Operation::Remove, path) ? FileError::FromErrno(EIO)
+                                          : ForwardingFileSystem::Remove(path);
 }
 
-int FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
-    return Fails(Operation::Rename, from + " -> " + to) ? EIO
+FileError FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
+    return Fails(Operation::Rename, from + " -> " + to) ? FileError::FromErrno(EIO)
                                                         : ForwardingFileSystem::Rename(from, to);
 }
 
-int FaultyFileSystem::Link(const std::string& existing, const std::string& newName) {
+FileError FaultyFileSystem::Link(const std::string& existing, const std::string& newName) {
     return Fails(Operation::Link, existing + " -> " + newName) || m_refuseHardLinks
-               ? EPERM
+               ? FileError::FromErrno(EPERM)
                : ForwardingFileSystem::Link(existing, newName);
 }
 
-int FaultyFileSystem::SyncDirectory(const std::string& folder) {
-    return Fails(Operation::SyncDirectory, folder) ? EIO
+FileError FaultyFileSystem::SyncDirectory(const std::string& folder) {
+    return Fails(Operation::SyncDirectory, folder) ? FileError::FromErrno(EIO)
                                                    : ForwardingFileSystem::SyncDirectory(folder);
 }
 

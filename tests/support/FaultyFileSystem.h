@@ -33,15 +33,15 @@ class FaultyFileSystem final : public ForwardingFileSystem {
     void RefuseHardLinks() { m_refuseHardLinks = true; }
     const std::vector<Call>& Calls() const { return m_calls; }
 
-    int CreateForWriting(const std::string& path) override;
+    Opened CreateForWriting(const std::string& path) override;
     int64_t WriteAt(int fd, const void* buffer, size_t length, uint64_t offset) override;
     int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
                             uint64_t offset) override;
-    int Sync(int fd) override;
-    int Remove(const std::string& path) override;
-    int Rename(const std::string& from, const std::string& to) override;
-    int Link(const std::string& existing, const std::string& newName) override;
-    int SyncDirectory(const std::string& folder) override;
+    FileError Sync(int fd) override;
+    FileError Remove(const std::string& path) override;
+    FileError Rename(const std::string& from, const std::string& to) override;
+    FileError Link(const std::string& existing, const std::string& newName) override;
+    FileError SyncDirectory(const std::string& folder) override;
 
   private:
     // Logs the call; true when it is the one to fail.
