@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TempDir.h"
@@ -50,6 +51,13 @@ class Child {
 
   private:
     bool Reap(int waitOptions);  // true when it stopped
+    // The child's output, once it has ended.
+    void ReadCaptures(ChildResult& result) const {
+        for (auto [name, text] : {std::pair{"out", &result.out}, {"err", &result.err}}) {
+            const std::vector<uint8_t> bytes = ReadFileBytes(m_captures.File(name));
+            text->assign(bytes.begin(), bytes.end());
+        }
+    }
 
     TempDir m_captures;
 #ifdef _WIN32
@@ -60,8 +68,10 @@ class Child {
     std::optional<int> m_status;  // once it ended
 };
 
-ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
-                     const ChildOptions& options = {});
+inline ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                            const ChildOptions& options = {}) {
+    return Child(program, arguments, options).Wait();
+}
 
 // Whether the tests run as root, where file permissions do not stop anything.
 bool RunningAsRoot();

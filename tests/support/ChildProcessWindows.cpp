@@ -111,16 +111,8 @@ ChildResult Child::Wait() {
     }
     ChildResult result;
     result.exitStatus = m_status;
-    for (auto [name, text] : {std::pair{"out", &result.out}, {"err", &result.err}}) {
-        const std::vector<uint8_t> bytes = ReadFileBytes(m_captures.File(name));
-        text->assign(bytes.begin(), bytes.end());
-    }
+    ReadCaptures(result);
     return result;
-}
-
-ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
-                     const ChildOptions& options) {
-    return Child(program, arguments, options).Wait();
 }
 
 }  // namespace plinth::test
