@@ -188,11 +188,18 @@ class WindowsFileSystem final : public IFileSystem {
 
     // The system decides by opening with the right asked for: a file for reading
     // or writing, a folder for adding files. A file that another program holds
-    // without sharing may still be read or written once it lets go.
+    // without sharing may still be read or written once it lets go. A read-only
+    // file is never written, not even where the open would pass (under wine, as
+    // root).
     bool Permits(const std::string& path, Access access) override {
         const bool folder = TypeOf(path) == FileType::Folder;
+        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        if (access == Access::Write && !folder && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return false;
+        }
         const DWORD right = access == Access::Read ? GENERIC_READ
-                            : folder               ? FILE_ADD_FILE | FILE_DELETE_CHILD
+                            : folder               ? FILE_ADD_FILE
                                                    : GENERIC_WRITE;
         const Handle file =
             Open(path, right, OPEN_EXISTING, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0);

@@ -254,7 +254,8 @@ TEST_F(OptimizeCommandTest, BookLockedByAnotherProcessIsNotConverted) {
 // Windows only. A book named beyond the ANSI code page converts and is backed up
 // (plinth-cli.exe reads its arguments in UTF-16). A book that another program
 // holds open without sharing its deletion, as the C runtime's fopen does, cannot
-// be replaced: the exchange fails and says where both books are.
+// be replaced: the exchange fails and says where both books are. A read-only book
+// is not converted in place.
 TEST_F(OptimizeCommandTest, BookNamedInAnyScriptOrHeldOpenOnWindows) {
     const std::string named = dir.File("\xc3\x89tudes \xd0\xb6 \xe6\xa3\x8b.bk");
     std::filesystem::rename(book, test::FsPath(named));
@@ -273,6 +274,12 @@ TEST_F(OptimizeCommandTest, BookNamedInAnyScriptOrHeldOpenOnWindows) {
     EXPECT_THAT(held.out, EndsWith("The original book is at [" + book +
                                    "]\nThe converted book is at [" + book + ".new.bk]\n"));
     EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
+    // Nor is a read-only book replaced.
+    SetFileAttributesW(Wide(book).c_str(), FILE_ATTRIBUTE_READONLY);
+    const test::CliRun readOnly = test::RunCliCapture({"optimize", book});
+    SetFileAttributesW(Wide(book).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(readOnly.err,
+              "plinth-cli: " + book + " is not writable; a conversion in place replaces it\n");
 }
 #endif
 
