@@ -265,9 +265,8 @@ TEST_F(OptimizeCommandTest, BookNamedInAnyScriptOrHeldOpenOnWindows) {
     EXPECT_EQ(test::ReadFileBytes(named + ".old.bk"), image.Bytes());
 
     image.WriteTo(book);
-    const HANDLE other =
-        CreateFileW(Wide(book).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE other = CreateFileW(Wide(book).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     const test::CliRun held = test::RunCliCapture({"optimize", book, "--record-size", "1024"});
     CloseHandle(other);
     EXPECT_EQ(held.status, 2);
