@@ -7,6 +7,7 @@
 #include <sys/types.h>
 #endif
 
+#include <csignal>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,13 +27,24 @@ struct ChildOptions {
     Rights rights = Rights::Own;
 };
 
+// The exit status a child ends itself with as a crash would, where there are no
+// signals (Windows).
+inline constexpr unsigned kKilledStatus = 137;
+
 struct ChildResult {
     std::optional<int> exitStatus;  // when it ended by itself
     std::optional<int> signal;      // when a signal ended it
     std::string out;
     std::string err;
 
-    bool KilledBy(int number) const { return signal == number; }
+    // Whether it ended as a crash ends it: by SIGKILL, on Windows with kKilledStatus.
+    bool Crashed() const {
+#ifdef _WIN32
+        return exitStatus == static_cast<int>(kKilledStatus);
+#else
+        return signal == SIGKILL;
+#endif
+    }
 };
 
 // A child that runs on until the test waits for it; one that is never waited for

@@ -1,13 +1,12 @@
 #include "FaultyFileSystem.h"
 
 #include <cerrno>
-#include <csignal>
 
 namespace plinth::test {
 
 bool FaultyFileSystem::Fails(Operation operation, const std::string& path) {
-    if (m_calls.size() == m_raiseAt.first) {
-        std::raise(m_raiseAt.second);
+    if (m_calls.size() == m_actAt.first) {
+        m_actAt.second();
     }
     int occurrence = 0;
     for (const Call& call : m_calls) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,9 +27,11 @@ class FaultyFileSystem final : public ForwardingFileSystem {
     void FailOperation(Operation operation, int occurrence) {
         m_failOperations.emplace_back(operation, occurrence);
     }
-    // Raises `signal` right before the changing operation with this index:
-    // SIGKILL as a crash there would, SIGSTOP to hold the process there.
-    void RaiseAtCall(size_t index, int signal) { m_raiseAt = {index, signal}; }
+    // Runs `action` right before the changing operation with this index: ends the
+    // process as a crash there would, or holds it there.
+    void ActAtCall(size_t index, std::function<void()> action) {
+        m_actAt = {index, std::move(action)};
+    }
     // Every Link fails, as on a file system without hard links.
     void RefuseHardLinks() { m_refuseHardLinks = true; }
     const std::vector<Call>& Calls() const { return m_calls; }
@@ -49,7 +52,7 @@ class FaultyFileSystem final : public ForwardingFileSystem {
 
     std::vector<Call> m_calls;
     size_t m_failAt = static_cast<size_t>(-1);
-    std::pair<size_t, int> m_raiseAt{static_cast<size_t>(-1), 0};
+    std::pair<size_t, std::function<void()>> m_actAt{static_cast<size_t>(-1), nullptr};
     bool m_refuseHardLinks = false;
     std::vector<std::pair<Operation, int>> m_failOperations;
 };
