@@ -128,9 +128,13 @@ class CallingThreadWalk {
 // worker only leaves its run to the calling thread.
 class Workers {
   public:
-    Workers(const BookReader& book, RecordDigests digests, uint32_t slotsPerRun, size_t runCount)
+    Workers(const BookReader& book, RecordDigests digests, Threads threads, uint32_t slotsPerRun,
+            size_t runCount)
         : m_book(book), m_digests(digests), m_slotsPerRun(slotsPerRun), m_runCount(runCount) {
-        const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1U, kMostWorkers);
+        const unsigned count =
+            std::clamp(threads == Threads::All ? std::thread::hardware_concurrency()
+                                               : static_cast<unsigned>(threads),
+                       1U, kMostWorkers);
         try {
             for (unsigned i = 0; i < count; ++i) {
                 m_threads.emplace_back([this](const std::stop_token& stop) { Work(stop); });
@@ -271,14 +275,15 @@ class Workers {
     std::vector<std::jthread> m_threads;  // last: stopped and joined first
 };
 
-bool RunOnWorkers(BookReader& book, RecordDigests digests, CallingThreadWalk& here) {
+bool RunOnWorkers(BookReader& book, RecordDigests digests, Threads threads,
+                  CallingThreadWalk& here) {
     const BookHeader& header = book.InputHeader();
     const uint32_t slots = header.hashIndexSize;
     const uint64_t bookBytes = RecordOffset(header.recordCount, header.recordSize);
     const auto slotsPerRun =
         static_cast<uint32_t>(std::clamp<uint64_t>(slots * kRunBytes / bookBytes, 1, slots));
     const size_t runCount = (size_t{slots} + slotsPerRun - 1) / slotsPerRun;
-    Workers workers(book, digests, slotsPerRun, runCount);
+    Workers workers(book, digests, threads, slotsPerRun, runCount);
     for (size_t index = 0; index < runCount; ++index) {
         const auto first = static_cast<uint32_t>(index * slotsPerRun);
         const uint32_t end = std::min(first + slotsPerRun, slots);
@@ -303,7 +308,8 @@ bool RunOnWorkers(BookReader& book, RecordDigests digests, CallingThreadWalk& he
 bool WorthASecondThread(const BookHeader& header, Threads threads) {
     // Below this size a pass is over before a thread pays for its start.
     constexpr uint64_t kSmallestBook = uint64_t{4} << 20;
-    return threads == Threads::All && std::thread::hardware_concurrency() > 1 &&
+    return threads != Threads::One &&
+           (threads != Threads::All || std::thread::hardware_concurrency() > 1) &&
            RecordOffset(header.recordCount, header.recordSize) >= kSmallestBook;
 }
 
@@ -313,7 +319,7 @@ bool RunChainPass(BookReader& book, ChainWalker& walker, ChainVisitor& visitor,
     if (!WorthASecondThread(book.InputHeader(), threads) || book.InputHeader().hashIndexSize == 0) {
         return here.Walk(0, book.InputHeader().hashIndexSize);
     }
-    return RunOnWorkers(book, digests, here);
+    return RunOnWorkers(book, digests, threads, here);
 }
 
 }  // namespace plinth

@@ -18,12 +18,16 @@
 
 namespace plinth {
 
-// How many threads a pass may use: one, or as many as the processor has (the
-// results are the same).
-enum class Threads { One, All };
+// How many threads a pass may use: the calling thread alone (One), a worker thread
+// per core of the processor (All), or, with ThreadCount(n) for n of two or more, n
+// worker threads whatever the processor has; at most four workers. The results
+// are the same.
+enum class Threads : unsigned { All = 0, One = 1 };
+inline constexpr Threads ThreadCount(unsigned count) { return static_cast<Threads>(count); }
 
 // Whether a pass over the book of `header` that may use `threads` takes a second
-// thread: on a processor that has more than one core, for books of 4 MiB and more.
+// thread: for books of 4 MiB and more, where it may use more than one and, for
+// All, the processor has more than one core.
 bool WorthASecondThread(const BookHeader& header, Threads threads);
 
 // What the pass makes of each record for its visitor, on whichever thread reads
