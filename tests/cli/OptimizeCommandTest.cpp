@@ -64,29 +64,37 @@ void ExpectNothingTouched(const std::string& folder, const std::string& book,
 TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
     const std::string recordSizes = "1024, 2048, 4096, 8192, 16384";
     const std::string hashSizes = recordSizes + ", 32768";
-    const auto notOffered = [](const std::string& option, const std::string& value,
-                               const std::string& sizes) {
-        return "plinth-cli: " + option + ": \"" + value + "\" is not one of " + sizes +
-               "\nRun with --help for more information.\n";
+    const auto usage = [](const std::string& problem) {
+        return "plinth-cli: " + problem + "\nRun with --help for more information.\n";
+    };
+    const auto notOffered = [&](const std::string& option, const std::string& value,
+                                const std::string& sizes) {
+        return usage(option + ": \"" + value + "\" is not one of " + sizes);
     };
     const std::string reserved =
         " is a name that conversions use for their own files; choose another for --output\n";
     struct Case {
         std::vector<std::string> args;
-        std::string err;  // empty: any message
+        std::string err;
+        std::string out = {};
     };
     std::vector<Case> cases = {
         {{"optimize", book, "--record-size", "32768"},
          notOffered("--record-size", "32768", recordSizes)},
         {{"optimize", book, "--hash-size", "big"}, notOffered("--hash-size", "big", hashSizes)},
-        {{"optimize", book, "--record-size"}, ""},
-        {{"optimize", book, "--record-size", "1024", "--record-size", "2048"}, ""},
-        {{"optimize", book, "other.bk"}, ""},
-        {{"optimize"}, ""},
-        {{"frobnicate", book}, ""},
-        {{"info", "--json=maybe", book}, ""},
-        {{"optimize", ""}, ""},
-        {{"optimize", dir.File("missing.bk")}, ""},
+        {{"optimize", book, "--record-size"},
+         usage("--record-size: 1 required INT:{1024,2048,4096,8192,16384} missing")},
+        {{"optimize", book, "--record-size", "1024", "--record-size", "2048"},
+         usage("--record-size: At Most 1 required but received 2")},
+        {{"optimize", book, "other.bk"},
+         usage("The following argument was not expected: other.bk")},
+        {{"optimize"}, usage("book is required")},
+        {{"frobnicate", book}, usage("A subcommand is required")},
+        {{"info", "--json=maybe", book}, usage("Could not convert: --json = maybe")},
+        {{"optimize", ""}, "", "**Error** Can not open input file []\n"},
+        {{"optimize", dir.File("missing.bk")},
+         "",
+         "**Error** Can not open input file [" + dir.File("missing.bk") + "]\n"},
         {{"optimize", book + ".old.bk"},
          "plinth-cli: " + book +
              ".old.bk is a file of an earlier conversion; rename it to open "
@@ -107,11 +115,8 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
     for (const Case& c : cases) {
         const test::CliRun run = test::RunCliCapture(c.args);
         EXPECT_EQ(run.status, 2) << testing::PrintToString(c.args);
-        if (c.err.empty()) {
-            EXPECT_NE(run.err + run.out, "") << testing::PrintToString(c.args);
-        } else {
-            EXPECT_EQ(run.err, c.err) << testing::PrintToString(c.args);
-        }
+        EXPECT_EQ(run.err, c.err) << testing::PrintToString(c.args);
+        EXPECT_EQ(run.out, c.out) << testing::PrintToString(c.args);
         ExpectNothingTouched(dir.Path(), book, image);
     }
     // A conversion in place needs the names of its files for files.
@@ -152,12 +157,32 @@ class OptimizePermissionTest : public OptimizeCommandTest {
         test::RunningAsRoot() ? programDir.File("plinth-cli") : std::string(PLINTH_CLI);
 };
 
+// A book that the user may not read: every command says it cannot open it, ends
+// in status 2 and makes no file.
+TEST_F(OptimizePermissionTest, BookThatMayNotBeReadIsRefusedByEveryCommand) {
+    std::filesystem::permissions(book, std::filesystem::perms::owner_write);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"info", book},
+             {"analyse", book},
+             {"advise", book},
+             {"optimize", book},
+             {"optimize", book, "--dry-run"},
+             {"optimize", book, "--output", dir.File("copy.bk")}}) {
+        const test::ChildResult run = Run(args);
+        EXPECT_EQ(run.exitStatus, 2) << args[0];
+        EXPECT_EQ(run.out + run.err, "**Error** Can not open input file [" + book + "]\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    }
+}
+
 // A book or a folder that the user may not write is refused before anything is
 // written; into a new file elsewhere the book may still be converted.
 TEST_F(OptimizePermissionTest, BookOrFolderThatIsNotWritableIsNotConvertedInPlace) {
     using std::filesystem::perms;
     std::filesystem::permissions(book, perms::owner_read | perms::others_read);
-    EXPECT_EQ(Run({"optimize", book}).err,
+    const test::ChildResult notWritable = Run({"optimize", book});
+    EXPECT_EQ(notWritable.exitStatus, 2);
+    EXPECT_EQ(notWritable.err,
               "plinth-cli: " + book + " is not writable; a conversion in place replaces it\n");
     EXPECT_EQ(Run({"optimize", book, "--output", dir.File("copy.bk")}).exitStatus, 0);
     std::filesystem::remove(dir.File("copy.bk"));

@@ -29,6 +29,10 @@ std::vector<std::string> ConvertedBookProblems(const std::string& path,
 std::vector<std::string> ConvertedBookProblems(const std::vector<uint8_t>& bytes,
                                                const ExpectedBook& expected);
 
+// Whether `bytes` pass for a book, as a reader takes them: a whole header of 38
+// bytes that starts with "BK" or "BX".
+bool PassesForABook(const std::vector<uint8_t>& bytes);
+
 // One line per problem, for a test's failure message.
 std::string Describe(const std::vector<std::string>& problems);
 
