@@ -248,9 +248,11 @@ BookWriter::WriteOutcome BookWriter::WriteOutputBook(ProgressRange progress) {
         m_outputHeader.recordCount = static_cast<uint16_t>(m_records);
         std::array<uint8_t, layout::kHeaderSize> header{};
         EncodeHeader(m_outputHeader, header);
-        writing = WriteOutputRecord(0, header.data(), header.size()) &&
-                  WriteOutputRecord(m_outputHeader.hashIndexRecord, m_outputHashIndex.data(),
-                                    layout::kSlotSize * m_outputHeader.hashIndexSize);
+        // The header last: a file left by a program ended before it carries no
+        // book's magic, and so does not pass for a book without its HashIndex.
+        writing = WriteOutputRecord(m_outputHeader.hashIndexRecord, m_outputHashIndex.data(),
+                                    layout::kSlotSize * m_outputHeader.hashIndexSize) &&
+                  WriteOutputRecord(0, header.data(), header.size());
         PrintChainLengths(m_console, lengths);
         PrintLog(m_console, "Avg chain length:\t%1.1f\n",
                  static_cast<double>(m_outputHeader.recordCount) / m_outputHeader.hashIndexSize);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "BookBuilder.h"
@@ -75,8 +76,21 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
         EXPECT_TRUE(IsOriginal(Backup()));
     }
 
-    // Running the tool again converts the book, whatever the crash left.
+    // Running the tool again converts the book, whatever the crash left. Where the
+    // book's path is empty, that run first puts the book back from its backup:
+    // killed before the rename that does it (its operation 1, after the lock) or
+    // before the flush of the folder after it, it leaves what a crash may leave.
     void ExpectRecoveryByRunningAgain() {
+        for (const int step : {1, 2}) {
+            if (std::filesystem::exists(Book())) {
+                break;
+            }
+            const test::ChildResult killed = test::RunChild(
+                PLINTH_CLI, Args(), Options({"PLINTH_TEST_KILL_AT=" + std::to_string(step)}));
+            EXPECT_TRUE(killed.Crashed()) << killed.out << killed.err;
+            EXPECT_EQ(std::filesystem::exists(Book()), step == 2) << "put back at the rename";
+            ExpectCompleteBookAfterCrash();
+        }
         const test::ChildResult again = test::RunChild(PLINTH_CLI, Args(), Options());
         ASSERT_EQ(again.exitStatus, 0) << again.out << again.err;
         EXPECT_EQ(test::Describe(test::ConvertedBookProblems(Book(), Converted())), "");
@@ -89,6 +103,31 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
         }
     }
 
+    // Runs plinth-cli with `args`, killed before each of its file operations in
+    // turn, and checks each time with `afterKill`; gives the number of operations.
+    int KillBeforeEachOperation(const std::vector<std::string>& args,
+                                const std::function<void()>& afterKill) {
+        int operation = 0;
+        for (;; ++operation) {
+            SCOPED_TRACE("killed before file operation " + std::to_string(operation));
+            Prepare();
+            const test::ChildResult run = test::RunChild(
+                PLINTH_CLI, args, Options({"PLINTH_TEST_KILL_AT=" + std::to_string(operation)}));
+            if (!run.Crashed()) {  // the conversion has fewer operations: it ran to its end
+                EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+                return operation;
+            }
+            // Killed holding the book's lock (taken by the first operation), which
+            // must not stop the next conversion.
+            EXPECT_EQ(std::filesystem::exists(Book() + ".lock"), operation > 0);
+            afterKill();
+            if (HasFatalFailure() || operation > 1000) {
+                ADD_FAILURE() << "stopped at operation " << operation;
+                return operation;
+            }
+        }
+    }
+
     test::TempDir dir;
     const builder::BookImage image = builder::BuildBook(
         {.attributes = 0x11, .word36 = 3}, builder::MakePositions(BookKind::Standard, 60, 77));
@@ -96,27 +135,31 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
 };
 
 TEST_P(CrashSafetyTest, KilledBeforeAnyFileOperationLeavesACompleteBook) {
-    int operation = 0;
-    for (;; ++operation) {
-        SCOPED_TRACE("killed before file operation " + std::to_string(operation));
-        Prepare();
-        const test::ChildResult run = test::RunChild(
-            PLINTH_CLI, Args(), Options({"PLINTH_TEST_KILL_AT=" + std::to_string(operation)}));
-        if (run.exitStatus == 0) {
-            break;  // the conversion has fewer operations: it ran to its end
-        }
-        ASSERT_TRUE(run.Crashed()) << run.out << run.err;
-        // Killed holding the book's lock, which must not stop the next conversion.
-        EXPECT_TRUE(std::filesystem::exists(Book() + ".lock"));
-        ExpectCompleteBookAfterCrash();
-        ExpectRecoveryByRunningAgain();
-        if (HasFatalFailure() || operation > 1000) {
-            FAIL() << "stopped at operation " << operation;
-        }
-    }
-    // Creation and its three writes, the chains, header and HashIndex, the flush,
-    // and the five steps of the exchange.
-    EXPECT_GE(operation, 13);
+    // The lock, the creation and its three writes, the chains, the header and the
+    // HashIndex, the flush, the five steps of the exchange and the lock given up.
+    EXPECT_GE(KillBeforeEachOperation(Args(),
+                                      [this] {
+                                          ExpectCompleteBookAfterCrash();
+                                          ExpectRecoveryByRunningAgain();
+                                      }),
+              15);
+    // Into a new file: the book stays, and the new file does not pass for a book
+    // before it is a complete one.
+    const std::string output = dir.File("copy.bk");
+    std::vector<std::string> intoNewFile = Args();
+    intoNewFile.insert(intoNewFile.end(), {"--output", output});
+    EXPECT_GE(KillBeforeEachOperation(
+                  intoNewFile,
+                  [&] {
+                      EXPECT_TRUE(IsOriginal(Book()));
+                      if (std::filesystem::exists(output) &&
+                          test::PassesForABook(test::ReadFileBytes(output))) {
+                          EXPECT_EQ(
+                              test::Describe(test::ConvertedBookProblems(output, Converted())), "");
+                      }
+                      std::filesystem::remove(output);
+                  }),
+              11);
 }
 
 // Every file in the book's folder with its bytes.
@@ -128,12 +171,18 @@ std::map<std::string, std::vector<uint8_t>> FilesIn(const std::string& folder) {
     return files;
 }
 
-// While a conversion stands before any of its file operations, a second one of
-// the book, in place or into a new file, is refused and touches nothing, and a
-// reader finds a complete book (without hard links, at one step no book at all).
-// The first then ends as if alone.
+// While a conversion that holds the book's lock stands before any of its file
+// operations, a second one of the book, in place or into a new file, through a
+// symbolic link or a relative path, is refused and touches nothing, and a reader
+// finds a complete book (without hard links, at one step no book at all). The
+// first then ends as if alone.
 TEST_P(CrashSafetyTest, SecondConversionIsRefusedAtEveryStepOfTheFirst) {
-    for (int operation = 0;; ++operation) {
+    const test::TempDir elsewhere;
+    const std::string link = elsewhere.File("link.bk");
+    std::filesystem::create_symlink(Book(), link);
+    const std::string relative = std::filesystem::relative(Book()).string();
+    int operation = 1;  // the first after the lock
+    for (;; ++operation) {
         SCOPED_TRACE("the first stopped before file operation " + std::to_string(operation));
         Prepare();
         test::Child first(PLINTH_CLI, Args(),
@@ -142,12 +191,14 @@ TEST_P(CrashSafetyTest, SecondConversionIsRefusedAtEveryStepOfTheFirst) {
             break;  // it ran to its end
         }
         const auto before = FilesIn(dir.Path());
-        for (const auto& args :
-             {Args("4096", "1024"), {"optimize", Book(), "--output", dir.File("copy.bk")}}) {
+        for (const auto& args : {Args("4096", "1024"),
+                                 {"optimize", Book(), "--output", dir.File("copy.bk")},
+                                 {"optimize", link},
+                                 {"optimize", relative}}) {
             const test::ChildResult second = test::RunChild(PLINTH_CLI, args);
             EXPECT_EQ(second.exitStatus, 2);
             EXPECT_EQ(second.err,
-                      "**Error** [" + Book() + "] is being converted by another program\n");
+                      "**Error** [" + args[1] + "] is being converted by another program\n");
         }
         EXPECT_EQ(FilesIn(dir.Path()), before);
         EXPECT_EQ(test::RunChild(PLINTH_CLI, {"analyse", Book()}).exitStatus,
@@ -157,6 +208,7 @@ TEST_P(CrashSafetyTest, SecondConversionIsRefusedAtEveryStepOfTheFirst) {
         EXPECT_EQ(test::Describe(test::ConvertedBookProblems(Book(), Converted())), "");
         EXPECT_EQ(FilesIn(dir.Path()).size(), 2u) << "the book and its backup";
     }
+    EXPECT_GE(operation, 15);
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, CrashSafetyTest,

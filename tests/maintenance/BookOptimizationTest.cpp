@@ -329,16 +329,38 @@ TEST_F(BookOptimizationTest, NewBookOfTheMostRecordsABookHoldsIsMade) {
 }
 
 // A new book of more than the 64 MiB of records that the conversion holds before
-// it writes them: the records go out in parts, and the memory of those written
-// takes records of other lengths.
+// it writes them: the records go out in parts, on a thread of their own, and the
+// memory of those written takes records of other lengths. A write in the midst
+// of those parts that fails stops the conversion; killed right before it, the
+// conversion leaves no new file that passes for a book.
 TEST_F(BookOptimizationTest, BookLargerThanTheRecordsHeldAtOnceIsComplete) {
     BookOptions options;
     options.recordSize = 16384;
     const BookImage image = builder::BuildBook(
         options, builder::MakePositions(BookKind::Standard, 56000, 8, builder::MoveRange{1, 600}));
     ASSERT_GT(image.Bytes().size(), size_t{68} << 20);
-    ASSERT_EQ(Convert(image, 16384, 2048).outcome, OptimizeOutcome::Converted) << console.Text();
+    test::FaultyFileSystem counting;
+    BookReader state(console, counting);
+    ASSERT_EQ(Convert(image, 16384, 2048, state).outcome, OptimizeOutcome::Converted)
+        << console.Text();
     ExpectCompleteBook(Path(), image, image.Positions(), 16384, 2048);
+    std::vector<size_t> writes;
+    for (size_t i = 0; i < counting.Calls().size(); ++i) {
+        if (counting.Calls()[i].operation == Operation::Write) {
+            writes.push_back(i);
+        }
+    }
+    ASSERT_GT(writes.size(), 70u);  // of records 1 MiB at most, beside the header and HashIndex
+    test::FaultyFileSystem failing;
+    std::optional<std::vector<uint8_t>> killed;  // the new book as a kill there leaves it
+    failing.ActAtCall(writes[writes.size() / 2], [&] { killed = test::ReadFileBytes(NewBook()); });
+    failing.FailCall(writes[writes.size() / 2]);
+    BookReader failed(console, failing);
+    EXPECT_EQ(Convert(image, 16384, 2048, failed).outcome, OptimizeOutcome::NotChanged);
+    EXPECT_THAT(console.Text(), HasSubstr("**Error** in _write writing\n"));
+    EXPECT_TRUE(UnchangedAt(Path(), image));
+    EXPECT_FALSE(std::filesystem::exists(NewBook()));
+    EXPECT_FALSE(test::PassesForABook(killed.value_or(image.Bytes())));
 }
 
 TEST_F(BookOptimizationTest, PositionTooLongForTheNewSizeStopsTheConversion) {

@@ -68,4 +68,19 @@ FileError FaultyFileSystem::SyncDirectory(const std::string& folder) {
                                                    : ForwardingFileSystem::SyncDirectory(folder);
 }
 
+Opened FaultyFileSystem::TryLock(const std::string& path) {
+    if (Fails(Operation::Lock, path)) {
+        return {-1, FileError::FromErrno(EIO)};
+    }
+    return ForwardingFileSystem::TryLock(path);
+}
+
+void FaultyFileSystem::Unlock(int fd, const std::string& path) {
+    if (Fails(Operation::Unlock, path)) {
+        Close(fd);
+        return;
+    }
+    ForwardingFileSystem::Unlock(fd, path);
+}
+
 }  // namespace plinth::test

@@ -11,10 +11,11 @@ namespace plinth::test {
 
 // The operating system's files, with a log of every operation that changes a
 // file, and the power to make exactly one of those operations fail, or to end
-// the process right before it.
+// the process right before it. Taking a lock makes its lock file; a lock that
+// fails is refused, and a lock given up that fails keeps its lock file.
 class FaultyFileSystem final : public ForwardingFileSystem {
   public:
-    enum class Operation { Create, Write, Sync, Remove, Rename, Link, SyncDirectory };
+    enum class Operation { Create, Write, Sync, Remove, Rename, Link, SyncDirectory, Lock, Unlock };
 
     struct Call {
         Operation operation;
@@ -45,6 +46,8 @@ class FaultyFileSystem final : public ForwardingFileSystem {
     FileError Rename(const std::string& from, const std::string& to) override;
     FileError Link(const std::string& existing, const std::string& newName) override;
     FileError SyncDirectory(const std::string& folder) override;
+    Opened TryLock(const std::string& path) override;
+    void Unlock(int fd, const std::string& path) override;
 
   private:
     // Logs the call; true when it is the one to fail.
