@@ -7,10 +7,12 @@
 #include "book/WideText.h"
 #endif
 
+#include <array>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "BookBuilder.h"
+#include "BookOracle.h"
 #include "ChildProcess.h"
 #include "CliTestSupport.h"
 #include "TempDir.h"
@@ -203,23 +205,57 @@ TEST_F(OptimizePermissionTest, BookOrFolderThatIsNotWritableIsNotConvertedInPlac
     ExpectNothingTouched(dir.Path(), book, image);
 }
 
-// advise and optimize --dry-run tell what conversions would produce and touch nothing.
-TEST_F(OptimizeCommandTest, AdviseAndDryRunTellWithoutWriting) {
+// What optimize --output writes into the pair of `pair` (an advise --json pair),
+// against what that pair and optimize --dry-run foretold: the outcome, and for a
+// book that fits its records, bytes, longest chain and chain lengths.
+void ExpectForetoldConversion(const std::string& book, const nlohmann::json& pair,
+                              const std::string& output) {
+    const std::vector<std::string> sizes = {
+        "--record-size", std::to_string(pair["recordSize"].get<int>()), "--hash-size",
+        std::to_string(pair["hashIndexSize"].get<int>())};
+    SCOPED_TRACE(testing::PrintToString(sizes));
+    std::vector<std::string> args = {"optimize", book};
+    args.insert(args.end(), sizes.begin(), sizes.end());
+    args.emplace_back("--dry-run");
+    const test::CliRun dry = test::RunCliCapture(args);
+    args.back() = "--output";
+    args.push_back(output);
+    const test::CliRun converted = test::RunCliCapture(args);
+    EXPECT_EQ(dry.status, converted.status);
+    EXPECT_EQ(dry.err, converted.err);
+    if (converted.status != 0) {
+        EXPECT_EQ(pair["outcome"], converted.err.empty() ? "too-long" : "refused");
+        EXPECT_FALSE(std::filesystem::exists(output));
+        return;
+    }
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(output);
+    std::filesystem::remove(output);
+    const size_t records = bytes.size() / pair["recordSize"].get<size_t>();
+    const int longest = test::ReadAsOracle(bytes).lengths.longest;
+    EXPECT_EQ(pair["outcome"], "fits");
+    EXPECT_EQ(pair["bytes"], bytes.size());
+    EXPECT_EQ(pair["records"], records);
+    EXPECT_EQ(pair["longestChain"], longest);
+    EXPECT_THAT(dry.out, HasSubstr("New book: " + std::to_string(records) + " records"));
+    EXPECT_THAT(dry.out, HasSubstr("longest chain " + std::to_string(longest) + ","));
+    const std::string lengths = dry.out.substr(std::min(dry.out.find("Longest"), dry.out.size()));
+    EXPECT_THAT(converted.out, HasSubstr("\nWriting output file\n" + lengths));
+}
+
+// advise and optimize --dry-run tell what conversions would produce and touch
+// nothing; every pair's conversion then writes what they told: for a sound book,
+// a damaged one (records missing, a link broken, an entry cut) and one with long
+// chains and a position too long for records of 1024 bytes.
+TEST_F(OptimizeCommandTest, AdviseAndDryRunForetellEveryConversion) {
     const test::CliRun advice = test::RunCliCapture({"advise", "--json", book});
     ASSERT_EQ(advice.status, 0) << advice.err;
     const nlohmann::json object = nlohmann::json::parse(advice.out);
     EXPECT_EQ(object["current"],
               nlohmann::json::parse(R"({"recordSize":2048,"hashIndexSize":4096})"));
-    ASSERT_EQ(object["pairs"].size(), 30u);
     // 80 positions: every pair fits, and the smallest book with the shortest chains
     // and lookups is the recommended one.
     EXPECT_EQ(object["recommended"],
               nlohmann::json::parse(R"({"recordSize":1024,"hashIndexSize":1024})"));
-    for (const nlohmann::json& pair : object["pairs"]) {
-        EXPECT_EQ(pair["outcome"], "fits");
-        EXPECT_EQ(pair["longestChain"], 1);
-        EXPECT_EQ(pair["bytes"], pair["records"].get<int>() * pair["recordSize"].get<int>());
-    }
     EXPECT_THAT(
         test::RunCliCapture({"advise", book}).out,
         testing::ContainsRegex("^Record size.*\n +1024 +1024  fits +\\S+ +\\S+ +1 +1.00  <- "
@@ -229,6 +265,29 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunTellWithoutWriting) {
     EXPECT_THAT(dry.out, testing::StartsWith("Converting....\nDry run, nothing was written. Record "
                                              "size 2048, hash index size 4096:\nNew book: "));
     ExpectNothingTouched(dir.Path(), book, image);
+
+    builder::BookImage damaged = image;
+    damaged.SetNextRecord(damaged.Slot(damaged.SlotWithChainOf(1)), 60000);
+    damaged.CutLastEntry(damaged.RecordCount() - 1u);
+    BookHeader header = damaged.Header();
+    header.recordCount = 40000;  // too many records for records of 1024 bytes
+    damaged.SetHeader(header);
+    std::vector<builder::Position> inOneSlot = builder::MakePositionsInSlot(
+        BookKind::Standard, 300, 3, 32767, 4, builder::MoveRange{1, 20});
+    builder::Random random(2);
+    inOneSlot.push_back(builder::MakePosition(BookKind::Standard, 3, 300, random));
+    const builder::BookImage longChains = builder::BuildBook({.recordSize = 2048}, inOneSlot);
+    for (const builder::BookImage* sample :
+         std::array<const builder::BookImage*, 3>{&image, &damaged, &longChains}) {
+        sample->WriteTo(book);
+        const test::CliRun foretold = test::RunCliCapture({"advise", "--json", book});
+        const nlohmann::json pairs = nlohmann::json::parse(foretold.out)["pairs"];
+        ASSERT_EQ(pairs.size(), 30u);
+        for (const nlohmann::json& pair : pairs) {
+            ExpectForetoldConversion(book, pair, dir.File("copy.bk"));
+        }
+        ExpectNothingTouched(dir.Path(), book, *sample);
+    }
 }
 
 // Sizes the book cannot be converted to: exit 3, the refusal on stderr, nothing
