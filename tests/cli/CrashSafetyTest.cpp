@@ -135,31 +135,26 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
 };
 
 TEST_P(CrashSafetyTest, KilledBeforeAnyFileOperationLeavesACompleteBook) {
-    // The lock, the creation and its three writes, the chains, the header and the
-    // HashIndex, the flush, the five steps of the exchange and the lock given up.
-    EXPECT_GE(KillBeforeEachOperation(Args(),
-                                      [this] {
-                                          ExpectCompleteBookAfterCrash();
-                                          ExpectRecoveryByRunningAgain();
-                                      }),
-              15);
-    // Into a new file: the book stays, and the new file does not pass for a book
+    const auto inPlaceKilled = [this] {
+        ExpectCompleteBookAfterCrash();
+        ExpectRecoveryByRunningAgain();
+    };
+    // The lock, the creation and its three writes, the chains, the HashIndex and
+    // the header, the flush, the five steps of the exchange and the lock given up.
+    EXPECT_GE(KillBeforeEachOperation(Args(), inPlaceKilled), 15);
+    // Into a new file the book stays, and the new file does not pass for a book
     // before it is a complete one.
     const std::string output = dir.File("copy.bk");
     std::vector<std::string> intoNewFile = Args();
     intoNewFile.insert(intoNewFile.end(), {"--output", output});
-    EXPECT_GE(KillBeforeEachOperation(
-                  intoNewFile,
-                  [&] {
-                      EXPECT_TRUE(IsOriginal(Book()));
-                      if (std::filesystem::exists(output) &&
-                          test::PassesForABook(test::ReadFileBytes(output))) {
-                          EXPECT_EQ(
-                              test::Describe(test::ConvertedBookProblems(output, Converted())), "");
-                      }
-                      std::filesystem::remove(output);
-                  }),
-              11);
+    const auto newFileKilled = [&] {
+        EXPECT_TRUE(IsOriginal(Book()));
+        if (std::filesystem::exists(output) && test::PassesForABook(test::ReadFileBytes(output))) {
+            EXPECT_EQ(test::Describe(test::ConvertedBookProblems(output, Converted())), "");
+        }
+        std::filesystem::remove(output);
+    };
+    EXPECT_GE(KillBeforeEachOperation(intoNewFile, newFileKilled), 11);
 }
 
 // Every file in the book's folder with its bytes.

@@ -78,7 +78,6 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
     struct Case {
         std::vector<std::string> args;
         std::string err;
-        std::string out = {};
     };
     std::vector<Case> cases = {
         {{"optimize", book, "--record-size", "32768"},
@@ -93,10 +92,6 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
         {{"optimize"}, usage("book is required")},
         {{"frobnicate", book}, usage("A subcommand is required")},
         {{"info", "--json=maybe", book}, usage("Could not convert: --json = maybe")},
-        {{"optimize", ""}, "", "**Error** Can not open input file []\n"},
-        {{"optimize", dir.File("missing.bk")},
-         "",
-         "**Error** Can not open input file [" + dir.File("missing.bk") + "]\n"},
         {{"optimize", book + ".old.bk"},
          "plinth-cli: " + book +
              ".old.bk is a file of an earlier conversion; rename it to open "
@@ -118,7 +113,6 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
         const test::CliRun run = test::RunCliCapture(c.args);
         EXPECT_EQ(run.status, 2) << testing::PrintToString(c.args);
         EXPECT_EQ(run.err, c.err) << testing::PrintToString(c.args);
-        EXPECT_EQ(run.out, c.out) << testing::PrintToString(c.args);
         ExpectNothingTouched(dir.Path(), book, image);
     }
     // A conversion in place needs the names of its files for files.
@@ -163,13 +157,10 @@ class OptimizePermissionTest : public OptimizeCommandTest {
 // in status 2 and makes no file.
 TEST_F(OptimizePermissionTest, BookThatMayNotBeReadIsRefusedByEveryCommand) {
     std::filesystem::permissions(book, std::filesystem::perms::owner_write);
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"info", book},
-             {"analyse", book},
-             {"advise", book},
-             {"optimize", book},
-             {"optimize", book, "--dry-run"},
-             {"optimize", book, "--output", dir.File("copy.bk")}}) {
+    using Args = std::vector<std::string>;
+    for (const Args& args : {Args{"info", book}, Args{"analyse", book}, Args{"advise", book},
+                             Args{"optimize", book}, Args{"optimize", book, "--dry-run"},
+                             Args{"optimize", book, "--output", dir.File("copy.bk")}}) {
         const test::ChildResult run = Run(args);
         EXPECT_EQ(run.exitStatus, 2) << args[0];
         EXPECT_EQ(run.out + run.err, "**Error** Can not open input file [" + book + "]\n");
@@ -224,7 +215,14 @@ void ExpectForetoldConversion(const std::string& book, const nlohmann::json& pai
     EXPECT_EQ(dry.status, converted.status);
     EXPECT_EQ(dry.err, converted.err);
     if (converted.status != 0) {
+        // Refused by the fit check, which goes by the header alone, on stderr; or a
+        // position too long for the new records, found by the count.
+        EXPECT_EQ(converted.status, 3);
         EXPECT_EQ(pair["outcome"], converted.err.empty() ? "too-long" : "refused");
+        EXPECT_THAT(converted.err + converted.out,
+                    testing::AnyOf("**Error** New Recordsize to small to fit in destination "
+                                   "book. Try increasing the record size\n",
+                                   HasSubstr("takes 1206 bytes, more than a record of ")));
         EXPECT_FALSE(std::filesystem::exists(output));
         return;
     }
@@ -287,40 +285,6 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunForetellEveryConversion) {
             ExpectForetoldConversion(book, pair, dir.File("copy.bk"));
         }
         ExpectNothingTouched(dir.Path(), book, *sample);
-    }
-}
-
-// Sizes the book cannot be converted to: exit 3, the refusal on stderr, nothing
-// written; the fit check goes by the header alone. A position too long for the
-// new record size, found by the count, exits 3 as well.
-TEST_F(OptimizeCommandTest, RefusedSizesExitThreeWithTheMessageOnStderr) {
-    builder::BookImage big = image;
-    BookHeader header = big.Header();
-    header.recordCount = 40000;
-    big.SetHeader(header);
-    big.WriteTo(book);
-    for (const char* mode : {"--hash-size=4096", "--dry-run"}) {
-        const test::CliRun run =
-            test::RunCliCapture({"optimize", book, "--record-size", "1024", mode});
-        EXPECT_EQ(run.status, 3);
-        EXPECT_EQ(run.err + run.out,
-                  "**Error** New Recordsize to small to fit in destination book. Try increasing "
-                  "the record size\n");
-        ExpectNothingTouched(dir.Path(), book, big);
-    }
-    // A position of 1206 bytes, too long for records of 1024.
-    builder::Random random(2);
-    builder::BookOptions options;
-    options.recordSize = 4096;
-    const builder::BookImage longer =
-        builder::BuildBook(options, {builder::MakePosition(BookKind::Standard, 17, 300, random)});
-    longer.WriteTo(book);
-    for (const char* mode : {"--hash-size=1024", "--dry-run"}) {
-        const test::CliRun run =
-            test::RunCliCapture({"optimize", book, "--record-size", "1024", mode});
-        EXPECT_EQ(run.status, 3) << mode;
-        EXPECT_THAT(run.out, HasSubstr("takes 1206 bytes, more than a record of 1024 bytes"));
-        ExpectNothingTouched(dir.Path(), book, longer);
     }
 }
 
