@@ -76,10 +76,8 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
         EXPECT_TRUE(IsOriginal(Backup()));
     }
 
-    // Running the tool again converts the book, whatever the crash left. Where the
-    // book's path is empty, that run first puts the book back from its backup:
-    // killed before the rename that does it (its operation 1, after the lock) or
-    // before the flush of the folder after it, it leaves what a crash may leave.
+    // Running the tool again converts the book, whatever the crash left; killed in
+    // the put-back of an empty book's path (operations 1 and 2), it leaves the same.
     void ExpectRecoveryByRunningAgain() {
         for (const int step : {1, 2}) {
             if (std::filesystem::exists(Book())) {
@@ -117,8 +115,7 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
                 EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
                 return operation;
             }
-            // Killed holding the book's lock (taken by the first operation), which
-            // must not stop the next conversion.
+            // Killed holding the lock (its first operation): it stops no next conversion.
             EXPECT_EQ(std::filesystem::exists(Book() + ".lock"), operation > 0);
             afterKill();
             if (HasFatalFailure() || operation > 1000) {

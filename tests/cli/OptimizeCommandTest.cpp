@@ -201,13 +201,12 @@ TEST_F(OptimizePermissionTest, BookOrFolderThatIsNotWritableIsNotConvertedInPlac
 // book that fits its records, bytes, longest chain and chain lengths.
 void ExpectForetoldConversion(const std::string& book, const nlohmann::json& pair,
                               const std::string& output) {
-    const std::vector<std::string> sizes = {
-        "--record-size", std::to_string(pair["recordSize"].get<int>()), "--hash-size",
-        std::to_string(pair["hashIndexSize"].get<int>())};
-    SCOPED_TRACE(testing::PrintToString(sizes));
-    std::vector<std::string> args = {"optimize", book};
-    args.insert(args.end(), sizes.begin(), sizes.end());
-    args.emplace_back("--dry-run");
+    std::vector<std::string> args = {
+        "optimize",      book,
+        "--record-size", std::to_string(pair["recordSize"].get<int>()),
+        "--hash-size",   std::to_string(pair["hashIndexSize"].get<int>()),
+        "--dry-run"};
+    SCOPED_TRACE(testing::PrintToString(args));
     const test::CliRun dry = test::RunCliCapture(args);
     args.back() = "--output";
     args.push_back(output);
