@@ -163,11 +163,10 @@ std::map<std::string, std::vector<uint8_t>> FilesIn(const std::string& folder) {
     return files;
 }
 
-// While a conversion that holds the book's lock stands before any of its file
-// operations, a second one of the book, in place or into a new file, through a
-// symbolic link or a relative path, is refused and touches nothing, and a reader
-// finds a complete book (without hard links, at one step no book at all). The
-// first then ends as if alone.
+// While a conversion holding the book's lock stands before any of its file operations,
+// a second one, in place or into a new file, through a symbolic link or a relative path,
+// is refused and touches nothing, and a reader finds a complete book (without hard links,
+// at one step none). The first then ends as if alone.
 TEST_P(CrashSafetyTest, SecondConversionIsRefusedAtEveryStepOfTheFirst) {
     const test::TempDir elsewhere;
     const std::string link = elsewhere.File("link.bk");

@@ -196,9 +196,8 @@ TEST_F(OptimizePermissionTest, BookOrFolderThatIsNotWritableIsNotConvertedInPlac
     ExpectNothingTouched(dir.Path(), book, image);
 }
 
-// What optimize --output writes into the pair of `pair` (an advise --json pair),
-// against what that pair and optimize --dry-run foretold: the outcome, and for a
-// book that fits its records, bytes, longest chain and chain lengths.
+// What optimize --output writes for an advise --json `pair`, against what the pair and
+// --dry-run foretold: the outcome, and for a book that fits, records, bytes and chains.
 void ExpectForetoldConversion(const std::string& book, const nlohmann::json& pair,
                               const std::string& output) {
     std::vector<std::string> args = {

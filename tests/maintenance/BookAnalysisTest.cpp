@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <new>
+#include <optional>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -322,20 +323,24 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
 
 enum class Conversion { Left, Made };
 
-// What the analysis, the prediction and the conversion of the book at `path`
-// tell, the converted book, and the progress of the analysis and the conversion.
-// The analysis finds what the oracle finds, and the converted book holds what it reads.
+// What the analysis, prediction and conversion of the book at `path` tell, with the
+// converted book and the progress; on one thread a converted book meets the oracle.
 std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads threads,
                                                 IFileSystem& files,
                                                 Conversion conversion = Conversion::Made) {
-    const test::OracleReading oracle = test::ReadAsOracle(test::ReadFileBytes(path));
+    const std::optional<test::OracleReading> oracle =
+        threads == Threads::One && conversion == Conversion::Made
+            ? std::optional(test::ReadAsOracle(test::ReadFileBytes(path)))
+            : std::nullopt;
     test::RecordingConsole console;
     BookReader book(console, files);
     if (OpenChosenBook(book, path)) {
         const AnalysisResult analysis = AnalyseBook(book, threads);
         EXPECT_EQ(analysis.outcome, AnalyseOutcome::Completed);
-        EXPECT_EQ(analysis.report.errors, oracle.findings);
-        EXPECT_EQ(analysis.report.lengths, oracle.lengths);
+        if (oracle) {
+            EXPECT_EQ(analysis.report.errors, oracle->findings);
+            EXPECT_EQ(analysis.report.lengths, oracle->lengths);
+        }
     }
     std::string text = console.Text();
     if (OpenChosenBook(book, path)) {
@@ -350,8 +355,9 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
         OptimizeBook(book, {1024, 1024, converted, threads}).outcome ==
             OptimizeOutcome::Converted) {
         const std::vector<uint8_t> bytes = test::ReadFileBytes(converted);
-        EXPECT_EQ(test::Describe(test::ConvertedBookProblems(
-                      bytes, {oracle.positions, kMagicStandard, 1024, 1024})),
+        EXPECT_EQ(oracle ? test::Describe(test::ConvertedBookProblems(
+                               bytes, {oracle->positions, kMagicStandard, 1024, 1024}))
+                         : "",
                   "");
         text.append(bytes.begin(), bytes.end());
         std::filesystem::remove(converted);
@@ -359,11 +365,10 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
     return {text + console.Text(), console.progress};
 }
 
-// From 4 MiB on, runs of slots are walked on worker threads (two, on any
-// machine) and the walks taken over in slot order: text, progress, predictions
-// and converted books are those of one thread, also where damage links chains
-// across runs (of about 51 slots here). The conversions, long under the thread
-// sanitizer, are made for the sound book and the crossed links.
+// From 4 MiB on, runs of slots are walked on worker threads (two, on any machine)
+// and the walks taken over in slot order: text, progress, predictions and converted
+// books are those of one thread, also where damage links chains across runs (of
+// about 51 slots here). Only the sound book and the crossed links are converted.
 TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     BookOptions options;
     options.hashIndexSize = 256;  // chains of 20 records

@@ -200,8 +200,7 @@ TEST_F(BookOptimizationTest, EntriesFillARecordToItsLastByte) {
     ExpectCompleteBook(Path(), image, positions, kRecordSize, kRecordSize);
 }
 
-// The damages that leave no book to convert, the headers that are no book's: a
-// conversion of any other damage must succeed.
+// The damages that leave no book to convert; a conversion of any other must succeed.
 const std::set<std::string_view> kDamagesThatStopTheConversion = {"comment-out-of-range",
                                                                   "wrong-magic", "short"};
 
@@ -328,11 +327,10 @@ TEST_F(BookOptimizationTest, NewBookOfTheMostRecordsABookHoldsIsMade) {
     }
 }
 
-// A new book of more than the 64 MiB of records that the conversion holds before
-// it writes them: the records go out in parts, on a thread of their own, and the
-// memory of those written takes records of other lengths. A write in the midst
-// of those parts that fails stops the conversion; killed right before it, the
-// conversion leaves no new file that passes for a book.
+// A new book of more than the 64 MiB of records the conversion holds before it writes
+// them: they go out in parts, on a thread of their own, and the memory of those written
+// takes records of other lengths. A write failing amid the parts stops the conversion;
+// killed right before it, the conversion leaves no file that passes for a book.
 TEST_F(BookOptimizationTest, BookLargerThanTheRecordsHeldAtOnceIsComplete) {
     BookOptions options;
     options.recordSize = 16384;

@@ -29,8 +29,7 @@ std::vector<std::string> ConvertedBookProblems(const std::string& path,
 std::vector<std::string> ConvertedBookProblems(const std::vector<uint8_t>& bytes,
                                                const ExpectedBook& expected);
 
-// Whether `bytes` pass for a book, as a reader takes them: a whole header of 38
-// bytes that starts with "BK" or "BX".
+// Whether `bytes` pass for a book: a whole header of 38 bytes starting "BK" or "BX".
 bool PassesForABook(const std::vector<uint8_t>& bytes);
 
 // One line per problem, for a test's failure message.
