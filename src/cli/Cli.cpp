@@ -1,6 +1,8 @@
 #include <PlinthVersion.h>
 
+#include <algorithm>
 #include <exception>
+#include <string>
 
 #include "cli/Command.h"
 
@@ -29,6 +31,23 @@ int RunCommand(Command& command, CliStreams& streams) {
     }
 }
 
+// What is wrong with a command line that did not parse. A word where the
+// subcommand belongs that names none (a typing error, "help") is named, with
+// the subcommands there are.
+std::string UsageProblem(const CLI::App& app, const CLI::ParseError& error) {
+    const std::vector<std::string> words = app.remaining();
+    const auto word = std::find_if(words.begin(), words.end(),
+                                   [](const std::string& text) { return !text.starts_with('-'); });
+    if (word == words.end()) {
+        return error.what();
+    }
+    std::string names;
+    for (const CLI::App* subcommand : app.get_subcommands(nullptr)) {
+        names += (names.empty() ? "" : ", ") + subcommand->get_name();
+    }
+    return "unknown subcommand \"" + *word + "\"; the subcommands are " + names;
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, CliStreams& streams) {
@@ -53,7 +72,7 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams) {
     } catch (const CLI::CallForVersion& request) {
         return app.exit(request, streams.out, streams.err);
     } catch (const CLI::ParseError& error) {
-        streams.err << "plinth-cli: " << error.what()
+        streams.err << "plinth-cli: " << UsageProblem(app, error)
                     << "\nRun with --help for more information.\n";
         return kExitFailure;
     }

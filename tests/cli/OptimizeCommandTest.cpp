@@ -73,6 +73,10 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
                                 const std::string& sizes) {
         return usage(option + ": \"" + value + "\" is not one of " + sizes);
     };
+    const auto unknown = [&](const std::string& word) {
+        return usage("unknown subcommand \"" + word +
+                     "\"; the subcommands are info, analyse, optimize, advise");
+    };
     const std::string reserved =
         " is a name that conversions use for their own files; choose another for --output\n";
     struct Case {
@@ -90,7 +94,9 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
         {{"optimize", book, "other.bk"},
          usage("The following argument was not expected: other.bk")},
         {{"optimize"}, usage("book is required")},
-        {{"frobnicate", book}, usage("A subcommand is required")},
+        {{"inf", book}, unknown("inf")},
+        {{"--json", "help"}, unknown("help")},
+        {{}, usage("A subcommand is required")},
         {{"info", "--json=maybe", book}, usage("Could not convert: --json = maybe")},
         {{"optimize", book + ".old.bk"},
          "plinth-cli: " + book +
