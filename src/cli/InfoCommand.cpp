@@ -33,10 +33,32 @@ void PrintTable(std::ostream& out, const std::vector<AttributeRow>& rows) {
     }
 }
 
+// The header attributes of the book, in the order of the table's rows: texts as
+// texts, numbers as numbers, keys in the style of the other commands' JSON.
+nlohmann::ordered_json AttributesJson(const std::string& path, const BookReader& book) {
+    const BookHeader& header = book.InputHeader();
+    return {{"book", path},
+            {"type", book.InputKind() == BookKind::Standard ? "standard" : "with-statistics"},
+            {"revision", DisplayText(RevisionText(header))},
+            {"comment", DisplayText(book.Comment().value_or(""))},
+            {"hashIndexSize", header.hashIndexSize},
+            {"recordSize", header.recordSize},
+            {"recordCount", header.recordCount},
+            {"totalPositions", header.totalPositions},
+            {"totalMoves", header.totalMoves},
+            {"attributes", header.attributes},
+            // Without slots there is no average.
+            {"averageChainLength",
+             header.hashIndexSize == 0
+                 ? nlohmann::ordered_json(nullptr)
+                 : nlohmann::ordered_json(static_cast<double>(header.recordCount) /
+                                          header.hashIndexSize)}};
+}
+
 }  // namespace
 
 void InfoCommand::AddOptions(CLI::App& subcommand) {
-    AddBookOptions(subcommand, "One JSON object per book, keyed by the field names");
+    AddBookOptions(subcommand, "One JSON object per book instead of the table");
 }
 
 int InfoCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams& streams) {
@@ -45,18 +67,13 @@ int InfoCommand::RunOnBook(const std::string& path, size_t /*index*/, CliStreams
     if (!book.Opened()) {
         return kExitFailure;
     }
-    const std::vector<AttributeRow> rows = AttributeRows(book.Book());
     if (Json()) {
-        nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (const auto& [field, value] : rows) {
-            object[field] = value;
-        }
-        PrintJson(streams.out, object);
+        PrintJson(streams.out, AttributesJson(path, book.Book()));
     } else {
         if (m_printedTable) {
             streams.out << '\n';
         }
-        PrintTable(streams.out, rows);
+        PrintTable(streams.out, AttributeRows(book.Book()));
         m_printedTable = true;
     }
     return kExitSuccess;

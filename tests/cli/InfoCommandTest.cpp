@@ -60,23 +60,35 @@ TEST_F(InfoCommandTest, OutputThatCannotBeWrittenIsAFailureOfAReport) {
     EXPECT_TRUE(std::filesystem::exists(path + ".old.bk"));
 }
 
-// One JSON object per book on a line of its own, its keys the rows in order.
-TEST_F(InfoCommandTest, JsonOfEachBookKeyedByTheRows) {
-    builder::BookOptions options;
-    options.kind = BookKind::WithStatistics;
-    options.recordSize = 2048;
-    options.comment = std::string(2048 - 4, 'z');
-    const test::CliRun run =
-        test::RunCliCapture({"info", "--json", MakeBook("stats.bk", options), MakeBook("b.bk")});
+// One JSON object per book on a line of its own: the header's attributes in the
+// order of the table's rows, numbers as numbers.
+TEST_F(InfoCommandTest, JsonOfEachBookHoldsTheAttributesAsNumbers) {
+    const builder::BookOptions options = {.kind = BookKind::WithStatistics,
+                                          .recordSize = 2048,
+                                          .comment = std::string(2048 - 4, 'z'),
+                                          .attributes = 0x11};
+    const builder::BookImage image =
+        builder::BuildBook(options, builder::MakePositions(options.kind, 20, 3));
+    const std::string path = dir.File("stats.bk");
+    image.WriteTo(path);
+    const test::CliRun run = test::RunCliCapture({"info", "--json", path, MakeBook("b.bk")});
     ASSERT_EQ(run.status, 0) << run.err;
     const size_t firstEnd = run.out.find('\n');
     ASSERT_EQ(run.out.find('\n', firstEnd + 1), run.out.size() - 1);
-    const auto first = nlohmann::ordered_json::parse(run.out.substr(0, firstEnd));
-    EXPECT_EQ(first.size(), 11u);
-    EXPECT_EQ(first.begin().key(), "Input book");  // the rows in their order
-    EXPECT_EQ(first["Type"].get<std::string>() + first["Comment"].get<std::string>(),
-              "With statistics" + options.comment);
-    EXPECT_EQ(nlohmann::json::parse(run.out.substr(firstEnd + 1))["Type"], "Standard");
+    const BookHeader header = image.Header();
+    EXPECT_EQ(nlohmann::ordered_json::parse(run.out.substr(0, firstEnd)),
+              (nlohmann::ordered_json{{"book", path},
+                                      {"type", "with-statistics"},
+                                      {"revision", "30"},
+                                      {"comment", options.comment},
+                                      {"hashIndexSize", 1024},
+                                      {"recordSize", 2048},
+                                      {"recordCount", header.recordCount},
+                                      {"totalPositions", 20},
+                                      {"totalMoves", header.totalMoves},
+                                      {"attributes", 0x11},
+                                      {"averageChainLength", header.recordCount / 1024.0}}));
+    EXPECT_EQ(nlohmann::json::parse(run.out.substr(firstEnd + 1))["type"], "standard");
 }
 
 // info and analyse only read: a path that is no book is reported and ends in
