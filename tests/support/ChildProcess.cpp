@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <stdexcept>
@@ -50,8 +51,16 @@ Child::Child(const std::string& program, const std::vector<std::string>& argumen
         ::posix_spawn_file_actions_addopen(&captures, fd, m_captures.File(name).c_str(),
                                            O_WRONLY | O_CREAT, 0600);
     }
+    std::array<int, 2> pipe = {-1, -1};
+    if (options.out == Output::ClosedPipe && ::pipe(pipe.data()) == 0) {
+        ::close(pipe[0]);
+        ::posix_spawn_file_actions_adddup2(&captures, pipe[1], STDOUT_FILENO);
+    }
     const int failed = ::posix_spawn(&m_pid, argv[0], &captures, nullptr, argv.data(), envp.data());
     ::posix_spawn_file_actions_destroy(&captures);
+    if (pipe[1] >= 0) {
+        ::close(pipe[1]);
+    }
     if (failed != 0) {
         throw std::runtime_error("cannot start " + program);
     }

@@ -22,9 +22,15 @@ enum class Rights {
     Unprivileged,  // as "nobody" when the test runs as root, so that permissions bite
 };
 
+enum class Output {
+    Captured,    // into ChildResult::out
+    ClosedPipe,  // a pipe whose reading end is closed, as after `| head`
+};
+
 struct ChildOptions {
     std::vector<std::string> environment;  // NAME=VALUE added to the test's own
     Rights rights = Rights::Own;
+    Output out = Output::Captured;
 };
 
 // The exit status a child ends itself with as a crash would, where there are no

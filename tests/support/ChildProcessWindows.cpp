@@ -69,6 +69,12 @@ Child::Child(const std::string& program, const std::vector<std::string>& argumen
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = Inheritable(m_captures.File("out"));
+    if (HANDLE reading = nullptr; options.out == Output::ClosedPipe) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        CloseHandle(startup.hStdOutput);
+        CreatePipe(&reading, &startup.hStdOutput, &inherit, 0);
+        CloseHandle(reading);
+    }
     startup.hStdError = Inheritable(m_captures.File("err"));
     PROCESS_INFORMATION process{};
     const BOOL started =
