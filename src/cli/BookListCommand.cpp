@@ -13,6 +13,9 @@ int BookListCommand::Run(CliStreams& streams) {
     int status = kExitSuccess;
     for (size_t i = 0; i < m_books.size(); ++i) {
         status = std::max(status, RunOnBook(m_books[i], i, streams));
+        // Each book's text as soon as it is whole, for a reader that may have
+        // all it wants then (`| head`).
+        streams.out.flush();
     }
     return status;
 }
@@ -30,7 +33,9 @@ nlohmann::ordered_json PairJson(const std::optional<SizePair>& pair) {
 
 void BookListCommand::PrintHeading(std::ostream& out, const std::string& path) const {
     if (BookCount() > 1 && !Json()) {
-        out << "==> " << path << " <==\n";
+        // Written before the book is read, so that a reader that went away is
+        // found out before the reading.
+        out << "==> " << path << " <==\n" << std::flush;
     }
 }
 

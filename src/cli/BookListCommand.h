@@ -15,7 +15,8 @@ namespace plinth::cli {
 nlohmann::ordered_json PairJson(const std::optional<SizePair>& pair);
 
 // A command that takes books one by one, in the order given, each on its own:
-// the exit status is the worst of the books' statuses.
+// the exit status is the worst of the books' statuses. Each book's text is
+// written out as soon as it is whole.
 class BookListCommand : public Command {
   public:
     using Command::Command;

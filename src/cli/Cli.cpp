@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <ios>
 #include <string>
 
 #include "cli/Command.h"
@@ -19,12 +20,64 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
 
 namespace {
 
+constexpr const char* kOutputLost = "plinth-cli: can not write the output\n";
+
+// The end of a report, or of the help, whose text could not be written. When
+// nobody reads it any more (`| head` has what it wanted) nothing is said, as a
+// standard tool says nothing there; else the text lost is a failure.
+int OutputLost(const CliStreams& streams) {
+    if (streams.readerGone()) {
+        return kExitReaderGone;
+    }
+    streams.err << kOutputLost;
+    return kExitFailure;
+}
+
+// While it lives, a write to `out` that fails throws std::ios_base::failure, so
+// that a report ends at the first failed write instead of reading on for nobody;
+// a stream that failed before throws at once. However it ends, the stream is
+// left throwing nothing, as it was.
+class StopAtFailedWrite {
+  public:
+    explicit StopAtFailedWrite(std::ostream& out) : m_restore{out} {
+        out.exceptions(std::ios::badbit);
+    }
+
+  private:
+    struct Restore {
+        std::ostream& out;
+        ~Restore() { out.exceptions(std::ios::goodbit); }
+    } m_restore;
+};
+
+int RunReport(Command& command, CliStreams& streams) {
+    try {
+        const StopAtFailedWrite stop(streams.out);
+        const int status = command.Run(streams);
+        streams.out.flush();
+        return status;
+    } catch (const std::ios_base::failure&) {
+        return OutputLost(streams);
+    }
+}
+
+// A conversion goes on when its log cannot be written, and ends as it would
+// have; that its log was lost is said on stderr.
+int RunConversion(Command& command, CliStreams& streams) {
+    const int status = command.Run(streams);
+    if (!streams.out.flush()) {
+        streams.err << kOutputLost;
+    }
+    return status;
+}
+
 // Runs `command`. A failure that the command does not report itself (memory
 // that runs out outside the passes on the book) ends it with a message, after
 // its files and locks have been let go, instead of ending the program.
 int RunCommand(Command& command, CliStreams& streams) {
     try {
-        return command.Run(streams);
+        return command.PrintsItsResult() ? RunReport(command, streams)
+                                         : RunConversion(command, streams);
     } catch (const std::exception& error) {
         streams.err << "plinth-cli: " << error.what() << "\n";
         return kExitFailure;
@@ -65,12 +118,9 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams) {
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& request) {
-        return app.exit(request, streams.out, streams.err);
-    } catch (const CLI::CallForAllHelp& request) {
-        return app.exit(request, streams.out, streams.err);
-    } catch (const CLI::CallForVersion& request) {
-        return app.exit(request, streams.out, streams.err);
+    } catch (const CLI::Success& request) {  // --help, --help-all or --version
+        app.exit(request, streams.out, streams.err);
+        return streams.out.flush() ? kExitSuccess : OutputLost(streams);
     } catch (const CLI::ParseError& error) {
         streams.err << "plinth-cli: " << UsageProblem(app, error)
                     << "\nRun with --help for more information.\n";
@@ -79,14 +129,7 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams) {
 
     for (const auto& [subcommand, command] : subcommands) {
         if (subcommand->parsed()) {
-            const int status = RunCommand(*command, streams);
-            // A report that did not reach its file (a full disk, a closed pipe)
-            // is no success.
-            if (!streams.out.flush()) {
-                streams.err << "plinth-cli: can not write the output\n";
-                return command->PrintsItsResult() ? kExitFailure : status;
-            }
-            return status;
+            return RunCommand(*command, streams);
         }
     }
     return kExitFailure;

@@ -17,6 +17,10 @@ class CliConsole final : public IConsole {
   public:
     // `log` receives the console text; `progress`, when not null, a progress bar.
     CliConsole(std::ostream& log, std::ostream* progress) : m_log(log), m_progress(progress) {}
+    CliConsole(const CliConsole&) = delete;
+    CliConsole& operator=(const CliConsole&) = delete;
+    // A pass that ends early (its report could not be written) leaves no bar.
+    ~CliConsole() override { WipeProgress(); }
 
     void AppendText(std::string_view text) override;
     void ClearConsole() override {}

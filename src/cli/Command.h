@@ -18,6 +18,9 @@ enum ExitCode : int {
     kExitDamageFound = 1,  // an analysis reported errors
     kExitFailure = 2,      // a fatal error or a usage error
     kExitRefused = 3,      // the new sizes do not fit the book
+    // A report's reader went away (a closed pipe, as at `| head`): the status a
+    // shell gives a program that SIGPIPE ended, on every system.
+    kExitReaderGone = 141,
 };
 
 // What a command runs against: its output streams and the files.
@@ -27,6 +30,9 @@ struct CliStreams {
     // The progress bar is drawn on `err` only when it is a terminal.
     bool errIsTerminal = false;
     IFileSystem& files = SystemFileSystem();
+    // Asked right after a write to `out` failed: whether that was because its
+    // reader went away (the reading end of a pipe was closed).
+    bool (*readerGone)() = [] { return false; };
 };
 
 class Command {
@@ -38,8 +44,8 @@ class Command {
     const char* Description() const { return m_description; }
     virtual void AddOptions(CLI::App& subcommand) = 0;
     virtual int Run(CliStreams& streams) = 0;
-    // Whether what the command prints is what it was asked for, so that text that
-    // cannot be written makes it fail; a conversion's text is only its log.
+    // Whether what the command prints is what it was asked for, so that it ends at
+    // the first write that fails; a conversion's text is only its log.
     virtual bool PrintsItsResult() const { return true; }
 
   private:

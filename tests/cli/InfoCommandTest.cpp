@@ -1,13 +1,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "BookBuilder.h"
+#include "ChildProcess.h"
 #include "CliTestSupport.h"
+#include "CountingFileSystem.h"
 #include "TempDir.h"
 #include "cli/Command.h"
 
@@ -43,21 +45,88 @@ TEST_F(InfoCommandTest, PrintsAnAlignedTable) {
     EXPECT_THAT(test::RunCliCapture({"--version"}).out, StartsWith("plinth-cli 1.03"));
 }
 
-// A report that cannot be written (a full disk, a closed pipe) ends in status 2;
-// a conversion's text is only its log, and the conversion is done all the same.
-TEST_F(InfoCommandTest, OutputThatCannotBeWrittenIsAFailureOfAReport) {
-    const std::string path = MakeBook("main.bk");
-    for (const auto& [command, status] : {std::pair{"info", 2}, {"optimize", 0}}) {
-        const std::array<const char*, 5> argv = {"plinth-cli", command, path.c_str(), "--hash-size",
-                                                 "2048"};
-        std::ostream nowhere(nullptr);  // every write fails
-        std::ostringstream err;
-        cli::CliStreams streams{nowhere, err, false};
-        EXPECT_EQ(cli::RunCli(command == std::string("info") ? 3 : 5, argv.data(), streams),
-                  status);
-        EXPECT_EQ(err.str(), "plinth-cli: can not write the output\n");
+// Output that takes its first `room` bytes and fails every write after them, as
+// a pipe whose reader went away or a disk that filled up.
+class FillingOutput final : public std::streambuf {
+  public:
+    explicit FillingOutput(size_t room) : m_room(room) {}
+
+  protected:
+    int_type overflow(int_type c) override {
+        return m_room == 0 ? traits_type::eof() : (--m_room, c);
     }
+
+  private:
+    size_t m_room;
+};
+
+// A report, the help or the version ends at the first write that fails: without
+// a word and with status 141 when its reader went away (`| head`), else saying so
+// with status 2. It reads no further: neither the next book (here missing, which
+// info and advise would say on stderr) nor the rest of a book whose analysis
+// prints as it goes. A conversion's text is only its log: it is done all the same.
+TEST_F(InfoCommandTest, OutputThatCannotBeWrittenEndsAReportAtItsFirstFailedWrite) {
+    const std::string path = MakeBook("main.bk");
+    const std::string missing = dir.File("missing.bk");
+    // Some 2500 chains of a record of 16 KiB each, the first slot's link broken.
+    builder::BookImage image =
+        builder::BuildBook({.recordSize = 16384, .hashIndexSize = 4096},
+                           builder::MakePositions(BookKind::Standard, 4000, 5));
+    image.SetSlot(0, 65000);
+    const std::string big = dir.File("big.bk");
+    image.WriteTo(big);
+    const auto run = [](const std::vector<std::string>& args, std::ostream& out, bool (*gone)()) {
+        std::ostringstream err;
+        test::CountingFileSystem files;
+        cli::CliStreams streams{out, err, false, files, gone};
+        const int status = test::RunCli(args, streams);
+        return std::tuple(status, err.str(), files.reads.load());
+    };
+    std::ostringstream whole;
+    const uint64_t wholeReads = std::get<2>(run({"analyse", big}, whole, [] { return false; }));
+    const std::vector<std::pair<std::vector<std::string>, size_t>> cases = {
+        {{"info", path, missing}, 20},
+        {{"advise", "--json", path, missing}, 20},
+        {{"analyse", big}, 0},
+        {{"analyse", "--json", path, big}, 20},
+        {{"--help"}, 0},
+        {{"--version"}, 5},
+    };
+    for (const bool gone : {true, false}) {
+        for (const auto& [args, room] : cases) {
+            SCOPED_TRACE(testing::PrintToString(args) + (gone ? " reader gone" : " full"));
+            FillingOutput output(room);
+            std::ostream out(&output);
+            const auto [status, err, bookReads] = run(
+                args, out, gone ? +[] { return true; } : +[] { return false; });
+            EXPECT_EQ(status, gone ? cli::kExitReaderGone : cli::kExitFailure);
+            EXPECT_EQ(err, gone ? "" : "plinth-cli: can not write the output\n");
+            EXPECT_LT(bookReads * 3, wholeReads);
+        }
+    }
+    std::ostream nowhere(nullptr);
+    const auto conversion =
+        run({"optimize", path, "--hash-size", "2048"}, nowhere, [] { return true; });
+    EXPECT_EQ(std::get<0>(conversion), 0);
+    EXPECT_EQ(std::get<1>(conversion), "plinth-cli: can not write the output\n");
     EXPECT_TRUE(std::filesystem::exists(path + ".old.bk"));
+}
+
+// `plinth-cli ... | head -1`: the reader is gone before the first write, and
+// plinth-cli ends as a standard tool does, by SIGPIPE (on Windows, where there
+// are no signals, with the status a shell gives for it).
+TEST_F(InfoCommandTest, ReportIntoAClosedPipeEndsAsAStandardToolDoes) {
+    const std::string path = MakeBook("main.bk");
+    for (const std::string command : {"info", "analyse", "advise", "--help"}) {
+        const test::ChildResult run = test::RunChild(
+            PLINTH_CLI, {command, path}, {.environment = {}, .out = test::Output::ClosedPipe});
+#ifdef _WIN32
+        EXPECT_EQ(run.exitStatus, cli::kExitReaderGone) << command;
+#else
+        EXPECT_EQ(run.signal, SIGPIPE) << command;
+#endif
+        EXPECT_EQ(run.err, "") << command;
+    }
 }
 
 // One JSON object per book on a line of its own: the header's attributes in the
