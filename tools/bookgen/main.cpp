@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 
@@ -15,13 +16,40 @@ using plinth::BookKind;
 using namespace plinth::builder;
 
 // "A=B" option values: a place and the value to store there.
-std::pair<uint32_t, uint16_t> ParsePair(const std::string& text) {
+std::pair<std::string, uint32_t> ParseNamedPair(const std::string& text) {
     const size_t equals = text.find('=');
     if (equals == std::string::npos) {
         throw std::invalid_argument("expected PLACE=VALUE, got " + text);
     }
-    return {static_cast<uint32_t>(std::stoul(text.substr(0, equals))),
-            static_cast<uint16_t>(std::stoul(text.substr(equals + 1)))};
+    return {text.substr(0, equals), static_cast<uint32_t>(std::stoul(text.substr(equals + 1)))};
+}
+std::pair<uint32_t, uint16_t> ParsePair(const std::string& text) {
+    const auto [place, value] = ParseNamedPair(text);
+    return {static_cast<uint32_t>(std::stoul(place)), static_cast<uint16_t>(value)};
+}
+
+// "FIELD=VALUE": stores VALUE in a header field, as a damaged header holds it.
+void SetHeaderField(BookImage& image, const std::string& text) {
+    const auto [field, value] = ParseNamedPair(text);
+    plinth::BookHeader header = image.Header();
+    const auto u16 = static_cast<uint16_t>(value);
+    const std::vector<std::pair<std::string, std::function<void()>>> fields = {
+        {"recordSize", [&] { header.recordSize = u16; }},
+        {"recordCount", [&] { header.recordCount = u16; }},
+        {"commentRecord", [&] { header.commentRecord = u16; }},
+        {"hashIndexRecord", [&] { header.hashIndexRecord = u16; }},
+        {"hashIndexSize", [&] { header.hashIndexSize = u16; }},
+        {"hashMask", [&] { header.hashMask = value; }},
+        {"totalPositions", [&] { header.totalPositions = value; }},
+        {"totalMoves", [&] { header.totalMoves = value; }},
+    };
+    const auto found = std::find_if(fields.begin(), fields.end(),
+                                    [&](const auto& entry) { return entry.first == field; });
+    if (found == fields.end()) {
+        throw std::invalid_argument("no header field " + field);
+    }
+    found->second();
+    image.SetHeader(header);
 }
 
 int Run(int argc, char** argv) {
@@ -43,6 +71,7 @@ int Run(int argc, char** argv) {
     std::vector<uint32_t> equalCodes;
     std::vector<uint32_t> zeroRecords;
     std::vector<std::string> namedDamages;
+    std::vector<std::string> headerFields;
     size_t truncate = 0;
     uint32_t padRecords = 0;
 
@@ -72,6 +101,10 @@ int Run(int argc, char** argv) {
     app.add_option("--damage", namedDamages, "NAME: a damage of the builder's catalogue")
         ->check(CLI::IsMember(names));
     app.add_option("--zero-record", zeroRecords, "RECORD: overwrite a whole record with zeros");
+    app.add_option("--set-header", headerFields,
+                   "FIELD=VALUE: store VALUE in a header field (recordSize, recordCount, "
+                   "commentRecord, hashIndexRecord, hashIndexSize, hashMask, totalPositions, "
+                   "totalMoves), last");
     app.add_option("--pad-records", padRecords, "Append zero records up to this record count");
     app.add_option("--truncate", truncate, "Cut the file to this many bytes");
     CLI11_PARSE(app, argc, argv);
@@ -117,6 +150,9 @@ int Run(int argc, char** argv) {
         }
         if (truncate > 0) {
             image.Truncate(truncate);
+        }
+        for (const std::string& field : headerFields) {
+            SetHeaderField(image, field);
         }
         image.WriteTo(output);
     } catch (const std::exception& error) {
