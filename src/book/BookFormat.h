@@ -204,6 +204,12 @@ inline uint16_t NextRecordOf(std::span<const uint8_t> record) {
     return DecodeU16Padded(record, layout::kNextRecord);
 }
 
+// Whether a record holds something that looks like a position: its first
+// keyWord is not 0.
+inline bool HoldsPositions(std::span<const uint8_t> record) {
+    return DecodeU16Padded(record, layout::kFirstEntry + layout::kKeyWord) != 0;
+}
+
 inline bool IsLastMove(const uint8_t* move) {
     return (move[layout::kMoveFlags] & layout::kLastMoveFlag) != 0;
 }

@@ -65,13 +65,33 @@ void BookReader::OpenInputBook(const std::string& path) {
         FatalError("**Error** [%s] is not a valid book file\n", m_strInputPath.c_str());
     }
     m_inputHeader = *header;
+    m_headerRecordSize = header->recordSize;
 
     AllocateRecordBuffer();
     LoadHashIndex();
     m_headerRead = true;
-    ReadRecord(m_inputHeader.commentRecord);
-    const std::span<const uint8_t> comment = CommentText(RecordArea());
+    // A comment record outside the book is damage for the analysis to report; the
+    // book is read without its comment.
+    std::span<const uint8_t> comment;
+    if (HoldsCommentRecord()) {
+        ReadRecord(m_inputHeader.commentRecord);
+        comment = CommentText(RecordArea());
+    }
     m_comment.emplace(comment.begin(), comment.end());
+}
+
+void BookReader::ReadAsRecordsOf(uint16_t recordSize) {
+    m_inputHeader.recordSize = recordSize;
+    ForgetReadRecords();
+    AllocateRecordBuffer();
+    LoadHashIndex();
+}
+
+uint32_t BookReader::RecordsInFile() const {
+    const uint32_t recordSize = m_inputHeader.recordSize;
+    return recordSize == 0 ? 0
+                           : static_cast<uint32_t>(
+                                 std::min<uint64_t>(m_fileSize / recordSize, kMaxRecordCount));
 }
 
 void BookReader::AllocateRecordBuffer() {
@@ -98,6 +118,14 @@ void BookReader::ReadRecord(uint16_t number) {
     if (number >= m_inputHeader.recordCount) {
         FatalError("**Error** reading record, out of bounds: record #:%d\n", int{number});
     }
+    ReadRecordBelow(number, m_inputHeader.recordCount);
+}
+
+void BookReader::ReadRecordInFile(uint16_t number) {
+    ReadRecordBelow(number, std::max<uint32_t>(number + 1u, RecordsInFile()));
+}
+
+void BookReader::ReadRecordBelow(uint16_t number, uint32_t end) {
     const size_t recordSize = m_inputHeader.recordSize;
     const uint64_t offset = RecordOffset(number, m_inputHeader.recordSize);
     const bool sequential = number == m_lastRead + 1;
@@ -110,8 +138,8 @@ void BookReader::ReadRecord(uint16_t number) {
     m_record = nullptr;  // the record buffer, until a read succeeds
     if (sequential && recordSize > 0) {
         // Read the following records too, in one read.
-        const size_t records = std::min<size_t>(std::max<size_t>(kReadAheadBytes / recordSize, 1),
-                                                m_inputHeader.recordCount - number);
+        const size_t records =
+            std::min<size_t>(std::max<size_t>(kReadAheadBytes / recordSize, 1), end - number);
         const size_t bytes = records * recordSize;
         if (m_readAhead.Size() < bytes) {
             AlignedBytes block = AlignedBytes::TryAllocate(bytes);
@@ -141,6 +169,7 @@ void BookReader::CloseInputBook() {
     m_recordBuffer = {};
     ForgetReadRecords();
     m_inputHeader = {};
+    m_headerRecordSize = 0;
     m_headerRead = false;
     m_comment.reset();
 }
@@ -164,7 +193,10 @@ std::vector<AttributeRow> AttributeRows(const BookReader& book) {
     if (!book.HeaderRead()) {
         return {};
     }
-    return AttributeRows(book.InputPath(), book.InputHeader(), book.Comment());
+    // The header as stored, also while the book is read as records of another size.
+    BookHeader header = book.InputHeader();
+    header.recordSize = book.HeaderRecordSize();
+    return AttributeRows(book.InputPath(), header, book.Comment());
 }
 
 }  // namespace plinth

@@ -49,11 +49,22 @@ class BookReader {
     }
 
     // Opens the book at `path` in place of the book that was open: opens the file,
-    // checks that it is a book, loads its HashIndex and reads its comment. Raises
-    // the fatal error on failure.
+    // checks that it is a book, loads its HashIndex and reads its comment, where
+    // the comment record lies in the book (else the comment is empty). Raises the
+    // fatal error on failure.
     void OpenInputBook(const std::string& path);
-    // Reads record `number` into the record area. Raises the fatal error on failure.
+    // Reads the open book as a book of `recordSize`-byte records from here on,
+    // whatever its header says: for a header whose record size is damaged.
+    // InputHeader() then gives that size; HeaderRecordSize() keeps the header's.
+    // Reloads the HashIndex; raises the fatal error when memory runs out.
+    void ReadAsRecordsOf(uint16_t recordSize);
+    // Reads record `number` (below recordCount) into the record area. Raises the
+    // fatal error on failure.
     void ReadRecord(uint16_t number);
+    // Reads record `number`, which the file holds in full, into the record area,
+    // also past recordCount: for the records that no chain reaches. Raises the
+    // fatal error on failure.
+    void ReadRecordInFile(uint16_t number);
     // Closes the book file and forgets the book, all but its path.
     void CloseInputBook();
 
@@ -62,6 +73,9 @@ class BookReader {
     // The open book's descriptor, to compare it with the file at InputPath().
     int InputFile() const { return m_input.Get(); }
     const BookHeader& InputHeader() const { return m_inputHeader; }
+    // The record size that the book's header gives, also while the book is read
+    // as records of another size (ReadAsRecordsOf).
+    uint16_t HeaderRecordSize() const { return m_headerRecordSize; }
     BookKind InputKind() const { return KindOf(m_inputHeader.magic); }
     // Whether the header of the book at InputPath() passed the checks, and its
     // comment text once it has been read; both stay after a fatal error and go
@@ -75,6 +89,16 @@ class BookReader {
     bool HoldsRecord(uint16_t number) const {
         return RecordOffset(number + 1u, m_inputHeader.recordSize) <= m_fileSize;
     }
+    // The whole records that the file holds, up to the most a book has (none
+    // when records have no size): past recordCount too, where a program that
+    // appended records did not count them in the header.
+    uint32_t RecordsInFile() const;
+    // Whether the comment record lies in the book: below recordCount and held
+    // by the file in full.
+    bool HoldsCommentRecord() const {
+        return m_inputHeader.commentRecord < m_inputHeader.recordCount &&
+               HoldsRecord(m_inputHeader.commentRecord);
+    }
 
     // The last record read, recordSize bytes.
     std::span<const uint8_t> RecordArea() const;
@@ -84,6 +108,9 @@ class BookReader {
   private:
     void AllocateRecordBuffer();
     void LoadHashIndex();
+    // Reads record `number`, below `end`, reading ahead up to `end` where records
+    // are read in file order.
+    void ReadRecordBelow(uint16_t number, uint32_t end);
     void ForgetReadRecords();
     uint8_t* HashIndex() const;
 
@@ -93,6 +120,7 @@ class BookReader {
     std::string m_strInputPath;
     FileDescriptor m_input;
     BookHeader m_inputHeader;
+    uint16_t m_headerRecordSize = 0;
     bool m_headerRead = false;
     std::optional<std::string> m_comment;
     uint64_t m_fileSize = 0;

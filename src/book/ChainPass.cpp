@@ -33,14 +33,29 @@ struct WalkedRecord {
     uint32_t firstEntry = 0;  // in the run's entries
     uint32_t entryCount = 0;
     bool sound = false;
+    RecordContents contents;
 };
 
 // The digest of `record` that `digests` asks for: appends its entries to
-// `entries` when they are asked for, and gives the record check's verdict.
+// `entries` when they are asked for, tells what it holds in `contents`, and
+// gives the record check's verdict.
 bool Digest(std::span<const uint8_t> record, BookKind kind, RecordDigests digests,
-            std::vector<DigestedEntry>& entries) {
-    return digests == RecordDigests::Entries ? DigestRecord(record, kind, entries)
-                                             : CheckRecord(record, kind);
+            std::vector<DigestedEntry>& entries, RecordContents& contents) {
+    contents = {HoldsPositions(record), 0, 0};
+    const auto count = [&contents](const EntryExtent& entry) {
+        ++contents.positions;
+        contents.moves += static_cast<uint32_t>(entry.moveCount);
+    };
+    if (digests == RecordDigests::Verdicts) {
+        return CheckEntries(record, kind, count);
+    }
+    const size_t first = entries.size();
+    const bool sound = DigestRecord(record, kind, entries);
+    for (size_t i = first; i < entries.size(); ++i) {
+        ++contents.positions;
+        contents.moves += entries[i].moveCount;
+    }
+    return sound;
 }
 
 // A run of consecutive slots, as a worker walked it.
@@ -92,6 +107,7 @@ class CallingThreadWalk {
                 const VisitedRecord record{
                     records[i],
                     digest.sound,
+                    digest.contents,
                     std::span(run.entries).subspan(digest.firstEntry, digest.entryCount),
                     {}};
                 if (!m_visitor.OnRecord(slot, record)) {
@@ -112,8 +128,9 @@ class CallingThreadWalk {
     bool Visit(uint32_t slot, uint16_t record) {
         m_entries.clear();
         const std::span<const uint8_t> bytes = m_book.RecordArea();
-        const bool sound = Digest(bytes, m_book.InputKind(), m_digests, m_entries);
-        return m_visitor.OnRecord(slot, {record, sound, m_entries, bytes});
+        RecordContents contents;
+        const bool sound = Digest(bytes, m_book.InputKind(), m_digests, m_entries, contents);
+        return m_visitor.OnRecord(slot, {record, sound, contents, m_entries, bytes});
     }
 
     BookReader& m_book;
@@ -186,6 +203,9 @@ class Workers {
         StoppableFileSystem files(m_book.Files(), stop);
         BookReader reader(quiet, files);
         reader.OpenInputBook(m_book.InputPath());
+        if (reader.InputHeader().recordSize != m_book.InputHeader().recordSize) {
+            reader.ReadAsRecordsOf(m_book.InputHeader().recordSize);  // as the book is read
+        }
         // A book whose header or size changed since the calling thread opened it
         // is left to that thread, so that one view of the file is walked.
         if (!(reader.InputHeader() == m_book.InputHeader()) ||
@@ -246,11 +266,13 @@ class Workers {
                 slot,
                 [&](uint16_t record) {
                     const auto firstEntry = static_cast<uint32_t>(run.entries.size());
-                    const bool sound = Digest(reader.RecordArea(), kind, m_digests, run.entries);
+                    RecordContents contents;
+                    const bool sound =
+                        Digest(reader.RecordArea(), kind, m_digests, run.entries, contents);
                     run.records.push_back(record);
                     run.digests.push_back({firstEntry,
                                            static_cast<uint32_t>(run.entries.size()) - firstEntry,
-                                           sound});
+                                           sound, contents});
                     return run.entries.size() <= kMostRunEntries && !stop.stop_requested();
                 },
                 [] {});

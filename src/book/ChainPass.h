@@ -35,10 +35,20 @@ bool WorthASecondThread(const BookHeader& header, Threads threads);
 // alone.
 enum class RecordDigests { Entries, Verdicts };
 
+// What a record of a chain holds: whether its first keyWord is not 0 (it holds
+// something that looks like a position), and its entries and their moves, each
+// move up to the one that ends its entry.
+struct RecordContents {
+    bool holdsPositions = false;
+    uint32_t positions = 0;
+    uint32_t moves = 0;
+};
+
 // A record of a chain as the pass hands it over.
 struct VisitedRecord {
     uint16_t number = 0;
-    bool sound = false;                      // the record check's verdict
+    bool sound = false;  // the record check's verdict
+    RecordContents contents;
     std::span<const DigestedEntry> entries;  // none when only verdicts are made
     // The record itself where the calling thread read it; empty where a worker
     // thread did.

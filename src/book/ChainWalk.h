@@ -7,6 +7,7 @@
 // to a record that the chain of an earlier slot passed ends the chain there, so
 // the whole walk reads every record once at most, however the links run.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -27,6 +28,12 @@ enum class ChainEnd {
     Missing,      // a link to a record that the file does not hold in full
     Stopped,      // the caller stopped the walk
 };
+
+// Whether a chain that ended so ended at an unsound link: the damage that
+// ReportEnd reports.
+inline bool EndsAtUnsoundLink(ChainEnd end) {
+    return end != ChainEnd::Empty && end != ChainEnd::Complete && end != ChainEnd::Stopped;
+}
 
 class ChainWalker {
   public:
@@ -86,24 +93,26 @@ class ChainWalker {
     bool ReportEnd(IConsole& console, uint32_t slot, ChainEnd end) const;
 
     // Whether a chain passed `record`.
-    bool Passed(uint32_t record) const { return m_marks[record] != 0; }
+    bool Passed(uint32_t record) const { return record < m_marks.size() && m_marks[record] != 0; }
 
     // Calls `onRecord(record)` for every record, in ascending order, that no
     // chain passed, that is neither the comment record nor a HashIndex record,
     // and whose first keyWord is not 0: it holds something that looks like a
-    // position. The record is in the record area; `onRecord` gives false to stop.
-    // Records that the file does not hold in full hold nothing.
+    // position. Records past recordCount that the file holds are looked at too
+    // (links to them stay invalid). The record is in the record area; `onRecord`
+    // gives false to stop. Records that the file does not hold in full hold
+    // nothing.
     template <typename OnRecord>
     void ForEachUnreachedRecord(OnRecord&& onRecord) {
         const BookHeader& header = m_book.InputHeader();
-        for (uint32_t record = 1; record < header.recordCount; ++record) {
+        const uint32_t end = std::max<uint32_t>(header.recordCount, m_book.RecordsInFile());
+        for (uint32_t record = 1; record < end; ++record) {
             if (Passed(record) || IsLayoutRecord(record, header) ||
                 !m_book.HoldsRecord(static_cast<uint16_t>(record))) {
                 continue;
             }
-            m_book.ReadRecord(static_cast<uint16_t>(record));
-            if (DecodeU16Padded(m_book.RecordArea(), layout::kFirstEntry + layout::kKeyWord) != 0 &&
-                !onRecord(static_cast<uint16_t>(record))) {
+            m_book.ReadRecordInFile(static_cast<uint16_t>(record));
+            if (HoldsPositions(m_book.RecordArea()) && !onRecord(static_cast<uint16_t>(record))) {
                 return;
             }
         }

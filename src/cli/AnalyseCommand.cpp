@@ -33,7 +33,7 @@ struct FindingFields {
     bool next;
     bool free;
 };
-constexpr std::array<FindingFields, 7> kFindingFields = {{
+constexpr std::array<FindingFields, 8> kFindingFields = {{
     {Kind::InvalidHashIndexLink, "invalid-hash-index-link", false, true},
     {Kind::FailedRecordCheck, "failed-record-check", false, false},
     {Kind::InvalidChainLink, "invalid-chain-link", true, true},
@@ -41,6 +41,7 @@ constexpr std::array<FindingFields, 7> kFindingFields = {{
     {Kind::SharedRecord, "shared", true, false},
     {Kind::MissingRecord, "missing", true, false},
     {Kind::UnreachedRecord, "unreached", false, false},
+    {Kind::CommentOutsideBook, "comment-outside-book", false, false},
 }};
 
 nlohmann::ordered_json FindingJson(const AnalysisFinding& finding) {
@@ -49,7 +50,7 @@ nlohmann::ordered_json FindingJson(const AnalysisFinding& finding) {
                       [&](const FindingFields& entry) { return entry.kind == finding.kind; });
     nlohmann::ordered_json object;
     object["kind"] = fields.name;
-    if (finding.kind != Kind::UnreachedRecord) {
+    if (finding.kind != Kind::UnreachedRecord && finding.kind != Kind::CommentOutsideBook) {
         object["slot"] = finding.slot;
     }
     object["record"] = finding.record;

@@ -134,6 +134,10 @@ int OptimizeCommand::DryRun(CliStreams& streams) {
     PrintLog(console, "Converting....");
     try {
         const Prediction prediction = PredictConversions(book.Book(), {&sizes, 1}, console).front();
+        if (LosesEveryPosition(prediction, header)) {
+            ReportNoPositionRead(console, book.Book());
+            return kExitRefused;
+        }
         PrintLog(console,
                  "\nDry run, nothing was written. Record size %d, hash index size %d:\n%s\n",
                  sizes.recordSize, sizes.hashIndexSize, DescribePrediction(prediction).c_str());
@@ -172,6 +176,7 @@ int OptimizeCommand::Run(CliStreams& streams) {
             streams.err << result.refusal << '\n';
             return kExitRefused;
         case OptimizeOutcome::DoesNotFit:
+        case OptimizeOutcome::NothingRead:
             return kExitRefused;
         case OptimizeOutcome::NotLocked:
             streams.err << result.refusal;

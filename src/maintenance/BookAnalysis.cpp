@@ -7,6 +7,7 @@
 
 #include "book/ChainPass.h"
 #include "maintenance/ConversionPrediction.h"
+#include "maintenance/RecordSizeCheck.h"
 
 namespace plinth {
 namespace {
@@ -18,14 +19,18 @@ constexpr int kSmallestRecommendation = 256;
 constexpr uint64_t kCountedChainRecords = 4;
 
 // The analysis of the open book runs in phases:
-//   1. the walk: every chain, every record checked, the chains measured and the
-//      damage on the way reported; for a large book with long chains the
-//      predicted books of phase 3 are counted along, from the same digests
-//   2. the records that no chain reaches but that hold positions
-//   3. the count of the predicted books, where the longest chain calls for a
+//   1. the walk: a comment record outside the book first, then every chain,
+//      every record checked, the chains measured and the damage on the way
+//      reported; for a large book with long chains the predicted books of
+//      phase 4 are counted along, from the same digests
+//   2. the records that no chain reaches but that hold positions, up to the end
+//      of the file
+//   3. the header checked against what the walk found: the totals of a book
+//      without damage, and the record size of a damaged one
+//   4. the count of the predicted books, where the longest chain calls for a
 //      larger HashIndex: the best fitting sizes, from the count made along or
 //      from a pass of its own
-//   4. the summary
+//   5. the summary
 class Analysis final : private ChainVisitor {
   public:
     Analysis(BookReader& book, Threads threads) : m_book(book), m_threads(threads), m_walker(book) {
@@ -44,14 +49,25 @@ class Analysis final : private ChainVisitor {
     }
 
     AnalysisReport Run() {
+        ReportCommentOutsideTheBook();
         WalkChains();
         ReportUnreachedRecords();
+        CheckHeader();
         WriteSummary();
         return std::move(m_report);
     }
 
   private:
     // Phase 1.
+    void ReportCommentOutsideTheBook() {
+        if (!m_book.HoldsCommentRecord()) {
+            const uint16_t record = m_book.InputHeader().commentRecord;
+            PrintLog(m_book.Console(), "Error - the comment record %d lies outside the book\n",
+                     int{record});
+            AddFinding({AnalysisFinding::Kind::CommentOutsideBook, 0, record, 0, 0});
+        }
+    }
+
     void WalkChains() {
         if (m_countAlong) {
             BothVisitors both(*this, m_countAlong->Visitor());
@@ -66,6 +82,9 @@ class Analysis final : private ChainVisitor {
             PrintLog(m_book.Console(), "Error in freespace of record# %d\n", int{record.number});
             AddFinding({AnalysisFinding::Kind::FailedRecordCheck, slot, record.number, 0, 0});
         }
+        m_records.CountRecord(record.sound, record.contents.holdsPositions);
+        m_positions += record.contents.positions;
+        m_moves += record.contents.moves;
         ++m_chainLength;
         return true;
     }
@@ -76,6 +95,7 @@ class Analysis final : private ChainVisitor {
     }
 
     void OnChainEnd(uint32_t slot, ChainEnd end) override {
+        m_records.CountEnd(end);
         if (m_walker.ReportEnd(m_book.Console(), slot, end)) {
             // An invalid slot names the link it holds as its record.
             const uint16_t record =
@@ -109,6 +129,7 @@ class Analysis final : private ChainVisitor {
             PrintLog(m_book.Console(),
                      "Error - no chain reaches record# %d, which holds positions\n", int{record});
             AddFinding({AnalysisFinding::Kind::UnreachedRecord, 0, record, 0, 0});
+            m_records.CountRecord(CheckRecord(m_book.RecordArea(), m_book.InputKind()), true);
             return true;
         });
     }
@@ -118,7 +139,28 @@ class Analysis final : private ChainVisitor {
         m_report.findings.push_back(finding);
     }
 
-    // Phase 3: the predictions of every offered pair. This analysis has told the
+    // Phase 3. The header's totals are those of a book without damage: of one
+    // with damage they cannot be told. A book whose chains break may have the
+    // wrong record size in its header.
+    void CheckHeader() {
+        const BookHeader& header = m_book.InputHeader();
+        if (m_report.errors == 0) {
+            if (header.totalPositions != m_positions || header.totalMoves != m_moves) {
+                m_headerWarning = FormatLog(
+                    "Warning - the header counts %u positions and %u moves; the book holds %u and "
+                    "%u\n",
+                    header.totalPositions, header.totalMoves, m_positions, m_moves);
+            }
+        } else if (const std::optional<int> size = LikelyRecordSize(m_book, m_records)) {
+            m_report.likelyRecordSize = size;
+            m_headerWarning = FormatLog(
+                "Warning - the records of this file look like records of %d bytes; the header "
+                "says %d\n",
+                *size, int{header.recordSize});
+        }
+    }
+
+    // Phase 4: the predictions of every offered pair. This analysis has told the
     // findings of the walk already.
     std::vector<Prediction> CountPredictedBooks() {
         if (m_countAlong) {
@@ -145,9 +187,10 @@ class Analysis final : private ChainVisitor {
                  best->lengths.longest);
     }
 
-    // Phase 4.
+    // Phase 5.
     void WriteSummary() {
         IConsole& console = m_book.Console();
+        console.AppendText(m_headerWarning);
         PrintChainLengths(console, m_report.lengths);
         if (m_report.lengths.longest > kLongestSoundChain) {
             const int size = RecommendedHashIndexSize(m_book.InputHeader().recordCount);
@@ -171,6 +214,10 @@ class Analysis final : private ChainVisitor {
     AnalysisReport m_report;
     int m_chainLength = 0;  // records of the chain being walked
     uint32_t m_visited = 0;
+    RecordReading m_records;   // as the header says, for its record size
+    uint32_t m_positions = 0;  // in the chains
+    uint32_t m_moves = 0;
+    std::string m_headerWarning;
     SilentConsole m_silent;
     std::optional<PredictionPass> m_countAlong;  // the count of phase 3, made in phase 1
 };

@@ -26,6 +26,7 @@ struct AnalysisFinding {
         SharedRecord,          // slot, record (0: the slot's own link), next
         MissingRecord,         // slot, record (0: the slot's own link), next
         UnreachedRecord,       // record
+        CommentOutsideBook,    // record (the header's commentRecord)
     };
     Kind kind;
     uint32_t slot = 0;
@@ -42,6 +43,10 @@ struct AnalysisReport {
     std::optional<SizePair> bestSizes;
     std::map<int, int> slotsByChainLength;  // chain length -> number of slots
     std::vector<AnalysisFinding> findings;
+    // The record size that the file's records fit far better than the header's
+    // (LikelyRecordSize): a conversion reads the book with it when asked to
+    // (OptimizeRequest::inputRecordSize).
+    std::optional<int> likelyRecordSize;
 };
 
 // The HashIndex size recommended for a book of `recordCount` records: the

@@ -7,12 +7,16 @@
 #include "book/BookReader.h"
 
 namespace plinth {
-BookMeasurement BookMeasurement::Measure(const std::string& path, IFileSystem& files) {
+BookMeasurement BookMeasurement::Measure(const std::string& path, IFileSystem& files,
+                                         std::optional<int> inputRecordSize) {
     BookMeasurement measurement;
     TextConsole messages;
     BookReader book(messages, files);
     try {
         book.OpenInputBook(path);
+        if (inputRecordSize) {
+            book.ReadAsRecordsOf(static_cast<uint16_t>(*inputRecordSize));
+        }
         const std::vector<SizePair> pairs = OfferedPairs();
         measurement.m_predictions = PredictConversions(book, pairs, messages);
     } catch (const BookFatalError& error) {

@@ -18,10 +18,12 @@ namespace plinth {
 class BookMeasurement {
   public:
     // Opens the book at `path` read-only through `files` and predicts its
-    // conversion into every offered pair, in one pass. The pass's findings are
-    // the analysis's to tell and are dropped; a book that cannot be read gives a
-    // measurement that says why.
-    static BookMeasurement Measure(const std::string& path, IFileSystem& files);
+    // conversion into every offered pair, in one pass, reading it as records of
+    // `inputRecordSize` bytes where that is given (OptimizeRequest::inputRecordSize).
+    // The pass's findings are the analysis's to tell and are dropped; a book that
+    // cannot be read gives a measurement that says why.
+    static BookMeasurement Measure(const std::string& path, IFileSystem& files,
+                                   std::optional<int> inputRecordSize = std::nullopt);
 
     // The line for the pair `sizes`: its prediction as DescribePrediction tells
     // it, "The book could not be read: " and why, or "" for a pair that is not

@@ -58,7 +58,9 @@ class Conversion {
     // 1. The fit checks: the refusal of the sizes, for a message box, or nothing.
     std::optional<std::string> CheckFit() const {
         if (!IsOfferedSize(kRecordSizeTable, m_sizes.recordSize) ||
-            !IsOfferedSize(kHashIndexSizeTable, m_sizes.hashIndexSize)) {
+            !IsOfferedSize(kHashIndexSizeTable, m_sizes.hashIndexSize) ||
+            (m_request.inputRecordSize &&
+             !IsOfferedSize(kRecordSizeTable, *m_request.inputRecordSize))) {
             return "**Error** The record size and the hash index size must be sizes offered by "
                    "the optimize settings";
         }
@@ -81,11 +83,12 @@ class Conversion {
     }
 
     OptimizeOutcome Convert() {
-        std::optional<Prediction> counted = Count();
-        if (!counted) {
-            return OptimizeOutcome::DoesNotFit;
+        ReportRecordSizeRead(m_console, m_book);
+        Prediction counted = Count();
+        if (const std::optional<OptimizeOutcome> stop = StopAfterCount(counted)) {
+            return *stop;
         }
-        if (!Create(std::move(counted->chains)) || !Copy() || !WriteOut() || !Flush()) {
+        if (!Create(std::move(counted.chains)) || !Copy() || !WriteOut() || !Flush()) {
             Abandon();
             return OptimizeOutcome::NotChanged;
         }
@@ -96,17 +99,25 @@ class Conversion {
 
     // 2. The exact outcome first, counted without writing anything, so that a book
     // that does not fit the new sizes is refused before a file is created or the
-    // new book takes memory. Gives the count, or nothing when the book does not
-    // fit (the console says why).
-    std::optional<Prediction> Count() {
-        TextConsole walkText;
-        Prediction prediction =
-            PredictConversions(m_book, {&m_sizes, 1}, walkText, m_request.threads).front();
-        if (prediction.outcome == Prediction::Outcome::Fits) {
-            return prediction;
+    // new book takes memory. The walk's messages are kept for a stop.
+    Prediction Count() {
+        return PredictConversions(m_book, {&m_sizes, 1}, m_countText, m_request.threads).front();
+    }
+
+    // The outcome of a conversion that the count stops, the console saying why:
+    // the book does not fit, or the new book would hold none of the positions
+    // that the book holds. Nothing when the conversion goes on.
+    std::optional<OptimizeOutcome> StopAfterCount(const Prediction& prediction) {
+        const bool losesAll = LosesEveryPosition(prediction, m_book.InputHeader());
+        if (prediction.outcome == Prediction::Outcome::Fits && !losesAll) {
+            return std::nullopt;
         }
         PrintLog(m_console, "Converting....");
-        m_console.AppendText(walkText.Text());
+        m_console.AppendText(m_countText.Text());
+        if (losesAll) {
+            ReportNoPositionRead(m_console, m_book);
+            return OptimizeOutcome::NothingRead;
+        }
         if (prediction.outcome == Prediction::Outcome::Full) {
             PrintLog(m_console, "\nWriting output file\n*** Error *** Output book full\n");
             PrintLog(m_console,
@@ -116,15 +127,20 @@ class Conversion {
                      static_cast<int>(kMaxWrittenRecordCount));
         }
         PrintLog(m_console, "Conversion stopped, the book was not changed\n");
-        return std::nullopt;
+        return OptimizeOutcome::DoesNotFit;
     }
 
     // 3. The new book, its chains laid out as `chains` counted them; false when
     // it cannot be created.
     bool Create(std::vector<ChainFill> chains) {
         const BookHeader& input = m_book.InputHeader();
-        m_book.ReadRecord(input.commentRecord);
-        m_writer.emplace(m_console, m_files, input, m_book.RecordArea(),
+        // A comment record outside the book gives the new book an empty comment.
+        std::span<const uint8_t> comment;
+        if (m_book.HoldsCommentRecord()) {
+            m_book.ReadRecord(input.commentRecord);
+            comment = m_book.RecordArea();
+        }
+        m_writer.emplace(m_console, m_files, input, comment,
                          static_cast<uint32_t>(m_sizes.recordSize),
                          static_cast<uint32_t>(m_sizes.hashIndexSize), std::move(chains));
         const std::string newBook = m_request.outputPath.value_or(m_paths.next);
@@ -230,8 +246,45 @@ class Conversion {
     const SizePair m_sizes;
     const ExchangePaths m_paths;
     std::optional<BookWriter> m_writer;
+    TextConsole m_countText;  // the messages of the count's walk
     bool m_exchangeStarted = false;
 };
+
+// The open book read as records of the size a conversion asks for, for as long
+// as the conversion runs; as its header says again afterwards, where it is still
+// open and not the new book.
+class RecordSizeRead {
+  public:
+    RecordSizeRead(BookReader& book, std::optional<int> recordSize) : m_book(book) {
+        if (recordSize && IsOfferedSize(kRecordSizeTable, *recordSize) &&
+            *recordSize != book.InputHeader().recordSize) {
+            book.ReadAsRecordsOf(static_cast<uint16_t>(*recordSize));
+        }
+    }
+    RecordSizeRead(const RecordSizeRead&) = delete;
+    RecordSizeRead& operator=(const RecordSizeRead&) = delete;
+    ~RecordSizeRead() {
+        if (m_book.IsInputOpen() && m_book.InputHeader().recordSize != m_book.HeaderRecordSize()) {
+            try {
+                m_book.ReadAsRecordsOf(m_book.HeaderRecordSize());
+            } catch (const BookFatalError&) {
+                // No memory for the record buffer: the book is closed, as the message says.
+            }
+        }
+    }
+
+  private:
+    BookReader& m_book;
+};
+
+OptimizeResult ConvertAsAsked(BookReader& book, const OptimizeRequest& request) {
+    try {
+        const RecordSizeRead readAs(book, request.inputRecordSize);
+        return Conversion(book, request).Run();
+    } catch (const BookFatalError&) {
+        return {OptimizeOutcome::FatalError, {}};  // no memory to read the book so
+    }
+}
 
 OptimizeResult NotLocked(BookReader& book, const ConversionLock& lock) {
     book.Console().ClearConsole();
@@ -239,6 +292,13 @@ OptimizeResult NotLocked(BookReader& book, const ConversionLock& lock) {
 }
 
 }  // namespace
+
+void ReportRecordSizeRead(IConsole& console, const BookReader& book) {
+    if (const int size = book.InputHeader().recordSize; size != book.HeaderRecordSize()) {
+        PrintLog(console, "Reading the book as records of %d bytes; its header says %d\n", size,
+                 int{book.HeaderRecordSize()});
+    }
+}
 
 std::optional<std::string> InPlaceProblem(IFileSystem& files, const std::string& path) {
     const std::string book = files.FileBehind(path);
@@ -268,7 +328,7 @@ OptimizeResult OptimizeBook(BookReader& book, const OptimizeRequest& request) {
     if (!lock.refusal.empty()) {
         return NotLocked(book, lock);
     }
-    return Conversion(book, request).Run();
+    return ConvertAsAsked(book, request);
 }
 
 OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
@@ -280,7 +340,7 @@ OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
     if (!OpenChosenBook(book, path, &lock)) {
         return {OptimizeOutcome::FatalError, {}};
     }
-    return Conversion(book, request).Run();
+    return ConvertAsAsked(book, request);
 }
 
 }  // namespace plinth

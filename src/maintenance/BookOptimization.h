@@ -7,9 +7,10 @@
 //   1. fit checks: refuse sizes that would overflow the new book, and a book
 //      that cannot be converted in place; nothing touched
 //   2. count: the exact outcome, counted without writing (PredictConversions): a
-//      position too long for the new records or a new book too large for the
-//      record numbers stops it here; nothing touched. The count gives the
-//      records of every new chain, so every record's place is known from here on
+//      position too long for the new records, a new book too large for the
+//      record numbers, or an empty new book of a book that holds positions stops
+//      it here; nothing touched. The count gives the records of every new chain,
+//      so every record's place is known from here on
 //   3. create BOOK.new.bk with header, comment and an empty HashIndex
 //   4. copy walk (CopyChains): every chain of the old book, record by record,
 //      then the sound records no chain reaches, into the new chains; complete
@@ -46,6 +47,10 @@ struct OptimizeRequest {
     std::optional<std::string> outputPath;
     // The threads that the exact count before the copy may use.
     Threads threads = Threads::All;
+    // Read the book as records of this size, whatever its header says: for a
+    // header whose record size is damaged (AnalysisReport::likelyRecordSize).
+    // One of the record sizes the settings offer.
+    std::optional<int> inputRecordSize = std::nullopt;
 };
 
 enum class OptimizeOutcome {
@@ -55,6 +60,8 @@ enum class OptimizeOutcome {
     DoesNotFit,      // a position is too long for the new record size, or the new
                      // book would hold more records than a book can; the book is
                      // unchanged and open
+    NothingRead,     // no position could be read from a book that holds positions;
+                     // the book is unchanged and open
     ExchangeFailed,  // a file operation of the exchange failed; the console says
                      // where each file is
     FatalError,      // the fatal error ended it; the book is closed
@@ -80,6 +87,11 @@ OptimizeResult OptimizeBook(BookReader& book, const OptimizeRequest& request);
 // such a conversion.
 OptimizeResult OptimizeBookAt(BookReader& book, const std::string& path,
                               const OptimizeRequest& request);
+
+// Tells, where `book` is read as records of another size than its header gives
+// (OptimizeRequest::inputRecordSize), that it is: "Reading the book as records of
+// 2048 bytes; its header says 1000".
+void ReportRecordSizeRead(IConsole& console, const BookReader& book);
 
 // Why the book at `book` cannot be converted in place, or nothing: a conversion
 // in place replaces the book and writes the new book and the backup beside it,

@@ -91,6 +91,7 @@ void ConversionCount::Complete(Prediction& prediction, const ChainCount& count, 
     prediction.bytes = records * recordSize;
     prediction.chains = std::move(chains);
     const uint32_t positions = count.Positions(lane);
+    prediction.positions = positions;
     prediction.meanReads =
         positions == 0 ? 0.0
                        : static_cast<double>(count.Reads(lane)) / static_cast<double>(positions);
@@ -105,7 +106,11 @@ std::vector<Prediction> PredictionPass::Finish() {
     if (m_count.AnyPairFits()) {
         m_walk.RecoverUnreachedRecords();
     }
-    return m_count.Finish();
+    std::vector<Prediction> predictions = m_count.Finish();
+    for (Prediction& prediction : predictions) {
+        prediction.recordsHoldingPositions = m_walk.RecordsHoldingPositions();
+    }
+    return predictions;
 }
 
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
@@ -119,6 +124,19 @@ std::vector<Prediction> PredictConversions(BookReader& book, std::span<const Siz
         }
         return pass.Finish();
     });
+}
+
+bool LosesEveryPosition(const Prediction& prediction, const BookHeader& input) {
+    return prediction.outcome == Prediction::Outcome::Fits && prediction.positions == 0 &&
+           (input.totalPositions != 0 || prediction.recordsHoldingPositions != 0);
+}
+
+void ReportNoPositionRead(IConsole& console, const BookReader& book) {
+    PrintLog(console,
+             "*** Error *** No position could be read: the header's record size %d or record "
+             "count %d may be damaged\n",
+             int{book.HeaderRecordSize()}, int{book.InputHeader().recordCount});
+    PrintLog(console, "Conversion stopped, the book was not changed\n");
 }
 
 namespace {

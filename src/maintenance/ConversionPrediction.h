@@ -35,6 +35,10 @@ struct Prediction {
     std::string refusal;
     uint32_t records = 0;  // records of the new book, or those it would need
     uint64_t bytes = 0;
+    uint32_t positions = 0;  // carried over into the new book
+    // The records of the old book that hold something that looks like a
+    // position, in its chains or not (CopyWalk::RecordsHoldingPositions).
+    uint32_t recordsHoldingPositions = 0;
     ChainLengths lengths;  // over the chains that hold positions
     // The records a lookup reads on average to find a stored position: k for a
     // position in the k-th record of its chain; 0 for a book without positions.
@@ -105,6 +109,17 @@ class PredictionPass {
 // be read, or memory that runs out, raises the fatal error of `book`.
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
                                            IConsole& messages, Threads threads = Threads::All);
+
+// Whether the conversion that `prediction` foretells for the book of `input`
+// would carry over no position of a book that holds some: its header counts
+// positions, or records of its file hold something that looks like them. Such
+// a conversion would replace the book by an empty one; it stops instead, since
+// the header's record size or record count is the likelier fault.
+bool LosesEveryPosition(const Prediction& prediction, const BookHeader& input);
+
+// The lines of a conversion that stops so, for `book` (its header's own record
+// size and its record count).
+void ReportNoPositionRead(IConsole& console, const BookReader& book);
 
 // The prediction in one line, for people: "New book: 1 027 records, 4.0 MiB;
 // longest chain 2, 1.03 reads per lookup", or "Does not fit: " and why.

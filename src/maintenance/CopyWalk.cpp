@@ -24,6 +24,7 @@ bool CopyWalk::OnRecord(uint32_t /*slot*/, const VisitedRecord& record) {
     if (m_stopped) {
         return false;  // a chain walked by another goes on
     }
+    m_recordsHoldingPositions += record.contents.holdsPositions ? 1 : 0;
     m_stopped =
         !GoesOnAfter(record.number, m_sink.AddRecordPositions(record.bytes, record.entries));
     return !m_stopped;
@@ -86,6 +87,7 @@ std::vector<CopyWalk::UnreachedRecord> CopyWalk::FindUnreachedRecords(std::vecto
     const BookKind kind = m_book.InputKind();
     std::vector<UnreachedRecord> records;
     m_walker.ForEachUnreachedRecord([&](uint16_t number) {
+        ++m_recordsHoldingPositions;
         const std::span<const uint8_t> record = m_book.RecordArea();
         if (!IsRecoverableRecord(record, kind, m_book.InputHeader().hashMask)) {
             ++unsound;
@@ -133,7 +135,7 @@ std::vector<bool> CopyWalk::Duplicates(std::vector<Key> keys) {
 std::vector<uint8_t> CopyWalk::KeptEntries(const UnreachedRecord& unreached,
                                            const std::vector<bool>& duplicate, size_t& entry,
                                            int& duplicates) {
-    m_book.ReadRecord(unreached.number);
+    m_book.ReadRecordInFile(unreached.number);
     const std::span<const uint8_t> record = m_book.RecordArea();
     std::vector<uint8_t> kept(record.size(), 0);
     size_t used = layout::kFirstEntry;

@@ -47,6 +47,11 @@ class CopyWalk final : private ChainVisitor {
     // fatal error of the book.
     bool RecoverUnreachedRecords();
 
+    // The records that the walk met holding something that looks like a
+    // position (their first keyWord is not 0), in the chains and, once the
+    // recovery has run, past them, up to the end of the file.
+    uint32_t RecordsHoldingPositions() const { return m_recordsHoldingPositions; }
+
   private:
     // A sound record that no chain reaches, and the end of its entries' keys
     // among those of all such records.
@@ -82,6 +87,7 @@ class CopyWalk final : private ChainVisitor {
     IConsole& m_messages;
     CopySettings m_settings;
     uint32_t m_visited = 0;
+    uint32_t m_recordsHoldingPositions = 0;
     bool m_stopped = false;  // a position was too long, or the sink full
 };
 

@@ -129,7 +129,9 @@ TEST_F(BookReaderTest, FilesThatAreNoBook) {
 }
 
 // A read past the last record is the fatal error; the rows listed stay until the
-// book is closed. A comment record out of range stops the rows after Revision.
+// book is closed. A comment record outside the book, past recordCount or not
+// wholly in the file, leaves the comment empty; records past recordCount that
+// the file holds are read for the recovery.
 TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     BookImage image = SmallBook();
     const auto last = static_cast<uint16_t>(image.RecordCount() - 1);
@@ -147,9 +149,22 @@ TEST_F(BookReaderTest, ReadsUpToTheLastRecordAndNotBeyond) {
     book.CloseInputBook();
     EXPECT_TRUE(AttributeRows(book).empty());
 
-    EXPECT_FALSE(Open(Damaged([](BookHeader& h) { h.commentRecord = h.recordCount; })));
-    EXPECT_EQ(AttributeRows(book).size(), 3u);  // Input book, Type, Revision
-    EXPECT_EQ(console.Text(), outOfBounds);
+    BookImage past = Damaged([](BookHeader& h) {
+        h.recordCount = static_cast<uint16_t>(h.recordCount - 1);
+        h.commentRecord = h.recordCount;
+    });
+    past.Record(last)[100] = 0x5A;
+    ASSERT_TRUE(Open(past));
+    EXPECT_EQ(test::Row(book, "Comment"), "");
+    EXPECT_EQ(book.RecordsInFile(), last + 1u);
+    book.ReadRecordInFile(last);
+    EXPECT_EQ(book.RecordArea()[100], 0x5A);
+    BookImage cut =
+        Damaged([](BookHeader& h) { h.commentRecord = static_cast<uint16_t>(h.recordCount - 1); });
+    cut.Truncate(cut.Bytes().size() - 1);  // the comment record in part
+    ASSERT_TRUE(Open(cut));
+    EXPECT_EQ(test::Row(book, "Comment"), "");
+    EXPECT_EQ(console.Text(), "");
 }
 
 // The system copies records into a buffer that starts off a cache line several

@@ -290,6 +290,22 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunForetellEveryConversion) {
         }
         ExpectNothingTouched(dir.Path(), book, *sample);
     }
+    // A header whose record size is 0: no position can be read.
+    header = image.Header();
+    header.recordSize = 0;
+    big = image;
+    big.SetHeader(header);
+    big.WriteTo(book);
+    for (const char* mode : {"--hash-size=4096", "--dry-run"}) {
+        const test::CliRun run = test::RunCliCapture({"optimize", book, mode});
+        EXPECT_EQ(run.status, 3) << mode;
+        EXPECT_THAT(run.out, EndsWith("*** Error *** No position could be read: the header's "
+                                      "record size 0 or record count " +
+                                      std::to_string(big.RecordCount()) +
+                                      " may be damaged\nConversion stopped, the book was not "
+                                      "changed\n"));
+        ExpectNothingTouched(dir.Path(), book, big);
+    }
 }
 
 // While another process holds the book's lock, a conversion is refused at once.

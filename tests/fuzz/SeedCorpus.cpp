@@ -73,6 +73,10 @@ std::vector<Seed> BookSeeds() {
         seeds.push_back({"position-of-" + std::to_string(moves) + "-moves",
                          JoinBookInput(book.Bytes(), Choose(0, 0), Choose(2, 1))});
     }
+    BookImage noRecordSize = SmallBook(6, BookKind::Standard, 1024, 4, 60);
+    BookHeader header = noRecordSize.Header();
+    header.recordSize = 0;
+    noRecordSize.SetHeader(header);
     const BookImage longChain =
         builder::BuildBook(Small(BookKind::Standard, 64, 1),
                            builder::MakePositions(BookKind::Standard, 60, 8, MoveRange{1, 2}));
@@ -86,6 +90,9 @@ std::vector<Seed> BookSeeds() {
          JoinBookInput(HeaderOnly(1024, 65380, 4096), Choose(0, 5), Choose(0, 4))},
         // A chain of more than eight records gets the recommendation.
         {"long-chain", JoinBookInput(longChain.Bytes(), Choose(0, 0), Choose(1, 0))},
+        // A record size of 0: nothing read as the header says, all read in place
+        // with the size the analysis names.
+        {"record-size-0", JoinBookInput(noRecordSize.Bytes(), Choose(0, 0), Choose(1, 2))},
     };
     seeds.insert(seeds.end(), rare.begin(), rare.end());
     return seeds;

@@ -234,6 +234,17 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
                     " next=" + std::to_string(b.Slot(5)) + "\n";
          },
          1, 0, 1},
+        {"a comment record outside the book comes first; the record it was is unreached",
+         slots({6},
+               [](BookImage& b) {
+                   BookHeader header = b.Header();
+                   header.commentRecord = 64;
+                   b.SetHeader(header);
+               }),
+         [](const BookImage&) {
+             return "Error - the comment record 64 lies outside the book\n" + Unreached(1);
+         },
+         1, 0, 2},
         {"without slots every record that holds something is unreached",
          slots({1, 2},
                [](BookImage& b) {

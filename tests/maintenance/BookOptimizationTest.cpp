@@ -17,6 +17,8 @@
 #include "FaultyFileSystem.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
+#include "maintenance/BookAnalysis.h"
+#include "maintenance/BookMeasurement.h"
 #include "maintenance/BookOpening.h"
 #include "maintenance/BookOptimization.h"
 #include "maintenance/ChainCount.h"
@@ -275,6 +277,108 @@ TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
                 EXPECT_FALSE(std::binary_search(original.begin(), original.end(), *twice))
                     << "a position of the book is there twice";
             }
+        }
+    }
+}
+
+// One field of a sound book's header damaged at a time, in both kinds of book:
+// the analysis tells it as the oracle does; read as the header says, a
+// conversion that would carry over no position stops and changes nothing; read
+// with the record size the analysis names, it keeps every position, each once,
+// and the comment unless its record lies outside the book.
+TEST_F(BookOptimizationTest, HeaderThatLiesCostsNoPosition) {
+    const auto field = [](std::function<void(BookHeader&)> change) -> builder::Damage {
+        return [change = std::move(change)](BookImage& b) {
+            BookHeader header = b.Header();
+            change(header);
+            b.SetHeader(header);
+        };
+    };
+    const auto recordSize = [&](uint16_t size) {
+        return field([size](BookHeader& h) { h.recordSize = size; });
+    };
+    const auto unreached = [](int record) {
+        return FormatLog("Error - no chain reaches record# %d, which holds positions\n", record);
+    };
+    struct Case {
+        builder::Damage damage;
+        std::function<std::string(const BookHeader& sound)> line;  // of the analysis
+        bool stops;                                                // read as the header says
+    };
+    const auto looksLike = [](int size) {
+        return [size](const BookHeader&) {
+            return FormatLog(
+                "Warning - the records of this file look like records of 1024 "
+                "bytes; the header says %d\n",
+                size);
+        };
+    };
+    const std::vector<Case> cases = {
+        {recordSize(0), looksLike(0), true},
+        {recordSize(7), looksLike(7), true},
+        {recordSize(1000), looksLike(1000), false},
+        {field([](BookHeader& h) { h.recordCount = 100; }),
+         [&](const BookHeader&) { return unreached(100); }, false},
+        {field([](BookHeader& h) { h.recordCount = static_cast<uint16_t>(h.recordCount - 20); }),
+         [&](const BookHeader& h) { return unreached(h.recordCount - 1); }, false},
+        {field([](BookHeader& h) { h.commentRecord = 5000; }),
+         [](const BookHeader&) {
+             return std::string("Error - the comment record 5000 lies outside the book\n");
+         },
+         false},
+        {[](BookImage& b) { b.FillRecord(b.Header().hashIndexRecord, 0); },
+         [&](const BookHeader&) { return unreached(3); }, false},
+        {field([](BookHeader& h) { h.totalPositions = 5; }),
+         [](const BookHeader& h) {
+             return FormatLog(
+                 "Warning - the header counts 5 positions and %u moves; the book "
+                 "holds %u and %u\n",
+                 h.totalMoves, h.totalPositions, h.totalMoves);
+         },
+         false},
+    };
+    for (const BookKind kind : {BookKind::Standard, BookKind::WithStatistics}) {
+        BookOptions options;
+        options.kind = kind;
+        options.hashIndexSize = 256;
+        const BookImage sound = Book(1200, 51, options);
+        for (const Case& c : cases) {
+            BookImage damaged = sound;
+            c.damage(damaged);
+            SCOPED_TRACE(c.line(sound.Header()));
+            damaged.WriteTo(Path());
+            ASSERT_TRUE(OpenChosenBook(book, Path()));
+            const AnalysisReport report = AnalyseBook(book).report;
+            EXPECT_THAT(console.Text(), HasSubstr(c.line(sound.Header())));
+            EXPECT_EQ(report.errors, test::ReadAsOracle(damaged.Bytes()).findings);
+            EXPECT_EQ(report.likelyRecordSize, test::LikelyRecordSize(damaged.Bytes()));
+            if (c.stops) {
+                EXPECT_EQ(OptimizeBook(book, {1024, 1024, std::nullopt}).outcome,
+                          OptimizeOutcome::NothingRead);
+                EXPECT_THAT(
+                    console.Text(),
+                    EndsWith(FormatLog("*** Error *** No position could be read: the "
+                                       "header's record size %d or record count %d may "
+                                       "be damaged\nConversion stopped, the book was not "
+                                       "changed\n",
+                                       int{damaged.RecordSize()}, int{damaged.RecordCount()})));
+                EXPECT_TRUE(UnchangedAt(Path(), damaged));
+            }
+            const std::optional<int> readAs = report.likelyRecordSize;
+            EXPECT_EQ(test::Sorted(test::ReadAsOracle(damaged.Bytes(), readAs).positions),
+                      test::Sorted(sound.Positions()));
+            EXPECT_EQ(BookMeasurement::Measure(Path(), SystemFileSystem(), readAs)
+                          .Predictions()
+                          .front()
+                          .positions,
+                      sound.Positions().size());
+            ASSERT_EQ(OptimizeBook(book, {1024, 1024, std::nullopt, Threads::All, readAs}).outcome,
+                      OptimizeOutcome::Converted)
+                << console.Text();
+            ExpectCompleteBook(Path(), sound, sound.Positions(), 1024, 1024);
+            EXPECT_EQ(
+                test::Row(book, "Comment"),
+                damaged.Header().commentRecord < damaged.RecordCount() ? options.comment : "");
         }
     }
 }

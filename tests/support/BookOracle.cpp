@@ -86,13 +86,13 @@ bool RecordPassesCheck(std::span<const uint8_t> record, size_t moveSize) {
     }
 }
 
-OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
+OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes, std::optional<int> size) {
     OracleReading reading;
     if (bytes.size() < 38 || !(bytes[0] == 'B' && (bytes[1] == 'K' || bytes[1] == 'X'))) {
         return reading;
     }
     const size_t moveSize = bytes[1] == 'K' ? 4 : 16;
-    const uint32_t recordSize = U16(bytes, 4);
+    const auto recordSize = static_cast<uint32_t>(size.value_or(U16(bytes, 4)));
     const uint32_t recordCount = U16(bytes, 6);
     const uint32_t commentRecord = U16(bytes, 10);
     const uint32_t hashIndexRecord = U16(bytes, 14);
@@ -109,6 +109,15 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
     const auto inFile = [&](uint32_t r) {
         return (static_cast<uint64_t>(r) + 1) * recordSize <= bytes.size();
     };
+    // Whole records of the file, up to the most a book has.
+    const uint32_t recordsInFile =
+        recordSize == 0
+            ? 0
+            : static_cast<uint32_t>(std::min<uint64_t>(bytes.size() / recordSize, 65535));
+    const uint32_t end = std::max(recordCount, recordsInFile);
+    if (commentRecord >= recordCount || !inFile(commentRecord)) {
+        ++reading.findings;
+    }
     const uint64_t indexOffset = static_cast<uint64_t>(hashIndexRecord) * recordSize;
     std::vector<uint32_t> passedBy(recordCount, 0);  // 1 + the slot whose chain passed it
     for (uint32_t slot = 0; slot < slots; ++slot) {
@@ -116,25 +125,22 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
         uint32_t r = U16(bytes, indexOffset + 2 * slot);
         std::vector<uint32_t> chain;
         for (;;) {
-            if (r >= recordCount || (r != 0 && isLayout(r))) {
-                ++reading.findings;  // an invalid link
+            // An invalid link (0 is none, unless no record is below recordCount),
+            // a loop or a record an earlier chain passed, or a record the file does
+            // not hold in full.
+            if (r >= recordCount || (r != 0 && (isLayout(r) || passedBy[r] != 0 || !inFile(r)))) {
+                ++reading.faults;
                 break;
             }
             if (r == 0) {
                 break;
             }
-            if (passedBy[r] != 0) {
-                ++reading.findings;  // a loop, or a record an earlier chain passed
-                break;
-            }
-            if (!inFile(r)) {
-                ++reading.findings;  // a record the file does not hold in full
-                break;
-            }
             chain.push_back(r);
             passedBy[r] = slot + 1;
             if (!RecordPassesCheck(record(r), moveSize)) {
-                ++reading.findings;
+                ++reading.faults;
+            } else if (U16(record(r), 4) != 0) {
+                ++reading.soundRecords;
             }
             std::vector<uint32_t> hashKeys;
             ReadRecordPositions(record(r), moveSize, reading.positions, hashKeys);
@@ -155,14 +161,20 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
             }
         }
     }
-    // Records no chain passed that hold something: each a finding; the positions
-    // of the sound ones, all in one slot, are recovered unless already held.
+    reading.findings += reading.faults;
+    // Records no chain passed that hold something, up to the end of the file:
+    // each a finding; the positions of the sound ones, all in one slot, are
+    // recovered unless already held.
     std::set<std::pair<uint16_t, uint32_t>> held;
     for (const builder::Position& position : reading.positions) {
         held.emplace(position.keyWord, position.hashKey);
     }
-    for (uint32_t r = 1; r < recordCount; ++r) {
-        if (passedBy[r] != 0 || isLayout(r) || !inFile(r) || U16(record(r), 4) == 0) {
+    for (uint32_t r = 1; r < end; ++r) {
+        if (isLayout(r) || !inFile(r) || U16(record(r), 4) == 0) {
+            continue;
+        }
+        ++reading.recordsHoldingPositions;
+        if (r < recordCount && passedBy[r] != 0) {
             continue;
         }
         ++reading.findings;
@@ -172,7 +184,10 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
         const bool oneSlot = std::all_of(hashKeys.begin(), hashKeys.end(), [&](uint32_t key) {
             return (key & mask) == (hashKeys[0] & mask);
         });
-        if (!RecordPassesCheck(record(r), moveSize) || !oneSlot) {
+        const bool sound = RecordPassesCheck(record(r), moveSize);
+        reading.faults += sound ? 0 : 1;
+        reading.soundRecords += sound ? 1 : 0;
+        if (!sound || !oneSlot) {
             continue;
         }
         for (builder::Position& position : positions) {
@@ -182,6 +197,52 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes) {
         }
     }
     return reading;
+}
+
+std::optional<int> LikelyRecordSize(const std::vector<uint8_t>& bytes) {
+    const OracleReading asHeaderSays = ReadAsOracle(bytes);
+    if (asHeaderSays.findings == 0) {
+        return std::nullopt;
+    }
+    std::optional<int> likely;
+    OracleReading best;
+    for (const int size : {1024, 2048, 4096, 8192, 16384}) {
+        const uint64_t commentRecord = U16(bytes, 10);
+        const uint64_t index = uint64_t{U16(bytes, 14)} * size + 2 * uint64_t{U16(bytes, 16)};
+        if (size == U16(bytes, 4) || commentRecord >= U16(bytes, 6) ||
+            (commentRecord + 1) * size > bytes.size() || U32(bytes, commentRecord * size) != 0 ||
+            index > bytes.size()) {
+            continue;
+        }
+        const OracleReading reading = ReadAsOracle(bytes, size);
+        if (reading.faults < asHeaderSays.faults &&
+            reading.soundRecords > 2 * asHeaderSays.soundRecords &&
+            (!likely || reading.soundRecords > best.soundRecords ||
+             (reading.soundRecords == best.soundRecords && reading.faults < best.faults))) {
+            likely = size;
+            best = reading;
+        }
+    }
+    return likely;
+}
+
+std::string TotalsWarning(const std::vector<uint8_t>& bytes) {
+    const OracleReading reading = ReadAsOracle(bytes);
+    if (bytes.size() < 38 || reading.findings != 0) {
+        return "";
+    }
+    const size_t moveSize = bytes[1] == 'K' ? 4 : 16;
+    uint32_t moves = 0;
+    for (const builder::Position& position : reading.positions) {
+        moves += static_cast<uint32_t>(position.moves.size() / moveSize);
+    }
+    const auto positions = static_cast<uint32_t>(reading.positions.size());
+    if (positions == U32(bytes, 26) && moves == U32(bytes, 30)) {
+        return "";
+    }
+    return "Warning - the header counts " + std::to_string(U32(bytes, 26)) + " positions and " +
+           std::to_string(U32(bytes, 30)) + " moves; the book holds " + std::to_string(positions) +
+           " and " + std::to_string(moves) + "\n";
 }
 
 std::vector<builder::Position> PositionsOfRecord(std::span<const uint8_t> record, size_t moveSize) {

@@ -333,6 +333,11 @@ std::vector<std::pair<const char*, Damage>> Damages() {
         // A copy of a record that a chain reaches, which no chain reaches.
         {"reached-and-copied", [=](BookImage& b) { appendCopy(b, first(b, 2)); }},
         {"comment-out-of-range", OfHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
+        // Records appended by a program that stopped before it counted them.
+        {"records-past-the-count",
+         OfHeader([](BookHeader& h) { h.recordCount = static_cast<uint16_t>(h.recordCount - 3); })},
+        {"record-size-zero", OfHeader([](BookHeader& h) { h.recordSize = 0; })},
+        {"wrong-totals", OfHeader([](BookHeader& h) { h.totalPositions = 5; })},
         {"no-slots", OfHeader([](BookHeader& h) { h.hashIndexSize = 0; })},
         {"index-past-the-end", OfHeader([](BookHeader& h) {
              h.hashIndexRecord = static_cast<uint16_t>(h.recordCount - 1);
