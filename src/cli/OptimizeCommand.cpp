@@ -35,6 +35,7 @@ class OptimizeCommand final : public Command {
     std::string m_book;
     std::optional<int> m_recordSize;  // none: the preselection for the book
     std::optional<int> m_hashIndexSize;
+    std::optional<int> m_inputRecordSize;  // none: the header's
     std::optional<std::string> m_output;
     bool m_quiet = false;
     bool m_dryRun = false;
@@ -77,6 +78,11 @@ void OptimizeCommand::AddOptions(CLI::App& subcommand) {
         .add_option("--hash-size", m_hashIndexSize,
                     "New hash index size (default: the book's own when offered, else 1024)")
         ->check(OfferedSize(kHashIndexSizeTable));
+    subcommand
+        .add_option("--input-record-size", m_inputRecordSize,
+                    "Read the book as records of this size, for a header whose record size is "
+                    "damaged (analyse names the size)")
+        ->check(OfferedSize(kRecordSizeTable));
     subcommand.add_option("--output", m_output,
                           "Write the new book to this new file and leave the book as it is");
     subcommand.add_flag("--quiet,-q", m_quiet, "No progress bar");
@@ -125,12 +131,20 @@ int OptimizeCommand::DryRun(CliStreams& streams) {
         return kExitFailure;
     }
     IConsole& console = book.Console();
+    try {
+        if (m_inputRecordSize) {
+            book.Book().ReadAsRecordsOf(static_cast<uint16_t>(*m_inputRecordSize));
+        }
+    } catch (const BookFatalError&) {
+        return kExitFailure;
+    }
     const BookHeader& header = book.Book().InputHeader();
     const SizePair sizes = ChosenSizes(m_recordSize, m_hashIndexSize, header);
     if (auto refusal = CheckNewGeometry(header, sizes.recordSize, sizes.hashIndexSize)) {
         streams.err << *refusal << '\n';
         return kExitRefused;
     }
+    ReportRecordSizeRead(console, book.Book());
     PrintLog(console, "Converting....");
     try {
         const Prediction prediction = PredictConversions(book.Book(), {&sizes, 1}, console).front();
@@ -167,8 +181,8 @@ int OptimizeCommand::Run(CliStreams& streams) {
     BookReader book(console, streams.files);
     // The book's lock comes first; running the tool again is how a user recovers
     // from a conversion that was cut off in the middle of the exchange.
-    const OptimizeResult result =
-        OptimizeBookAt(book, m_book, {m_recordSize, m_hashIndexSize, m_output});
+    const OptimizeResult result = OptimizeBookAt(
+        book, m_book, {m_recordSize, m_hashIndexSize, m_output, Threads::All, m_inputRecordSize});
     switch (result.outcome) {
         case OptimizeOutcome::Converted:
             return kExitSuccess;

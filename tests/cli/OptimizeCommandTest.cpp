@@ -87,6 +87,8 @@ TEST_F(OptimizeCommandTest, BadInputIsAUsageErrorThatTouchesNothing) {
         {{"optimize", book, "--record-size", "32768"},
          notOffered("--record-size", "32768", recordSizes)},
         {{"optimize", book, "--hash-size", "big"}, notOffered("--hash-size", "big", hashSizes)},
+        {{"optimize", book, "--input-record-size", "1000"},
+         notOffered("--input-record-size", "1000", recordSizes)},
         {{"optimize", book, "--record-size"},
          usage("--record-size: 1 required INT:{1024,2048,4096,8192,16384} missing")},
         {{"optimize", book, "--record-size", "1024", "--record-size", "2048"},
@@ -290,22 +292,28 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunForetellEveryConversion) {
         }
         ExpectNothingTouched(dir.Path(), book, *sample);
     }
-    // A header whose record size is 0: no position can be read.
+    // A header whose record size is 0: no position can be read, until the book is
+    // read with the size of its records.
     header = image.Header();
     header.recordSize = 0;
-    big = image;
-    big.SetHeader(header);
-    big.WriteTo(book);
+    builder::BookImage noSize = image;
+    noSize.SetHeader(header);
+    noSize.WriteTo(book);
     for (const char* mode : {"--hash-size=4096", "--dry-run"}) {
         const test::CliRun run = test::RunCliCapture({"optimize", book, mode});
         EXPECT_EQ(run.status, 3) << mode;
         EXPECT_THAT(run.out, EndsWith("*** Error *** No position could be read: the header's "
                                       "record size 0 or record count " +
-                                      std::to_string(big.RecordCount()) +
+                                      std::to_string(noSize.RecordCount()) +
                                       " may be damaged\nConversion stopped, the book was not "
                                       "changed\n"));
-        ExpectNothingTouched(dir.Path(), book, big);
+        ExpectNothingTouched(dir.Path(), book, noSize);
     }
+    const test::CliRun read = test::RunCliCapture(
+        {"optimize", book, "--input-record-size", "2048", "--output", dir.File("copy.bk")});
+    EXPECT_EQ(read.status, 0) << read.out;
+    EXPECT_THAT(read.out, testing::StartsWith("Reading the book as records of 2048 bytes; its "
+                                              "header says 0\nConverting....\n"));
 }
 
 // While another process holds the book's lock, a conversion is refused at once.
