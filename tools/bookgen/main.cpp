@@ -30,7 +30,9 @@ std::pair<uint32_t, uint16_t> ParsePair(const std::string& text) {
 
 // "FIELD=VALUE": stores VALUE in a header field, as a damaged header holds it.
 void SetHeaderField(BookImage& image, const std::string& text) {
-    const auto [field, value] = ParseNamedPair(text);
+    const std::pair<std::string, uint32_t> parsed = ParseNamedPair(text);
+    const std::string& field = parsed.first;
+    const uint32_t value = parsed.second;
     plinth::BookHeader header = image.Header();
     const auto u16 = static_cast<uint16_t>(value);
     const std::vector<std::pair<std::string, std::function<void()>>> fields = {
