@@ -287,15 +287,19 @@ TEST_F(BookOptimizationTest, RepairKeepsEveryPositionOfTheRecordsLeftIntact) {
 // with the record size the analysis names, it keeps every position, each once,
 // and the comment unless its record lies outside the book.
 TEST_F(BookOptimizationTest, HeaderThatLiesCostsNoPosition) {
-    const auto field = [](std::function<void(BookHeader&)> change) -> builder::Damage {
-        return [change = std::move(change)](BookImage& b) {
+    const auto field = [](void (*change)(BookHeader&)) -> builder::Damage {
+        return [change](BookImage& b) {
             BookHeader header = b.Header();
             change(header);
             b.SetHeader(header);
         };
     };
-    const auto recordSize = [&](uint16_t size) {
-        return field([size](BookHeader& h) { h.recordSize = size; });
+    const auto recordSize = [](uint16_t size) -> builder::Damage {
+        return [size](BookImage& b) {
+            BookHeader header = b.Header();
+            header.recordSize = size;
+            b.SetHeader(header);
+        };
     };
     const auto unreached = [](int record) {
         return FormatLog("Error - no chain reaches record# %d, which holds positions\n", record);
