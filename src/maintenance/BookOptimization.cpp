@@ -118,13 +118,10 @@ class Conversion {
             ReportNoPositionRead(m_console, m_book);
             return OptimizeOutcome::NothingRead;
         }
+        // A new book too large is told where its writing would have begun.
         if (prediction.outcome == Prediction::Outcome::Full) {
-            PrintLog(m_console, "\nWriting output file\n*** Error *** Output book full\n");
-            PrintLog(m_console,
-                     "The new book would need %d records; a book holds at most %d. Choose a "
-                     "larger record size or a smaller hash index size\n",
-                     static_cast<int>(prediction.records),
-                     static_cast<int>(kMaxWrittenRecordCount));
+            PrintLog(m_console, "\n*** Error *** Output book full\n%s\n",
+                     RefusalOf(prediction).c_str());
         }
         PrintLog(m_console, "Conversion stopped, the book was not changed\n");
         return OptimizeOutcome::DoesNotFit;

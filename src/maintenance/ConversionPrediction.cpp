@@ -173,6 +173,26 @@ std::string DescribePrediction(const Prediction& prediction) {
                      prediction.meanReads);
 }
 
+std::string RefusalOf(const Prediction& prediction) {
+    switch (prediction.outcome) {
+        case Prediction::Outcome::Refused:
+            return prediction.refusal;
+        case Prediction::Outcome::TooLong:
+            return FormatLog(
+                "A position takes more bytes than a record of %d bytes holds. Choose a larger "
+                "record size",
+                prediction.sizes.recordSize);
+        case Prediction::Outcome::Full:
+            return FormatLog(
+                "The new book would need %d records; a book holds at most %d. Choose a larger "
+                "record size or a smaller hash index size",
+                static_cast<int>(prediction.records), static_cast<int>(kMaxWrittenRecordCount));
+        case Prediction::Outcome::Fits:
+            break;
+    }
+    return {};
+}
+
 std::optional<SizePair> RecommendedPair(std::span<const Prediction> predictions) {
     const Prediction* best = nullptr;
     const auto rank = [](const Prediction& p) {

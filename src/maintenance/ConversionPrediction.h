@@ -125,6 +125,12 @@ void ReportNoPositionRead(IConsole& console, const BookReader& book);
 // longest chain 2, 1.03 reads per lookup", or "Does not fit: " and why.
 std::string DescribePrediction(const Prediction& prediction);
 
+// Why the conversion into the pair of `prediction` cannot be made, for a message
+// box and the console: the fit check's message, "The new book would need N
+// records; a book holds at most 65534. Choose a larger record size or a smaller
+// hash index size", or that a position is too long; "" for a pair that fits.
+std::string RefusalOf(const Prediction& prediction);
+
 // The pair that suits the book best among those that fit: the shortest longest
 // chain, then the fewest reads per lookup, then the smallest file, then the
 // smaller record size, then the smaller hash index size.

@@ -67,17 +67,23 @@ bool CopyWalk::RecoverUnreachedRecords() {
         recovered += placed.placed != 0 ? 1 : 0;
     }
     if (positions != 0) {
-        PrintLog(m_messages, "Recovered %d positions from %d records that no chain reaches\n",
-                 positions, recovered);
+        PrintLog(m_messages, "Recovered %d %s from %d %s that no chain reaches\n", positions,
+                 positions == 1 ? "position" : "positions", recovered,
+                 recovered == 1 ? "record" : "records");
     }
-    if (unsound != 0) {
+    if (unsound == 1) {
+        PrintLog(m_messages,
+                 "Left out 1 record that no chain reaches: it fails the record check or mixes "
+                 "slots\n");
+    } else if (unsound != 0) {
         PrintLog(m_messages,
                  "Left out %d records that no chain reaches: they fail the record check or mix "
                  "slots\n",
                  unsound);
     }
     if (duplicates != 0) {
-        PrintLog(m_messages, "Left out %d positions already in the book\n", duplicates);
+        PrintLog(m_messages, "Left out %d %s already in the book\n", duplicates,
+                 duplicates == 1 ? "position" : "positions");
     }
     return !m_stopped;
 }

@@ -202,6 +202,41 @@ TEST_F(BookOptimizationTest, EntriesFillARecordToItsLastByte) {
     ExpectCompleteBook(Path(), image, positions, kRecordSize, kRecordSize);
 }
 
+// The recovery's counts of one read in the singular: n records cut off from their
+// slots with one position each, n cut off and garbled, n copies of reached ones.
+TEST_F(BookOptimizationTest, RecoveryLinesTellOneInTheSingular) {
+    for (const uint32_t n : {1u, 2u}) {
+        BookOptions options;
+        options.hashIndexSize = 16;
+        std::vector<builder::Position> positions;
+        for (uint32_t slot = 0; slot < 3 * n; ++slot) {
+            positions.push_back(
+                builder::MakePositionsInSlot(options.kind, 1, slot, 15, 40 + slot).front());
+        }
+        BookImage image = builder::BuildBook(options, positions);
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint16_t copied = image.Slot(2 * n + i);
+            image.PadToRecordCount(image.RecordCount() + 1);
+            const std::vector<uint8_t> copy(image.Record(copied).begin(),
+                                            image.Record(copied).end());
+            std::ranges::copy(copy, image.Record(image.RecordCount() - 1u).begin());
+            image.FillRecord(image.Slot(n + i), 0x5A);
+            image.SetSlot(n + i, 0);
+            image.SetSlot(i, 0);
+        }
+        EXPECT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::Converted);
+        EXPECT_THAT(console.Text(),
+                    HasSubstr(n == 1 ? "Recovered 1 position from 1 record that no chain reaches\n"
+                                       "Left out 1 record that no chain reaches: it fails the "
+                                       "record check or mixes slots\n"
+                                       "Left out 1 position already in the book\n"
+                                     : "Recovered 2 positions from 2 records that no chain "
+                                       "reaches\nLeft out 2 records that no chain reaches: they "
+                                       "fail the record check or mix slots\n"
+                                       "Left out 2 positions already in the book\n"));
+    }
+}
+
 // The damages that leave no book to convert, or no position to carry over from a
 // header that counts some; a conversion of any other must succeed.
 const std::set<std::string_view> kDamagesThatStopTheConversion = {
@@ -397,7 +432,7 @@ TEST_F(BookOptimizationTest, BookThatWouldNotFitIsRefusedBeforeAnythingIsWritten
         builder::BuildFilledBook(options, 22000, 3, builder::MoveRange{128, 128});
     EXPECT_EQ(Convert(image, 1024, 1024).outcome, OptimizeOutcome::DoesNotFit);
     EXPECT_EQ(console.Text(),
-              "Converting....\nWriting output file\n*** Error *** Output book full\nThe new book "
+              "Converting....\n*** Error *** Output book full\nThe new book "
               "would need " +
                   std::to_string(4 + image.Positions().size()) +
                   " records; a book holds at most 65534. Choose a larger record size or a smaller "
