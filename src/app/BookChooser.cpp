@@ -1,21 +1,21 @@
 #include "app/BookChooser.h"
 
-#include <QFile>
-
 #include "app/SelectBookDlg.h"
 
 namespace plinth {
 
-std::optional<std::string> ChooseBookInSelectBookDlg(QWidget* parent) {
+int RunModal(QDialog& dialog) { return dialog.exec(); }
+
+std::optional<std::string> ChooseBookInSelectBookDlg(QWidget* parent, const ModalRunner& run) {
     CSelectBookDlg dialog(FileDlgMode::Open, QString(), parent);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (run(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }
-    const QString path = dialog.GetPathName();
-    if (path.isEmpty()) {
+    std::string path = dialog.ChosenPath();
+    if (path.empty()) {
         return std::nullopt;
     }
-    return QFile::encodeName(path).toStdString();
+    return path;
 }
 
 }  // namespace plinth

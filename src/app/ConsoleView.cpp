@@ -27,9 +27,10 @@ std::string ConsoleRendering::Render(std::string_view piece) {
 ConsoleView::ConsoleView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    // Lines are never wrapped: a long line scrolls sideways with the caret.
+    // Lines are never wrapped: a long line scrolls sideways, with the caret and
+    // with the scroll bar below, which shows while a line is wider than the view.
     setLineWrapMode(QPlainTextEdit::NoWrap);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setTabChangesFocus(true);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/OpenBookFiles.h"
 #include "app/ShownText.h"
 #include "book/StoppableFileSystem.h"
 #include "maintenance/OptimizeSettings.h"
@@ -110,15 +111,16 @@ void COptimizeDlg::SetRecordSize(int size) {
     m_cmbRecordSize->setCurrentIndex(m_nRecordSizeSel);
 }
 
-void COptimizeDlg::MeasureBook(const std::string& path, IFileSystem& files) {
+void COptimizeDlg::MeasureBook(const BookReader& book) {
     m_bMeasuring = true;
     m_measurement.reset();
     UpdatePrediction();
     // The worker touches nothing of the dialog: it sends the figures to the
     // dialog's thread, and the dialog joins it before the dialog goes.
-    m_measuring = std::jthread([this, path, &files](const std::stop_token& stop) {
+    m_measuring = std::jthread([this, &book](const std::stop_token& stop) {
+        OpenBookFiles files(book);
         StoppableFileSystem stoppable(files, stop);
-        BookMeasurement measurement = BookMeasurement::Measure(path, stoppable);
+        BookMeasurement measurement = BookMeasurement::Measure(book.InputPath(), stoppable);
         if (stop.stop_requested()) {
             return;
         }
@@ -133,6 +135,19 @@ int COptimizeDlg::GetHashIndexSize() const {
 
 int COptimizeDlg::GetRecordSize() const {
     return SizeAtSelection(kRecordSizeTable, m_nRecordSizeSel);
+}
+
+std::string COptimizeDlg::Refusal() const {
+    if (!m_measurement) {
+        return {};
+    }
+    const SizePair chosen{GetRecordSize(), GetHashIndexSize()};
+    for (const Prediction& prediction : m_measurement->Predictions()) {
+        if (prediction.sizes == chosen) {
+            return RefusalOf(prediction);
+        }
+    }
+    return {};
 }
 
 void COptimizeDlg::accept() {

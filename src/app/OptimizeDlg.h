@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "book/FileSystem.h"
+#include "book/BookReader.h"
 #include "maintenance/BookMeasurement.h"
 
 class QComboBox;
@@ -38,16 +38,19 @@ class COptimizeDlg final : public QDialog {
     void SetHashIndexSize(int size);
     void SetRecordSize(int size);
 
-    // Starts measuring the book at `path`, opened again read-only through `files`
-    // on a thread of its own; until the figures are there the line says
-    // "Measuring the book…". Once per dialog, before it opens. `files` must serve
-    // the worker thread until the dialog is destroyed.
-    void MeasureBook(const std::string& path, IFileSystem& files);
+    // Starts measuring the book that `book` has open, in a reader of its own on a
+    // thread of its own; until the figures are there the line says "Measuring the
+    // book…". Once per dialog, before it opens. `book` must keep its book open
+    // until the dialog is destroyed.
+    void MeasureBook(const BookReader& book);
 
     // The sizes chosen when the dialog was confirmed with OK; -1 for a list
     // without a selection.
     int GetHashIndexSize() const;
     int GetRecordSize() const;
+    // Why the conversion into the sizes chosen cannot be made, as the measuring
+    // foretold it (RefusalOf); "" when it can, or the figures were not there yet.
+    std::string Refusal() const;
 
     // Takes the selected lines over, then closes with the OK result.
     void accept() override;

@@ -47,9 +47,11 @@ bool CPlinthApp::InitInstance() {
         m_exitCode = ReportCheck(dialog, m_line.book.has_value());
         return false;
     }
-    dialog.exec();
+    RunMainWindow(dialog);
     return false;
 }
+
+void CPlinthApp::RunMainWindow(CPlinthDlg& window) { window.exec(); }
 
 int CPlinthApp::ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const {
     QTextStream out(stdout);

@@ -36,6 +36,8 @@ class CPlinthApp {
     // Sets up the platform's component services for the user-interface thread;
     // false when that fails. A Linux desktop has no such services to set up.
     virtual bool InitializeComponentServices() { return true; }
+    // Shows the main window, modally, until the user ends the program.
+    virtual void RunMainWindow(CPlinthDlg& window);
 
   private:
     int ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const;

@@ -2,11 +2,11 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -130,7 +130,7 @@ QProgressBar* MakeProgressBar(QWidget* parent) {
 
 CPlinthDlg::CPlinthDlg(IFileSystem& files, QWidget* parent)
     : QDialog(parent),
-      m_chooseBook(ChooseBookInSelectBookDlg),
+      m_chooseBook([this](QWidget* owner) { return ChooseBookInSelectBookDlg(owner, m_runModal); }),
       m_console(*this),
       m_book(m_console, files) {
     setWindowTitle(QStringLiteral("Velmora Openingbook Optimizer"));
@@ -226,8 +226,11 @@ void CPlinthDlg::OnAnalyse() {
     if (!m_book.IsInputOpen()) {
         return;
     }
-    // A fatal error has put its message in the console and closed the book.
-    RunPass([this] { AnalyseBook(m_book); });
+    AnalysisResult result;
+    RunPass([&] { result = AnalyseBook(m_book); });
+    if (result.outcome == AnalyseOutcome::FatalError) {
+        TellBookClosed();
+    }
     UpdateBookButtons();
 }
 
@@ -235,15 +238,26 @@ void CPlinthDlg::OnOptimize() {
     if (!m_book.IsInputOpen()) {
         return;
     }
-    const std::optional<OptimizeRequest> request = AskForSizes();
+    std::string refusal;
+    const std::optional<OptimizeRequest> request = AskForSizes(refusal);
     if (!request) {
+        return;
+    }
+    // Sizes that the settings foretold do not fit are refused as those that the
+    // fit check refuses: nothing done, an empty console, a message box.
+    if (!refusal.empty()) {
+        ClearConsole();
+        ShowMessage(refusal);
         return;
     }
     OptimizeResult result;
     RunPass([&] { result = OptimizeBook(m_book, *request); });
-    // After a fatal error the book is closed; after a failed exchange whatever
-    // book is at the book's path is open again.
-    ShowAttributes();
+    // After a failed exchange whatever book is at the book's path is open again.
+    if (result.outcome == OptimizeOutcome::FatalError) {
+        TellBookClosed();
+    } else {
+        ShowAttributes();
+    }
     UpdateBookButtons();
     if (result.outcome == OptimizeOutcome::Refused) {
         ShowMessage(result.refusal);
@@ -252,17 +266,24 @@ void CPlinthDlg::OnOptimize() {
     }
 }
 
-std::optional<OptimizeRequest> CPlinthDlg::AskForSizes() {
-    // The dialog measures the book in a reader of its own while it is open, and
-    // is gone, with its measuring, before the conversion reads the book.
+std::optional<OptimizeRequest> CPlinthDlg::AskForSizes(std::string& refusal) {
+    // The dialog measures the open book in a reader of its own while it is open,
+    // and is gone, with its measuring, before the conversion reads the book.
     COptimizeDlg settings(this);
     settings.SetHashIndexSize(m_book.InputHeader().hashIndexSize);
     settings.SetRecordSize(m_book.InputHeader().recordSize);
-    settings.MeasureBook(m_book.InputPath(), m_book.Files());
-    if (settings.exec() != QDialog::Accepted) {
+    settings.MeasureBook(m_book);
+    if (m_runModal(settings) != QDialog::Accepted) {
         return std::nullopt;
     }
+    refusal = settings.Refusal();
     return OptimizeRequest{settings.GetRecordSize(), settings.GetHashIndexSize(), {}};
+}
+
+void CPlinthDlg::TellBookClosed() {
+    AppendText("The book was closed; open it again to go on\n");
+    m_lstAttributes->clear();
+    m_btnOpenBook->setFocus();
 }
 
 void CPlinthDlg::RunPass(const std::function<void()>& pass) {
@@ -306,15 +327,36 @@ void CPlinthDlg::OnHelp() {
         ShowMessage("The help page of Plinth is not installed.");
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(*page))) {
-        ShowMessage("The help page could not be shown in a browser. It is here:\n" +
-                    page->toStdString());
-    }
+    OpenHelpPage(*page);
+}
+
+void CPlinthDlg::OpenHelpPage(const QString& page) {
+    // The desktop's opener tells by its exit status whether a program took the
+    // page; it may run as long as the browser that it started.
+    auto* opener = new QProcess(this);
+    const auto notShown = [this, opener, page] {
+        AppendText("No program could show the help page. It is here:\n" + page.toStdString() +
+                   "\n");
+        opener->deleteLater();
+    };
+    connect(opener, &QProcess::finished, this,
+            [opener, notShown](int status, QProcess::ExitStatus exit) {
+                if (exit != QProcess::NormalExit || status != 0) {
+                    return notShown();
+                }
+                opener->deleteLater();
+            });
+    connect(opener, &QProcess::errorOccurred, this, [notShown](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            notShown();
+        }
+    });
+    opener->start(QStringLiteral("xdg-open"), {QUrl::fromLocalFile(page).toString()});
 }
 
 void CPlinthDlg::OnAbout() {
     CAboutDlg about(this);
-    about.exec();
+    m_runModal(about);
 }
 
 void CPlinthDlg::UpdateBookButtons() {
@@ -326,7 +368,7 @@ void CPlinthDlg::UpdateBookButtons() {
 void CPlinthDlg::ShowMessage(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName), ShownText(text),
                     QMessageBox::Ok, this);
-    box.exec();
+    m_runModal(box);
 }
 
 void CPlinthDlg::keyPressEvent(QKeyEvent* event) {

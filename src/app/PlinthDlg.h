@@ -47,6 +47,9 @@ class CPlinthDlg final : public QDialog, public IConsole {
 
     // Replaces the dialog in which "Open book ..." lets the user choose a book.
     void SetBookChooser(BookChooser chooser) { m_chooseBook = std::move(chooser); }
+    // Replaces how the window runs its modal dialogs and message boxes, the book
+    // selection dialog included (RunModal).
+    void SetModalRunner(ModalRunner run) { m_runModal = std::move(run); }
 
     // Opens the book at `path` as "Open book ..." does once a book has been chosen:
     // the previous book is closed, the console cleared, the attributes listed.
@@ -93,8 +96,16 @@ class CPlinthDlg final : public QDialog, public IConsole {
     // Lists the attribute rows of the open book, or of the book the last fatal
     // error ended, as far as it was read.
     void ShowAttributes();
-    // The optimize settings: the sizes chosen, or none when the dialog was cancelled.
-    std::optional<OptimizeRequest> AskForSizes();
+    // The optimize settings: the sizes chosen, or none when the dialog was
+    // cancelled; `refusal` says why they cannot be converted into, as far as
+    // the settings foretold it.
+    std::optional<OptimizeRequest> AskForSizes(std::string& refusal);
+    // After a fatal error that closed the book: says so, empties the list, and
+    // gives "Open book ..." the focus.
+    void TellBookClosed();
+    // Opens the help page in the desktop's program for it, and says in the
+    // console where the page is when no program could.
+    void OpenHelpPage(const QString& page);
     void EnterPass();
     void LeavePass();
     void AddAboutEntry();
@@ -113,6 +124,7 @@ class CPlinthDlg final : public QDialog, public IConsole {
     QAction* m_actAbout = nullptr;
 
     BookChooser m_chooseBook;
+    ModalRunner m_runModal = RunModal;
     bool m_bPassRunning = false;
     // The control that had the focus when the pass began.
     QPointer<QWidget> m_focusBeforePass;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/AllFilesModel.h"
 #include "app/BookInfoLoader.h"
 #include "ui/FileDlg.h"
 
@@ -33,23 +34,39 @@ class CSelectBookDlg final : public CFileDlg {
     CSelectBookDlg& operator=(const CSelectBookDlg&) = delete;
     ~CSelectBookDlg() override;
 
+    // Takes a name that Qt's file model leaves out (AllFilesModel) as the
+    // chosen file; any other name as the file dialog does.
+    void accept() override;
     // Ends the dialog. After OK, the folder of the chosen file becomes the book
     // folder (RememberBookFolder).
     void done(int result) override;
+
+    // The bytes of the chosen file's full path, once the dialog has ended with OK.
+    std::string ChosenPath() const;
 
     bool HasBookInfo() const { return m_spBookInfo != nullptr; }
 
   private:
     void AddPreview();
+    // The list of the folder now shown, the files whose names are not UTF-8
+    // included, without a completion left over from the name typed.
+    void OnFolderShown();
     // Shows what the preview says about the file or folder at `path`.
     void OnCurrentChanged(const QString& path);
+    // Describes the file named, or typed, in the name field.
+    void OnNameEdited(const QString& name);
     // The component's description of the file, or the not-a-book text when there
     // is no component or it fails.
     QString DescriptionOf(const QString& path) const;
+    // The same for a file named by the bytes of its path.
+    QString DescriptionOfPath(const std::string& path) const;
 
     std::shared_ptr<IBookInfo> m_spBookInfo;
-    // The preview text; owned by the dialog, as its child.
+    // Owned by the dialog, as its children.
     QLabel* m_stcDescription = nullptr;
+    AllFilesModel* m_allFiles = nullptr;
+    // A file chosen by a name that Qt's file model leaves out.
+    std::string m_chosenPath;
 };
 
 }  // namespace plinth

@@ -7,6 +7,7 @@
 #include <QtWidgets>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 
 #include "BookBuilder.h"
 #include "FaultyFileSystem.h"
@@ -18,6 +19,7 @@
 #include "app/PlinthDlg.h"
 #include "app/SelectBookDlg.h"
 #include "book/DisplayText.h"
+#include "maintenance/BookOpening.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
 
@@ -50,38 +52,34 @@ class HermeticEnvironment {
     TempDir m_root;
 };
 
-// Acts on the modal dialogs in their order, one action each; others are rejected as stray.
-class ModalDriver {
+// The answers that the window's modal dialogs give, in their order: each acts on
+// its dialog, shown, and the dialog's result is its answer. A dialog beyond them
+// is rejected and counted as stray.
+class Answers {
   public:
-    using Action = std::function<void(QWidget* modal)>;
+    using Answer = std::function<void(QDialog& dialog)>;
 
-    ModalDriver() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr || modal == m_current) {
-                return;
-            }
-            m_current = modal;
-            if (m_actions.empty()) {
-                ++m_stray;
-                return qobject_cast<QDialog*>(modal)->reject();
-            }
-            // In a turn of its own, so that the dialogs that it opens are watched too.
-            QTimer::singleShot(0, modal, [action = m_actions.front(), modal] { action(modal); });
-            m_actions.pop_front();
-        });
-        m_timer.start(10);
-    }
-    ModalDriver& Then(Action action) {
-        m_actions.push_back(std::move(action));
+    Answers& Then(Answer answer) {
+        m_answers.push_back(std::move(answer));
         return *this;
     }
-    bool Done() const { return m_actions.empty() && m_stray == 0; }
+    ModalRunner Runner() {
+        return [this](QDialog& dialog) {
+            if (m_answers.empty()) {
+                ++m_stray;
+                return static_cast<int>(QDialog::Rejected);
+            }
+            const Answer answer = std::move(m_answers.front());
+            m_answers.pop_front();
+            dialog.show();
+            answer(dialog);
+            return dialog.result();
+        };
+    }
+    bool Done() const { return m_answers.empty() && m_stray == 0; }
 
   private:
-    QTimer m_timer;
-    std::deque<Action> m_actions;
-    QPointer<QWidget> m_current;
+    std::deque<Answer> m_answers;
     int m_stray = 0;
 };
 
@@ -127,19 +125,19 @@ std::string Foretold(const QWidget& dialog) {
 
 // Notes the preselection, takes line `recordLine` and the largest HashIndex size,
 // notes what the settings foretell, and presses `button`.
-ModalDriver::Action ChooseSizes(int recordLine, Strings* seen = nullptr,
-                                const char* button = "OK") {
-    return [=](QWidget* modal) {
-        const auto lists = dynamic_cast<COptimizeDlg&>(*modal).findChildren<QComboBox*>();
+Answers::Answer ChooseSizes(int recordLine, Strings* seen = nullptr, const char* button = "OK") {
+    return [=](QDialog& modal) {
+        const auto lists = dynamic_cast<COptimizeDlg&>(modal).findChildren<QComboBox*>();
         if (seen != nullptr) {
             *seen = {(lists[0]->currentText() + " " + lists[1]->currentText()).toStdString()};
         }
         lists[0]->setCurrentIndex(recordLine);
         lists[1]->setCurrentIndex(lists[1]->count() - 1);
+        const std::string foretold = Foretold(modal);
         if (seen != nullptr) {
-            seen->push_back(Foretold(*modal));
+            seen->push_back(foretold);
         }
-        ClickButton(modal, button);
+        ClickButton(&modal, button);
     };
 }
 
@@ -158,10 +156,11 @@ class PaintWatcher final : public QObject {
 // The preview once the entry at `path` (none for "") is current, as after a click.
 std::string PreviewOf(const QWidget& dialog, const std::string& path) {
     auto* list = Child<QListView>(dialog, "listView");
-    const auto* model = qobject_cast<QFileSystemModel*>(list->model());
+    const auto* shown = qobject_cast<QAbstractProxyModel*>(list->model());
+    const auto* model = qobject_cast<QFileSystemModel*>(shown->sourceModel());
     const QString entry = QString::fromStdString(path);
     EXPECT_TRUE(path.empty() || QTest::qWaitFor([&] { return model->index(entry).isValid(); }));
-    list->setCurrentIndex(path.empty() ? QModelIndex() : model->index(entry));
+    list->setCurrentIndex(path.empty() ? QModelIndex() : shown->mapFromSource(model->index(entry)));
     return Child<QLabel>(dialog, "description")->text().toStdString();
 }
 
@@ -175,7 +174,23 @@ class AppTest : public testing::Test {
     }
 
     TempDir dir;
-    ModalDriver driver;
+    Answers answers;
+};
+
+// The program with its main window run by `act` on the window shown.
+class ActedApp final : public CPlinthApp {
+  public:
+    ActedApp(CommandLine line, std::function<void(CPlinthDlg&)> act)
+        : CPlinthApp(std::move(line)), m_act(std::move(act)) {}
+
+  protected:
+    void RunMainWindow(CPlinthDlg& window) override {
+        window.show();
+        m_act(window);
+    }
+
+  private:
+    std::function<void(CPlinthDlg&)> m_act;
 };
 
 // The book's name is not UTF-8 (Latin-1 "café"): the program opens the file of
@@ -186,8 +201,7 @@ TEST_F(AppTest, StartsWithTheBookOfTheCommandLineInAWindowThatShowsItWhole) {
     const QDir program(QCoreApplication::applicationDirPath());
     const QStringList besideTheProgram = program.entryList();
     Strings seen;
-    driver.Then([&](QWidget* modal) {
-        auto& window = dynamic_cast<CPlinthDlg&>(*modal);
+    const auto act = [&](CPlinthDlg& window) {
         auto* list = Child<QTreeWidget>(window, "attributes");
         const auto rows = window.ListedAttributes();
         seen = {window.windowTitle().toStdString(), rows.empty() ? "" : rows.front().second,
@@ -199,15 +213,15 @@ TEST_F(AppTest, StartsWithTheBookOfTheCommandLineInAWindowThatShowsItWhole) {
         // Enter on the keypad ends the program, as on the main keys.
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
-    });
-    CPlinthApp app(CommandLine{.book = book, .problem = {}});
+        seen.emplace_back(window.isVisible() ? "shown" : "ended");
+    };
+    ActedApp app(CommandLine{.book = book, .problem = {}}, act);
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(seen, Strings({"Velmora Openingbook Optimizer", DisplayText(book),
-                             "openBook analyse optimize "}));
+                             "openBook analyse optimize ", "ended"}));
     // "Open book ..." starts in the book's folder; nothing was made beside the program.
     EXPECT_EQ(g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None), dir.Path());
     EXPECT_EQ(program.entryList(), besideTheProgram);
-    EXPECT_TRUE(driver.Done());
 }
 
 TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
@@ -218,39 +232,49 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
     header.recordCount = 20000;
     big.SetHeader(header);
     big.WriteTo(dir.File("big.bk"));
+    // A position of 1210 bytes, more than a record of 1024 holds.
+    builder::BuildBook({.recordSize = 2048},
+                       builder::MakePositions(BookKind::Standard, 3, 7, {300, 300}))
+        .WriteTo(dir.File("long.bk"));
     WriteFileBytes(dir.File("notes.bk"), {'h', 'i', '\n'});
     FaultyFileSystem files;
     files.FailOperation(FaultyFileSystem::Operation::Create, 1);
     CPlinthDlg window(files);
+    window.SetModalRunner(answers.Runner());
     window.show();
     OpenThroughButton(window, dir.File("notes.bk"));
     EXPECT_EQ(State(window), "openBook ");
 
-    // A refused setting: foretold, a message box, an empty console, the book open.
+    // Refused settings, by the fit check and for a position that the new records
+    // cannot hold: foretold, a message box, an empty console, the book open.
     Strings refused;
     Strings preselected;
     std::string message;
-    driver.Then(ChooseSizes(0, &refused)).Then([&](QWidget* box) {
-        message =
-            (box->windowTitle() + ": " + dynamic_cast<QMessageBox&>(*box).text()).toStdString();
-        ClickButton(box, "OK");
-    });
-    OpenThroughButton(window, dir.File("big.bk"));
-    ClickButton(&window, "Optimize...");
+    const auto noteBox = [&](QDialog& box) {
+        message += (box.windowTitle() + ": " + dynamic_cast<QMessageBox&>(box).text() + "\n")
+                       .toStdString();
+        ClickButton(&box, "OK");
+    };
+    answers.Then(ChooseSizes(0, &refused)).Then(noteBox).Then(ChooseSizes(0)).Then(noteBox);
+    for (const char* book : {"big.bk", "long.bk"}) {
+        OpenThroughButton(window, dir.File(book));
+        ClickButton(&window, "Optimize...");
+        EXPECT_EQ(window.ConsoleText() + State(window), "openBook analyse optimize ");
+    }
     EXPECT_EQ(refused, Strings({"4096 1024",
                                 "Does not fit: New Recordsize to small to fit in destination "
                                 "book. Try increasing the record size | Recommended: record "
                                 "size 2048, hash index size 1024 | use"}));
     EXPECT_EQ(message,
               "Plinth: **Error** New Recordsize to small to fit in destination book. "
-              "Try increasing the record size");
-    EXPECT_EQ(window.ConsoleText() + State(window), "openBook analyse optimize ");
+              "Try increasing the record size\nPlinth: A position takes more bytes than a "
+              "record of 1024 bytes holds. Choose a larger record size\n");
 
     // A conversion lists the new book; a cancelled one leaves the console; one that
     // cannot create the new book says why and leaves the book open.
     OpenThroughButton(window, dir.File("main.bk"));
-    driver.Then(ChooseSizes(2)).Then(ChooseSizes(0, &preselected, "Cancel"));
-    driver.Then(ChooseSizes(0));
+    answers.Then(ChooseSizes(2)).Then(ChooseSizes(0, &preselected, "Cancel"));
+    answers.Then(ChooseSizes(0));
     ClickButton(&window, "Optimize...");
     const std::string converted = window.ConsoleText();
     EXPECT_TRUE(converted.ends_with(".old.bk\n")) << converted;
@@ -263,7 +287,7 @@ TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
               "**Error** Creating output file [" + dir.File("main.bk.new.bk") +
                   "]: Permission denied\nConversion stopped, the book was not changed\n"
                   "openBook analyse optimize ");
-    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(answers.Done());
 }
 
 TEST_F(AppTest, SettingsForetellEachPairWhileTheyMeasureInTheBackground) {
@@ -275,19 +299,20 @@ TEST_F(AppTest, SettingsForetellEachPairWhileTheyMeasureInTheBackground) {
     builder::BuildBook({}, positions).WriteTo(dir.File("crowded.bk"));
     GatedFileSystem files;
     CPlinthDlg window(files);
+    window.SetModalRunner(answers.Runner());
     window.show();
     window.OpenBook(dir.File("crowded.bk"));
     // Each change of a list foretells its pair; "Use recommended" takes the best.
     Strings seen;
-    driver.Then([&](QWidget* modal) {
-        const auto lists = modal->findChildren<QComboBox*>();
-        seen.push_back(Foretold(*modal));
+    answers.Then([&](QDialog& modal) {
+        const auto lists = modal.findChildren<QComboBox*>();
+        seen.push_back(Foretold(modal));
         lists[1]->setCurrentIndex(5);
-        seen.push_back(Foretold(*modal));
-        ClickButton(modal, "Use recommended");
+        seen.push_back(Foretold(modal));
+        ClickButton(&modal, "Use recommended");
         seen.push_back((lists[0]->currentText() + " " + lists[1]->currentText()).toStdString());
-        seen.push_back(Foretold(*modal));
-        ClickButton(modal, "Cancel");
+        seen.push_back(Foretold(modal));
+        ClickButton(&modal, "Cancel");
     });
     ClickButton(&window, "Optimize...");
     const std::string best = " | Recommended: record size 2048, hash index size 1024";
@@ -312,15 +337,32 @@ TEST_F(AppTest, SettingsForetellEachPairWhileTheyMeasureInTheBackground) {
         seen.emplace_back(settings->isVisible() ? "shown" : "closed");
         readsAtCancel = files.reads;
     };
-    driver.Then([](QWidget*) {});  // should the driver see the dialog first
+    answers.Then(
+        [](QDialog& modal) { EXPECT_TRUE(QTest::qWaitFor([&] { return !modal.isVisible(); })); });
     ClickButton(&window, "Optimize...");
     EXPECT_EQ(seen, Strings({"Measuring the book\u2026", "closed"}));
     EXPECT_TRUE(files.gates.empty() && window.findChild<COptimizeDlg*>() == nullptr);
     EXPECT_EQ(files.reads, readsAtCancel);
 
+    // The settings measure the book that is open, the one that Analyse reads,
+    // also when another file has taken its path.
+    fs::rename(dir.File("main.bk"), dir.File("crowded.bk"));
+    answers.Then([&](QDialog& modal) {
+        seen = {Foretold(modal)};
+        ClickButton(&modal, "Cancel");
+    });
+    ClickButton(&window, "Optimize...");
+    EXPECT_EQ(seen, Strings({"New book: 187 records, 0.2 MiB; longest chain 2, 1.14 reads per "
+                             "lookup" +
+                             best + " | use"}));
+    EXPECT_TRUE(answers.Done());
+
     // A book that cannot be read: the line says so.
+    TextConsole messages;
+    BookReader gone(messages);
+    EXPECT_FALSE(OpenChosenBook(gone, dir.File("gone.bk")));
     COptimizeDlg settings;
-    settings.MeasureBook(dir.File("gone.bk"), files);
+    settings.MeasureBook(gone);
     EXPECT_EQ(Foretold(settings), "The book could not be read: Can not open input file [" +
                                       dir.File("gone.bk") + "] | ");
 }
@@ -333,6 +375,7 @@ TEST_F(AppTest, APassKeepsTheWindowShowingItsReportsAndIgnoresInput) {
     const uint64_t size = image.Bytes().size();
     GatedFileSystem files;
     CPlinthDlg window(files);
+    window.SetModalRunner(answers.Runner());
     window.show();
     window.OpenBook(dir.File("long.bk"));
     PaintWatcher watcher;
@@ -359,11 +402,49 @@ TEST_F(AppTest, APassKeepsTheWindowShowingItsReportsAndIgnoresInput) {
     EXPECT_TRUE(files.gates.empty());
     // Nothing acts after the pass: no dialog, no second analysis, no end.
     QApplication::processEvents();
-    EXPECT_TRUE(window.isVisible() && driver.Done());
+    EXPECT_TRUE(window.isVisible() && answers.Done());
     EXPECT_EQ(State(window), "openBook analyse optimize ");
     const std::string text = window.ConsoleText();
     EXPECT_TRUE(text.ends_with("Analisys completed\n") &&
                 text.find("Analisys") == text.rfind("Analisys"));
+}
+
+// A book cut short under the window ends the analysis in the fatal error: the
+// console says that the book was closed, the list empties and "Open book ..."
+// takes the focus. Help that no program shows says where the page is. A line
+// wider than the console can be scrolled to its end.
+TEST_F(AppTest, WindowSaysWhatItCouldNotDo) {
+    builder::BuildFilledBook({}, 400, 7).WriteTo(dir.File("cut.bk"));
+    CPlinthDlg window;
+    window.SetModalRunner(answers.Runner());
+    window.show();
+    window.OpenBook(dir.File("cut.bk"));
+    fs::resize_file(dir.File("cut.bk"), 5 * 1024);
+    ClickButton(&window, "Analyse");
+    EXPECT_TRUE(window.ConsoleText().ends_with("\nThe book was closed; open it again to go on\n"))
+        << window.ConsoleText();
+    EXPECT_TRUE(window.ListedAttributes().empty());
+    EXPECT_EQ(window.focusWidget(), Child(window, "openBook"));
+    EXPECT_EQ(State(window), "openBook ");
+
+    const TempDir programs;
+    std::ofstream(programs.File("xdg-open")) << "#!/bin/sh\nexit 4\n";
+    fs::permissions(programs.File("xdg-open"), fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", programs.Path().c_str(), 1);
+    ClickButton(&window, "Help");
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return window.ConsoleText().ends_with("index.html\n") &&
+               window.ConsoleText().find("No program could show the help page. It is here:\n/") !=
+                   std::string::npos;
+    })) << window.ConsoleText();
+
+    auto* sideways = Child<QPlainTextEdit>(window, "console")->horizontalScrollBar();
+    window.AppendText(std::string(500, '-') + "|\n");
+    QApplication::processEvents();
+    EXPECT_TRUE(sideways->isVisible() && sideways->maximum() > 0);
+    EXPECT_TRUE(answers.Done());
 }
 
 // Answers by the name of the file, which it must be given with its folder.
@@ -431,36 +512,85 @@ TEST_F(AppTest, BooksOpenFromTheRememberedFolder) {
     g_DefaultDirectories.SetPath(kBookDirectoryId, dir.Path());
     const TempDir elsewhere;
     fs::copy_file(dir.File("main.bk"), elsewhere.File("main.bk"));
+    fs::create_directory(elsewhere.File("sub"));
+    fs::copy_file(dir.File("main.bk"), elsewhere.File("caf\xe9.bk"));
     CPlinthDlg window;
+    window.SetModalRunner(answers.Runner());
     window.show();
     Strings seen;
-    // Types a name (with no extension) and Enter, or Escape for none.
-    const auto typeIn = [&](const std::string& typed) {
-        return [&seen, typed](QWidget* modal) {
-            auto& dialog = dynamic_cast<CSelectBookDlg&>(*modal);
+    // Types each name, with the description it gets, and Enter; Escape after the last.
+    const auto typeIn = [&](const std::vector<std::string>& names) {
+        return [&seen, names](QDialog& modal) {
+            auto& dialog = dynamic_cast<CSelectBookDlg&>(modal);
             seen.push_back(
                 dialog.directory().absolutePath().toStdString() + " " +
                 (dialog.nameFilters().join("|") + dialog.DefaultExtension()).toStdString());
             auto* name = Child<QLineEdit>(dialog, "fileNameEdit");
-            name->setText(QString::fromStdString(typed));
-            QTest::keyClick(name, typed.empty() ? Qt::Key_Escape : Qt::Key_Return);
+            for (const std::string& typed : names) {
+                // Typed key by key where the names are short, so that they are completed.
+                name->setText(typed.size() < 8 ? QString() : QString::fromStdString(typed));
+                QTest::keyClicks(name,
+                                 typed.size() < 8 ? QString::fromStdString(typed) : QString());
+                seen.push_back(typed + ": " +
+                               Child<QLabel>(dialog, "description")->text().left(4).toStdString());
+                QTest::keyClick(name, Qt::Key_Return);
+            }
+            // A folder entered leaves no completion over the dialog.
+            if (name->completer()->popup()->isVisible()) {
+                seen.emplace_back("completion left");
+            }
+            if (dialog.isVisible()) {
+                QTest::keyClick(name, Qt::Key_Escape);
+            }
         };
     };
-    driver.Then(typeIn(elsewhere.File("main"))).Then(typeIn(""));
+    answers.Then(typeIn({elsewhere.File("main")})).Then(typeIn({}));
+    answers.Then(typeIn({"sub", "..", "caf\u00e9.bk"}));
     // Enter on a button presses it.
     Child(window, "openBook")->setFocus();
     QTest::keyClick(Child(window, "openBook"), Qt::Key_Return);
     const auto rows = window.ListedAttributes();
     const std::string console = window.ConsoleText();
     ClickButton(&window, "Open book ...");
-    EXPECT_EQ(seen, Strings({dir.Path() + " Velmora books (*.bk).bk",
-                             elsewhere.Path() + " Velmora books (*.bk).bk"}));
-    EXPECT_EQ(rows.at(0).second, elsewhere.File("main.bk"));
     // Cancelled, the dialog leaves the book, the console and the list as they were.
-    EXPECT_TRUE(driver.Done() && window.ConsoleText() == console &&
-                window.ListedAttributes() == rows);
+    EXPECT_TRUE(window.ConsoleText() == console && window.ListedAttributes() == rows);
+    // A name that is not UTF-8 is listed as the window shows it, and opens.
+    ClickButton(&window, "Open book ...");
+    std::optional<QString> description;
+    CreateBookInfo()->GetDescription(QString::fromStdString(dir.File("main.bk")), description);
+    const std::string described = description.value_or("").left(4).toStdString();
+    EXPECT_EQ(seen, Strings({dir.Path() + " Velmora books (*.bk).bk",
+                             elsewhere.File("main") + ": " + described,
+                             elsewhere.Path() + " Velmora books (*.bk).bk",
+                             elsewhere.Path() + " Velmora books (*.bk).bk",
+                             "sub: ", "..: ", "caf\u00e9.bk: " + described}));
+    EXPECT_EQ(rows.at(0).second, elsewhere.File("main.bk"));
+    EXPECT_EQ(window.ListedAttributes().at(0).second, DisplayText(elsewhere.File("caf\xe9.bk")));
+    EXPECT_TRUE(answers.Done());
     QTest::keyClick(Child(window, "attributes"), Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+}
+
+// Grown, the book selection dialog gives the room to the list of files, whose
+// columns are as wide as what they show.
+TEST_F(AppTest, BookSelectionGrowsItsList) {
+    g_DefaultDirectories.SetPath(kBookDirectoryId, dir.Path());
+    CSelectBookDlg dialog(FileDlgMode::Open, QString(), nullptr);
+    dialog.show();
+    auto* details = Child<QTreeView>(dialog, "treeView");
+    auto* preview = Child(dialog, "bookPreview");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return details->model()->rowCount(details->rootIndex()) > 0; }));
+    const QSize before(details->height(), preview->height());
+    dialog.resize(dialog.size() + QSize(300, 200));
+    QApplication::processEvents();
+    EXPECT_GE(details->height(), before.width() + 150);
+    EXPECT_EQ(preview->height(), before.height());
+    for (const int column : {1, 2, 3}) {
+        EXPECT_GE(details->columnWidth(column),
+                  static_cast<QAbstractItemView*>(details)->sizeHintForColumn(column))
+            << column;
+    }
 }
 
 }  // namespace

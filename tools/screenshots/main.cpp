@@ -2,10 +2,15 @@
 // main window during the analysis of a book (the pass held at the book's middle)
 // and after it, at the window's default size; the optimize settings dialog with
 // the prediction for the book, the About box and the book selection dialog with
-// the book selected and described.
+// the book selected and described, at its first size and grown; the console
+// scrolled to the end of a line wider than it; and the refusal of sizes for which
+// the new book would need more records than a book holds, with the settings that
+// foretold it.
 // Runs without a display (QT_QPA_PLATFORM=offscreen).
 
+#include <QAbstractProxyModel>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -13,6 +18,8 @@
 #include <QLabel>
 #include <QListView>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -56,7 +63,10 @@ bool Save(QWidget& widget, const QDir& folder, const char* name) {
 // does, once the list has read its folder.
 bool MakeCurrent(QWidget& dialog, const QString& path) {
     auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
-    const auto* model = list != nullptr ? qobject_cast<QFileSystemModel*>(list->model()) : nullptr;
+    const auto* shown =
+        list != nullptr ? qobject_cast<QAbstractProxyModel*>(list->model()) : nullptr;
+    const auto* model =
+        shown != nullptr ? qobject_cast<QFileSystemModel*>(shown->sourceModel()) : nullptr;
     if (model == nullptr) {
         return false;
     }
@@ -65,7 +75,7 @@ bool MakeCurrent(QWidget& dialog, const QString& path) {
     while (!model->index(path).isValid() && clock.elapsed() < 5000) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
-    list->setCurrentIndex(model->index(path));
+    list->setCurrentIndex(shown->mapFromSource(model->index(path)));
     return list->currentIndex().isValid();
 }
 
@@ -95,7 +105,53 @@ bool SaveBookSelection(QWidget& main, const std::string& book, const QDir& folde
                      "plinth-screenshots: the book selection dialog does not list the book\n");
         return false;
     }
-    return Save(dialog, folder, "select-book.png");
+    if (!Save(dialog, folder, "select-book.png")) {
+        return false;
+    }
+    dialog.resize(dialog.size() * 3 / 2);
+    return Save(dialog, folder, "select-book-grown.png");
+}
+
+// A conversion of the book at a long path: the console scrolled to the end of the
+// line that names the backup.
+bool SaveLongLine(plinth::CPlinthDlg& main, const std::string& book, const QDir& folder) {
+    main.SetModalRunner([](QDialog& dialog) {
+        dialog.accept();
+        return dialog.result();
+    });
+    main.OpenBook(book);
+    main.OnOptimize();
+    main.SetModalRunner(plinth::RunModal);
+    auto* console = main.findChild<QPlainTextEdit*>(QStringLiteral("console"));
+    Settle();
+    console->horizontalScrollBar()->setValue(console->horizontalScrollBar()->maximum());
+    return Save(main, folder, "main-window-long-line.png");
+}
+
+// The settings for the smallest sizes of a book that does not fit them, and the
+// message box that refuses them.
+bool SaveRefusal(plinth::CPlinthDlg& main, const std::string& book, const QDir& folder) {
+    bool saved = false;
+    main.SetModalRunner([&](QDialog& dialog) {
+        if (auto* settings = qobject_cast<plinth::COptimizeDlg*>(&dialog)) {
+            for (QComboBox* list : settings->findChildren<QComboBox*>()) {
+                list->setCurrentIndex(0);
+            }
+            saved = WaitForMeasurement(*settings) &&
+                    Save(*settings, folder, "optimize-settings-full.png");
+        } else {
+            saved = Save(dialog, folder, "refusal.png") && saved;
+        }
+        dialog.accept();
+        return dialog.result();
+    });
+    main.OpenBook(book);
+    main.OnOptimize();
+    main.SetModalRunner(plinth::RunModal);
+    if (!saved) {
+        std::fprintf(stderr, "plinth-screenshots: the refusal was not shown\n");
+    }
+    return saved;
 }
 
 }  // namespace
@@ -103,12 +159,13 @@ bool SaveBookSelection(QWidget& main, const std::string& book, const QDir& folde
 int main(int argc, char** argv) {
     const QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() != 3) {
-        std::fprintf(stderr, "usage: plinth-screenshots BOOK OUTPUT-FOLDER\n");
+    if (arguments.size() != 5) {
+        std::fprintf(
+            stderr, "usage: plinth-screenshots BOOK BOOK-AT-A-LONG-PATH FULL-BOOK OUTPUT-FOLDER\n");
         return 2;
     }
     std::string book = QDir(arguments.at(1)).absolutePath().toStdString();
-    const QDir folder(arguments.at(2));
+    const QDir folder(arguments.at(4));
 
     // The analysis is held at the middle of the book while the window is taken.
     bool saved = true;
@@ -135,7 +192,7 @@ int main(int argc, char** argv) {
     plinth::COptimizeDlg settings(&main);
     settings.SetHashIndexSize(main.Book().InputHeader().hashIndexSize);
     settings.SetRecordSize(main.Book().InputHeader().recordSize);
-    settings.MeasureBook(book, plinth::SystemFileSystem());
+    settings.MeasureBook(main.Book());
     if (!WaitForMeasurement(settings)) {
         std::fprintf(stderr, "plinth-screenshots: the settings dialog did not measure the book\n");
         saved = false;
@@ -145,5 +202,7 @@ int main(int argc, char** argv) {
     plinth::CAboutDlg about(&main);
     saved = Save(about, folder, "about.png") && saved;
     saved = SaveBookSelection(main, book, folder) && saved;
+    saved = SaveLongLine(main, QDir(arguments.at(2)).absolutePath().toStdString(), folder) && saved;
+    saved = SaveRefusal(main, QDir(arguments.at(3)).absolutePath().toStdString(), folder) && saved;
     return saved ? 0 : 1;
 }
