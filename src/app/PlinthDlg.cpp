@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -9,13 +11,12 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QShortcut>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 #include "app/AboutDlg.h"
@@ -25,11 +26,6 @@
 #include "app/OptimizeDlg.h"
 #include "app/PlinthIcon.h"
 #include "app/ShownText.h"
-#include "app/WaitCursor.h"
-#include "app/WorkerThread.h"
-#include "maintenance/BookAnalysis.h"
-#include "maintenance/BookOpening.h"
-#include "maintenance/BookOptimization.h"
 #include "ui/DialogLayout.h"
 
 namespace plinth {
@@ -61,9 +57,6 @@ constexpr int kRowSpacing = 2;
 constexpr int kFieldColumnWidth = 100;
 // Tab stops of the console, every 32 horizontal dialog units.
 constexpr int kTabStopUnits = 32;
-
-// What a pass reports is shown at most this often: about 30 times a second.
-constexpr std::chrono::milliseconds kReportInterval(33);
 
 QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -131,8 +124,7 @@ QProgressBar* MakeProgressBar(QWidget* parent) {
 CPlinthDlg::CPlinthDlg(IFileSystem& files, QWidget* parent)
     : QDialog(parent),
       m_chooseBook([this](QWidget* owner) { return ChooseBookInSelectBookDlg(owner, m_runModal); }),
-      m_console(*this),
-      m_book(m_console, files) {
+      m_model(*this, files) {
     setWindowTitle(QStringLiteral("Velmora Openingbook Optimizer"));
     // A window of its own with a taskbar entry, resizable, without a maximise box.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -140,7 +132,7 @@ CPlinthDlg::CPlinthDlg(IFileSystem& files, QWidget* parent)
     setWindowIcon(PlinthIcon());
     CreateControls();
     AddAboutEntry();
-    UpdateBookButtons();
+    ShowControls(m_model.Controls());
 }
 
 CPlinthDlg::~CPlinthDlg() = default;
@@ -207,115 +199,60 @@ void CPlinthDlg::AddAboutEntry() {
     });
 }
 
-void CPlinthDlg::OnOpenBook() {
-    const std::optional<std::string> path = m_chooseBook(this);
-    if (!path) {
-        return;
-    }
-    OpenBook(*path);
+bool CPlinthDlg::AskForSizes(SettingsModel& settings) {
+    COptimizeDlg dialog(settings, this);
+    return m_runModal(dialog) == QDialog::Accepted;
 }
 
-void CPlinthDlg::OpenBook(const std::string& path) {
-    const WaitCursor wait;
-    OpenChosenBook(m_book, path);
-    ShowAttributes();
-    UpdateBookButtons();
-}
-
-void CPlinthDlg::OnAnalyse() {
-    if (!m_book.IsInputOpen()) {
-        return;
+void CPlinthDlg::ShowControls(const ControlStates& states) {
+    if (states.passRunning && m_focusBeforePass == nullptr) {
+        m_focusBeforePass = focusWidget();
     }
-    AnalysisResult result;
-    RunPass([&] { result = AnalyseBook(m_book); });
-    if (result.outcome == AnalyseOutcome::FatalError) {
-        TellBookClosed();
-    }
-    UpdateBookButtons();
-}
-
-void CPlinthDlg::OnOptimize() {
-    if (!m_book.IsInputOpen()) {
-        return;
-    }
-    std::string refusal;
-    const std::optional<OptimizeRequest> request = AskForSizes(refusal);
-    if (!request) {
-        return;
-    }
-    // Sizes that the settings foretold do not fit are refused as those that the
-    // fit check refuses: nothing done, an empty console, a message box.
-    if (!refusal.empty()) {
-        ClearConsole();
-        ShowMessage(refusal);
-        return;
-    }
-    OptimizeResult result;
-    RunPass([&] { result = OptimizeBook(m_book, *request); });
-    // After a failed exchange whatever book is at the book's path is open again.
-    if (result.outcome == OptimizeOutcome::FatalError) {
-        TellBookClosed();
-    } else {
-        ShowAttributes();
-    }
-    UpdateBookButtons();
-    if (result.outcome == OptimizeOutcome::Refused) {
-        ShowMessage(result.refusal);
-    } else if (result.outcome == OptimizeOutcome::NotLocked) {
-        m_book.Console().AppendText(result.refusal);
-    }
-}
-
-std::optional<OptimizeRequest> CPlinthDlg::AskForSizes(std::string& refusal) {
-    // The dialog measures the open book in a reader of its own while it is open,
-    // and is gone, with its measuring, before the conversion reads the book.
-    COptimizeDlg settings(this);
-    settings.SetHashIndexSize(m_book.InputHeader().hashIndexSize);
-    settings.SetRecordSize(m_book.InputHeader().recordSize);
-    settings.MeasureBook(m_book);
-    if (m_runModal(settings) != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    refusal = settings.Refusal();
-    return OptimizeRequest{settings.GetRecordSize(), settings.GetHashIndexSize(), {}};
-}
-
-void CPlinthDlg::TellBookClosed() {
-    AppendText("The book was closed; open it again to go on\n");
-    m_lstAttributes->clear();
-    m_btnOpenBook->setFocus();
-}
-
-void CPlinthDlg::RunPass(const std::function<void()>& pass) {
-    EnterPass();
-    const auto leave = qScopeGuard([this] { LeavePass(); });
-    const WaitCursor wait;
-    RunOnWorkerThread(
-        pass, [this] { m_console.Deliver(); }, kReportInterval);
-}
-
-void CPlinthDlg::EnterPass() {
-    m_bPassRunning = true;
-    m_focusBeforePass = focusWidget();
-    for (QPushButton* button : {m_btnOpenBook, m_btnAnalyse, m_btnOptimize}) {
-        button->setEnabled(false);
-    }
-    m_actAbout->setEnabled(false);
-}
-
-void CPlinthDlg::LeavePass() {
-    m_bPassRunning = false;
-    m_btnOpenBook->setEnabled(true);
-    m_actAbout->setEnabled(true);
-    UpdateBookButtons();
+    m_btnOpenBook->setEnabled(states.openBook);
+    m_btnAnalyse->setEnabled(states.analyse);
+    m_btnOptimize->setEnabled(states.optimize);
+    m_actAbout->setEnabled(states.about);
     // Disabling a button took its focus away.
-    if (m_focusBeforePass != nullptr && m_focusBeforePass->isEnabled()) {
-        m_focusBeforePass->setFocus();
+    if (!states.passRunning && m_focusBeforePass != nullptr) {
+        if (m_focusBeforePass->isEnabled()) {
+            m_focusBeforePass->setFocus();
+        }
+        m_focusBeforePass = nullptr;
     }
+}
+
+void CPlinthDlg::FocusOpenBook() { m_btnOpenBook->setFocus(); }
+
+void CPlinthDlg::ShowWaitCursor(bool shown) {
+    if (shown) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void CPlinthDlg::Post(std::function<void()> task) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, task = std::move(task)] {
+            task();
+            if (m_waiting != nullptr) {
+                m_waiting->quit();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CPlinthDlg::HandleEvents(std::chrono::milliseconds interval) {
+    QEventLoop loop;
+    m_waiting = &loop;
+    QTimer::singleShot(interval, &loop, &QEventLoop::quit);
+    loop.exec();
+    m_waiting = nullptr;
 }
 
 void CPlinthDlg::done(int result) {
-    if (m_bPassRunning) {
+    if (!m_model.MayClose()) {
         return;
     }
     QDialog::done(result);
@@ -324,8 +261,7 @@ void CPlinthDlg::done(int result) {
 void CPlinthDlg::OnHelp() {
     const std::optional<QString> page = FindHelpPage(QCoreApplication::applicationDirPath());
     if (!page) {
-        ShowMessage("The help page of Plinth is not installed.");
-        return;
+        return m_model.HelpNotInstalled();
     }
     OpenHelpPage(*page);
 }
@@ -335,8 +271,7 @@ void CPlinthDlg::OpenHelpPage(const QString& page) {
     // page; it may run as long as the browser that it started.
     auto* opener = new QProcess(this);
     const auto notShown = [this, opener, page] {
-        AppendText("No program could show the help page. It is here:\n" + page.toStdString() +
-                   "\n");
+        m_model.HelpNotShown(page.toStdString());
         opener->deleteLater();
     };
     connect(opener, &QProcess::finished, this,
@@ -359,12 +294,6 @@ void CPlinthDlg::OnAbout() {
     m_runModal(about);
 }
 
-void CPlinthDlg::UpdateBookButtons() {
-    const bool open = m_book.IsInputOpen();
-    m_btnAnalyse->setEnabled(open);
-    m_btnOptimize->setEnabled(open);
-}
-
 void CPlinthDlg::ShowMessage(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName), ShownText(text),
                     QMessageBox::Ok, this);
@@ -372,7 +301,7 @@ void CPlinthDlg::ShowMessage(const std::string& text) {
 }
 
 void CPlinthDlg::keyPressEvent(QKeyEvent* event) {
-    if (m_bPassRunning) {
+    if (!m_model.MayClose()) {
         return;
     }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -400,9 +329,9 @@ void CPlinthDlg::SetProgress(int position) { m_prgProgress->setValue(position); 
 
 void CPlinthDlg::HideProgress() { m_prgProgress->hide(); }
 
-void CPlinthDlg::ShowAttributes() {
+void CPlinthDlg::ShowAttributes(const std::vector<AttributeRow>& rows) {
     m_lstAttributes->clear();
-    for (const AttributeRow& row : AttributeRows(m_book)) {
+    for (const AttributeRow& row : rows) {
         // A value is shown as the console shows text: UTF-8, else Windows-1252.
         const QString shown = ShownText(row.value);
         auto* item = new QTreeWidgetItem(m_lstAttributes, {ShownText(row.field), shown});

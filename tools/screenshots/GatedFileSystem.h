@@ -1,8 +1,11 @@
 #pragma once
 
 // The system's files, where the first read at or past each gate waits until the
-// window's thread has run `look`: a pass held at chosen places of the book, for
-// looking at the window while it runs. One reading thread only.
+// window's thread has run `look`, once `ready` says so: a pass held at chosen
+// places of the book, for looking at the window while it runs. One reading
+// thread only. `look` runs from a timer of the window's thread: the window shows
+// what the pass reported before the gate once its model has handed it over,
+// which `ready` may wait for.
 
 #include <QObject>
 #include <QTimer>
@@ -19,7 +22,7 @@ class GatedFileSystem final : public ForwardingFileSystem {
   public:
     GatedFileSystem() {
         QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            if (m_waiting) {
+            if (m_waiting && (!ready || ready())) {
                 look();
                 m_waiting = false;
                 m_waiting.notify_one();
@@ -39,6 +42,7 @@ class GatedFileSystem final : public ForwardingFileSystem {
 
     std::deque<uint64_t> gates;  // offsets, in the order the pass reaches them
     std::function<void()> look;
+    std::function<bool()> ready;
     std::atomic<int> reads = 0;
 
   private:

@@ -173,6 +173,9 @@ int main(int argc, char** argv) {
     plinth::CPlinthDlg* window = nullptr;
     plinth::GatedFileSystem files;
     files.gates = {static_cast<uint64_t>(QFileInfo(arguments.at(1)).size() / 2)};
+    // Once what the pass reported before the gate has been shown.
+    int polls = 0;
+    files.ready = [&] { return ++polls > 20; };
     files.look = [&] {
         taken = true;
         saved = Save(*window, folder, "main-window-pass.png") && saved;
@@ -189,10 +192,10 @@ int main(int argc, char** argv) {
     }
     saved = Save(main, folder, "main-window.png") && saved;
 
-    plinth::COptimizeDlg settings(&main);
-    settings.SetHashIndexSize(main.Book().InputHeader().hashIndexSize);
-    settings.SetRecordSize(main.Book().InputHeader().recordSize);
-    settings.MeasureBook(main.Book());
+    plinth::SettingsModel measured(
+        main.Book(), [&main](std::function<void()> task) { main.Post(std::move(task)); });
+    measured.Measure();
+    plinth::COptimizeDlg settings(measured, &main);
     if (!WaitForMeasurement(settings)) {
         std::fprintf(stderr, "plinth-screenshots: the settings dialog did not measure the book\n");
         saved = false;

@@ -1,4 +1,4 @@
-#include "app/MarshalledConsole.h"
+#include "app/model/MarshalledConsole.h"
 
 #include <utility>
 
