@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "BookBuilder.h"
+#include "BookChecks.h"
 #include "GatedFileSystem.h"
 #include "TempDir.h"
 #include "app/BookInfoLoader.h"
@@ -225,13 +226,7 @@ TEST_F(AppTest, StartsWithTheBookOfTheCommandLineInAWindowThatShowsItWhole) {
 // The buttons follow the model; the settings dialog and the message box show what
 // it says and hand it the user's choice.
 TEST_F(AppTest, ButtonsDialogsAndTheMessageBoxFollowTheBook) {
-    // 20000 records of 4096 bytes would be 80000 records of 1024 bytes.
-    builder::BookImage big =
-        builder::BuildBook({.recordSize = 4096}, builder::MakePositions(BookKind::Standard, 9, 7));
-    BookHeader header = big.Header();
-    header.recordCount = 20000;
-    big.SetHeader(header);
-    big.WriteTo(dir.File("big.bk"));
+    BookThatTheFitCheckRefusesAt1024().WriteTo(dir.File("big.bk"));
     WriteFileBytes(dir.File("notes.bk"), {'h', 'i', '\n'});
     CPlinthDlg window;
     window.SetModalRunner(answers.Runner());

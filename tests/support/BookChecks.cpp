@@ -104,4 +104,13 @@ std::string Describe(const std::vector<std::string>& problems) {
     return text;
 }
 
+builder::BookImage BookThatTheFitCheckRefusesAt1024() {
+    builder::BookImage book =
+        builder::BuildBook({.recordSize = 4096}, builder::MakePositions(BookKind::Standard, 9, 7));
+    BookHeader header = book.Header();
+    header.recordCount = 20000;
+    book.SetHeader(header);
+    return book;
+}
+
 }  // namespace plinth::test

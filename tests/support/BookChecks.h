@@ -35,4 +35,8 @@ bool PassesForABook(const std::vector<uint8_t>& bytes);
 // One line per problem, for a test's failure message.
 std::string Describe(const std::vector<std::string>& problems);
 
+// A book of 4096-byte records whose header claims 20000 of them: as 80000
+// records of 1024 bytes, which no book holds, the fit check refuses it.
+builder::BookImage BookThatTheFitCheckRefusesAt1024();
+
 }  // namespace plinth::test

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "BookBuilder.h"
+#include "BookChecks.h"
 #include "TempDir.h"
 #include "app/model/SettingsModel.h"
 #include "app/model/WindowModel.h"
@@ -220,13 +221,7 @@ TEST_F(WindowModelTest, SettingsForetellTheConversionAndRefuseWhatDoesNotFit) {
     model.OnOptimize();  // 4096 and 32768
     const std::string converted = face.console;
     const std::string recordSize = face.rows.at(5).value;
-    // 20000 records of 4096 bytes would be 80000 records of 1024 bytes.
-    builder::BookImage big =
-        builder::BuildBook({.recordSize = 4096}, builder::MakePositions(BookKind::Standard, 9, 7));
-    BookHeader header = big.Header();
-    header.recordCount = 20000;
-    big.SetHeader(header);
-    big.WriteTo(dir.File("big.bk"));
+    BookThatTheFitCheckRefusesAt1024().WriteTo(dir.File("big.bk"));
     model.OpenBook(dir.File("big.bk"));
     face.answer = Choose(face, 0, 0);
     model.OnOptimize();
