@@ -103,6 +103,11 @@ COptimizeDlg::COptimizeDlg(SettingsModel& settings, QWidget* parent)
 
 COptimizeDlg::~COptimizeDlg() { m_settings.OnChange({}); }
 
+void COptimizeDlg::done(int result) {
+    m_settings.Abandon();
+    QDialog::done(result);
+}
+
 void COptimizeDlg::ShowSettings() {
     const QSignalBlocker recordSizes(m_cmbRecordSize);
     const QSignalBlocker hashIndexSizes(m_cmbHashIndexSize);

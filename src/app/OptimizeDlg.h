@@ -27,6 +27,9 @@ class COptimizeDlg final : public QDialog {
     COptimizeDlg& operator=(const COptimizeDlg&) = delete;
     ~COptimizeDlg() override;
 
+    // Closes the dialog and abandons the settings' measuring.
+    void done(int result) override;
+
   private:
     // The lists, the lines and "Use recommended" as the settings have them.
     void ShowSettings();

@@ -17,7 +17,7 @@ SettingsModel::SettingsModel(const BookReader& book, Poster post)
 SettingsModel::~SettingsModel() {
     // A task the pass posted finds the settings gone.
     m_self.reset();
-    m_measuring.request_stop();
+    Abandon();
 }
 
 void SettingsModel::SetHashIndexSize(int size) {

@@ -53,6 +53,8 @@ class SettingsModel {
     // Starts measuring the open book in a reader of its own, on a thread of its
     // own; the figures come on the dialog's thread. Once, before the dialog opens.
     void Measure();
+    // The dialog has closed: the measuring pass gives up at its next read.
+    void Abandon() { m_measuring.request_stop(); }
     // "Measuring the book…" until the figures are there, then the prediction of
     // the selected pair (BookMeasurement::Describe); "" before Measure.
     std::string PredictionLine() const;
