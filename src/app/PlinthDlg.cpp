@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -57,6 +58,18 @@ constexpr int kRowSpacing = 2;
 constexpr int kFieldColumnWidth = 100;
 // Tab stops of the console, every 32 horizontal dialog units.
 constexpr int kTabStopUnits = 32;
+
+// A task that another thread posted to the window's thread.
+class PostedTask final : public QEvent {
+  public:
+    static inline const auto kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+    explicit PostedTask(std::function<void()> task) : QEvent(kType), m_task(std::move(task)) {}
+    void Run() const { m_task(); }
+
+  private:
+    std::function<void()> m_task;
+};
 
 QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -232,21 +245,28 @@ void CPlinthDlg::ShowWaitCursor(bool shown) {
 }
 
 void CPlinthDlg::Post(std::function<void()> task) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, task = std::move(task)] {
-            task();
-            if (m_waiting != nullptr) {
-                m_waiting->quit();
-            }
-        },
-        Qt::QueuedConnection);
+    // The event queue owns the event until the window takes it.
+    QCoreApplication::postEvent(this, new PostedTask(std::move(task)));
+}
+
+bool CPlinthDlg::event(QEvent* event) {
+    if (event->type() != PostedTask::kType) {
+        return QDialog::event(event);
+    }
+    static_cast<PostedTask*>(event)->Run();
+    if (m_waiting != nullptr) {
+        m_waiting->quit();
+    }
+    return true;
 }
 
 void CPlinthDlg::HandleEvents(std::chrono::milliseconds interval) {
     QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timeout.start(interval);
     m_waiting = &loop;
-    QTimer::singleShot(interval, &loop, &QEventLoop::quit);
     loop.exec();
     m_waiting = nullptr;
 }

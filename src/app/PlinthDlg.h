@@ -84,6 +84,8 @@ class CPlinthDlg final : public QDialog, public IWindowFace {
     void done(int result) override;
 
   protected:
+    // Runs the tasks posted to the window (Post).
+    bool event(QEvent* event) override;
     // Enter, on the main keys or the keypad, ends the program unless a push button
     // has the focus.
     void keyPressEvent(QKeyEvent* event) override;

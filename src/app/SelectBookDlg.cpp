@@ -161,7 +161,7 @@ QString CSelectBookDlg::DescriptionOfPath(const std::string& path) const {
     if (fd < 0) {
         return ui::LoadString(ui::IDS_NOT_A_BOOK);
     }
-    const QString description = DescriptionOf(QStringLiteral("/proc/self/fd/%1").arg(fd));
+    QString description = DescriptionOf(QStringLiteral("/proc/self/fd/%1").arg(fd));
     ::close(fd);
     return description;
 }
