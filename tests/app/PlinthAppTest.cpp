@@ -373,7 +373,8 @@ TEST_F(AppTest, HelpAndLongLinesCanBeRead) {
     const TempDir programs;
     std::ofstream(programs.File("xdg-open")) << "#!/bin/sh\nexit 4\n";
     fs::permissions(programs.File("xdg-open"), fs::perms::owner_all);
-    const std::string path = std::getenv("PATH");
+    const char* const searched = std::getenv("PATH");
+    const std::string path = searched != nullptr ? searched : "";
     ::setenv("PATH", programs.Path().c_str(), 1);
     ClickButton(&window, "Help");
     ::setenv("PATH", path.c_str(), 1);
