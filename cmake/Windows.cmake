@@ -2,6 +2,9 @@
 # cmake/mingw-w64-x86_64.cmake): its dependencies, how its programs run on the
 # build machine, and the zip that `make windows` makes.
 
+# The desktop program's resources are compiled with windres.
+enable_language(RC)
+
 # Windows 10's API; windows.h without its min and max macros.
 add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 NOMINMAX WIN32_LEAN_AND_MEAN)
 
@@ -44,18 +47,20 @@ if(PLINTH_BUILD_TESTS)
   set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 endif()
 
-# build/windows/plinth-VERSION-windows-x64.zip: plinth-cli.exe with the README,
-# the licence and the help page.
+# build/windows/plinth-VERSION-windows-x64.zip: plinth.exe, the book-information
+# component plinth_bookinfo.dll and plinth-cli.exe, with the README, the licence
+# and the help page.
 set(PLINTH_ZIP_DIR ${CMAKE_BINARY_DIR}/zip/plinth-${PROJECT_VERSION}-windows-x64)
 add_custom_target(windows-zip ALL
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/zip
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PLINTH_ZIP_DIR}/help
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:plinth-cli> ${PROJECT_SOURCE_DIR}/README.md
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:plinth> $<TARGET_FILE:plinth_bookinfo>
+          $<TARGET_FILE:plinth-cli> ${PROJECT_SOURCE_DIR}/README.md
           ${PROJECT_SOURCE_DIR}/LICENSE ${PLINTH_ZIP_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/help/index.html ${PLINTH_ZIP_DIR}/help
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip
           ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/plinth-${PROJECT_VERSION}-windows-x64.zip
           --format=zip plinth-${PROJECT_VERSION}-windows-x64
-  DEPENDS plinth-cli
+  DEPENDS plinth plinth_bookinfo plinth-cli
   BYPRODUCTS ${CMAKE_BINARY_DIR}/plinth-${PROJECT_VERSION}-windows-x64.zip
   VERBATIM)
