@@ -4,7 +4,8 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test check tsan fuzz screenshots clean windows test-windows
+.PHONY: all deps configure build run test check tsan fuzz screenshots clean windows test-windows \
+	screenshots-windows
 
 all: build
 
@@ -62,6 +63,11 @@ windows:
 # The Windows build's tests, run under wine.
 test-windows: windows
 	scripts/test-windows build/windows
+
+# The Windows program's windows as PNG files under build/windows/screenshots,
+# taken under wine.
+screenshots-windows: windows
+	scripts/screenshots-windows build/windows
 
 clean:
 	rm -rf build

@@ -32,16 +32,17 @@ if(PLINTH_BUILD_TESTS)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
   # The tests run under wine, in a wine prefix of the build's own that the first
-  # test program creates. No window is shown and no installer of wine's own
-  # (Mono, Gecko) is started. The tests are listed when CTest starts, so the
-  # build itself needs no wine.
+  # test program creates, on the display that scripts/test-windows gives them
+  # (a virtual one, where the window's tests make their windows). No installer
+  # of wine's own (Mono, Gecko) is started. The tests are listed when CTest
+  # starts, so the build itself needs no wine.
   find_program(PLINTH_WINE wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
   find_program(PLINTH_WINE wine64)
   if(NOT PLINTH_WINE)
     message(WARNING "wine64 is missing (scripts/install-deps windows): the tests cannot run")
   endif()
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+      ${CMAKE_COMMAND} -E env --unset=WAYLAND_DISPLAY
       WINEPREFIX=${CMAKE_BINARY_DIR}/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
       ${PLINTH_WINE})
   set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

@@ -67,7 +67,8 @@ std::wstring ConsoleText(std::string_view text, bool& endedInReturn) {
 
 }  // namespace
 
-CPlinthDlg::CPlinthDlg(WindowDialogs dialogs) : m_dialogs(std::move(dialogs)), m_model(*this) {}
+CPlinthDlg::CPlinthDlg(WindowDialogs dialogs, IFileSystem& files)
+    : m_dialogs(std::move(dialogs)), m_model(*this, files) {}
 
 CPlinthDlg::~CPlinthDlg() {
     if (m_hWnd != nullptr && !m_modal) {
@@ -363,10 +364,23 @@ void CPlinthDlg::ShowControls(const ControlStates& states) {
     EnableWindow(Item(IDC_OPTIMIZE), states.optimize);
     EnableMenuItem(GetSystemMenu(m_hWnd, FALSE), IDM_ABOUTBOX,
                    MF_BYCOMMAND | (states.about ? MF_ENABLED : MF_GRAYED));
+    if (!states.passRunning) {
+        DropInput();
+    }
     if (!states.passRunning && m_focusBeforePass != nullptr) {
         const HWND focus = std::exchange(m_focusBeforePass, nullptr);
         const HWND next = IsWindowEnabled(focus) ? focus : Item(IDC_OPEN_BOOK);
         SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    }
+}
+
+void CPlinthDlg::DropInput() {
+    MSG message{};
+    for (const auto& [first, last] : {std::pair<UINT, UINT>{WM_KEYFIRST, WM_KEYLAST},
+                                      {WM_MOUSEFIRST, WM_MOUSELAST},
+                                      {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}}) {
+        while (PeekMessageW(&message, nullptr, first, last, PM_REMOVE)) {
+        }
     }
 }
 
@@ -426,10 +440,13 @@ void CPlinthDlg::HandleEvents(std::chrono::milliseconds interval) {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
+            if (m_taskRan) {
+                return;
+            }
         }
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (m_taskRan || left <= 0) {
+        if (left <= 0) {
             return;
         }
         MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left), QS_ALLINPUT,

@@ -38,7 +38,9 @@ void RememberBookFolder(const std::string& book);
 
 class CPlinthDlg final : public IWindowFace {
   public:
-    explicit CPlinthDlg(WindowDialogs dialogs = SystemDialogs());
+    // The books are read through `files`.
+    explicit CPlinthDlg(WindowDialogs dialogs = SystemDialogs(),
+                        IFileSystem& files = SystemFileSystem());
     CPlinthDlg(const CPlinthDlg&) = delete;
     CPlinthDlg& operator=(const CPlinthDlg&) = delete;
     ~CPlinthDlg() override;
@@ -50,6 +52,8 @@ class CPlinthDlg final : public IWindowFace {
     // Makes the window and returns; it ends with the object.
     HWND Create();
     HWND Window() const { return m_hWnd; }
+    // The open book, which the settings measure.
+    const BookReader& Book() const { return m_model.Book(); }
 
     // IWindowFace.
     void AppendText(std::string_view text) override;
@@ -75,6 +79,9 @@ class CPlinthDlg final : public IWindowFace {
     void OnHelp();
     void Close();
     void RunTasks();
+    // Drops the keys and clicks that arrived during a pass and wait in the
+    // queue: they are never handled after it.
+    void DropInput();
     // Places the controls in the client area: the list tall enough for every
     // row, the console below it taking the rest, the top row's progress bar the
     // extra width and Help the right edge.
