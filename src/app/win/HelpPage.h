@@ -1,7 +1,7 @@
 #pragma once
 
-// Windows only: the program's help page, help\index.html beside plinth.exe, as
-// the zip of the Windows build lays it out.
+// Windows only: the program's help page, help\index.html in the program folder
+// (beside plinth.exe), as the zip of the Windows build lays it out.
 
 #include <optional>
 #include <string>

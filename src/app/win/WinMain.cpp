@@ -101,10 +101,11 @@ int Check(const std::optional<std::string>& book) {
         report += face.m_console;
     }
     const bool component = CreateBookInfo() != nullptr;
+    const bool help = FindHelpPage().has_value();
     report += std::string("Book information component: ") + (component ? "found" : "missing") +
-              "\nHelp page: " + (FindHelpPage() ? "found" : "missing") + "\n";
+              "\nHelp page: " + (help ? "found" : "missing") + "\n";
     const bool opened = !book || model.Book().IsInputOpen();
-    return Print(STD_OUTPUT_HANDLE, report) ? (opened && component && FindHelpPage() ? 0 : 1) : 2;
+    return Print(STD_OUTPUT_HANDLE, report) ? (opened && component && help ? 0 : 1) : 2;
 }
 
 // The book as the window names it: its full path.
