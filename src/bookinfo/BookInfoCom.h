@@ -37,7 +37,7 @@ struct IBookInfo : public IDispatch {
 // The status of a description that failed: the reason (a negative
 // DescribeStatus) as an error of the interface's own.
 constexpr HRESULT BookInfoFailure(int reason) {
-    return static_cast<HRESULT>(0x80040200U + static_cast<unsigned>(-reason));
+    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x200 - reason);
 }
 
 }  // namespace plinth

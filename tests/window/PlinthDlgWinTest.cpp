@@ -58,7 +58,7 @@ class PlinthDlgWinTest : public testing::Test {
     void Click(int id) { SendMessageW(window.Window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(window.Window(), id)) != FALSE; }
     std::vector<AttributeRow> Rows() {
-        const HWND list = GetDlgItem(window.Window(), IDC_ATTRIBUTES);
+        HWND list = GetDlgItem(window.Window(), IDC_ATTRIBUTES);
         std::vector<AttributeRow> rows;
         for (int i = 0; i < ListView_GetItemCount(list); ++i) {
             wchar_t field[512] = {};
@@ -71,7 +71,7 @@ class PlinthDlgWinTest : public testing::Test {
     }
     // The console's text with the text box's line breaks as the book code's.
     std::string Console() {
-        const HWND console = GetDlgItem(window.Window(), IDC_CONSOLE);
+        HWND console = GetDlgItem(window.Window(), IDC_CONSOLE);
         std::wstring text(static_cast<size_t>(GetWindowTextLengthW(console)) + 1, L'\0');
         text.resize(static_cast<size_t>(
             GetWindowTextW(console, text.data(), static_cast<int>(text.size()))));

@@ -54,10 +54,10 @@ void Take(HWND window, const char* name) {
     GetWindowRect(window, &frame);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
     SelectObject(memory, old);
 
@@ -147,9 +147,8 @@ HWND Dialog(const wchar_t* caption) { return FindWindowW(L"#32770", caption); }
 
 // Selects the first file of the open-file dialog's list, as a click would.
 bool SelectFirstFile(HWND open) {
-    const HWND view = FindWindowExW(open, nullptr, L"SHELLDLL_DefView", nullptr);
-    const HWND list =
-        view != nullptr ? FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+    HWND view = FindWindowExW(open, nullptr, L"SHELLDLL_DefView", nullptr);
+    HWND list = view != nullptr ? FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
     if (list == nullptr || ListView_GetItemCount(list) == 0) {
         return false;
     }
@@ -182,7 +181,7 @@ int Run(const std::string& book) {
                            [&window](std::function<void()> task) { window.Post(std::move(task)); });
     settings.Measure();
     LookSoon([&] {
-        const HWND dialog = Dialog(L"Optimize settings");
+        HWND dialog = Dialog(L"Optimize settings");
         if (dialog == nullptr || settings.PredictionLine().find(" records") == std::string::npos) {
             return false;
         }
@@ -193,7 +192,7 @@ int Run(const std::string& book) {
     system.askForSizes(window.Window(), settings);
 
     LookSoon([] {
-        const HWND about = Dialog(L"About Plinth");
+        HWND about = Dialog(L"About Plinth");
         if (about == nullptr) {
             return false;
         }
@@ -206,7 +205,7 @@ int Run(const std::string& book) {
     // The book selection in the book's folder, the book selected and described.
     int rounds = 0;
     LookSoon([&] {
-        const HWND open = Dialog(L"Open");
+        HWND open = Dialog(L"Open");
         if (open == nullptr || (rounds == 0 && !SelectFirstFile(open)) || ++rounds < 5) {
             return false;
         }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/win/HelpPage.h"
+#include "app/win/MessageData.h"
 #include "app/win/resource.h"
 #include "book/DisplayText.h"
 #include "book/WideText.h"
@@ -96,10 +97,10 @@ HWND CPlinthDlg::Create() {
 INT_PTR CALLBACK CPlinthDlg::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
-        auto* dialog = reinterpret_cast<CPlinthDlg*>(lParam);
+        auto* dialog = PointerIn<CPlinthDlg>(lParam);
         dialog->m_hWnd = window;
     }
-    auto* dialog = reinterpret_cast<CPlinthDlg*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* dialog = PointerIn<CPlinthDlg>(GetWindowLongPtrW(window, GWLP_USERDATA));
     return dialog != nullptr ? dialog->OnMessage(message, wParam, lParam) : FALSE;
 }
 
@@ -156,7 +157,7 @@ void CPlinthDlg::OnInitDialog() {
             AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text);
         }
     }
-    const HINSTANCE module = GetModuleHandleW(nullptr);
+    HINSTANCE module = GetModuleHandleW(nullptr);
     m_hIcon =
         static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
@@ -166,7 +167,7 @@ void CPlinthDlg::OnInitDialog() {
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
 
-    const HWND list = Item(IDC_ATTRIBUTES);
+    HWND list = Item(IDC_ATTRIBUTES);
     ListView_SetExtendedListViewStyle(list,
                                       LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     LVCOLUMNW column{};
@@ -260,7 +261,7 @@ RECT CPlinthDlg::Pixels(RECT units) const {
 }
 
 int CPlinthDlg::ListHeight() const {
-    const HWND list = Item(IDC_ATTRIBUTES);
+    HWND list = Item(IDC_ATTRIBUTES);
     RECT header{};
     GetWindowRect(ListView_GetHeader(list), &header);
     const RECT template_ = Pixels(kAttributeList);
@@ -310,7 +311,7 @@ void CPlinthDlg::Layout() {
 }
 
 void CPlinthDlg::AppendText(std::string_view text) {
-    const HWND console = Item(IDC_CONSOLE);
+    HWND console = Item(IDC_CONSOLE);
     const std::wstring shown = ConsoleText(text, m_endedInReturn);
     const auto end = static_cast<WPARAM>(GetWindowTextLengthW(console));
     SendMessageW(console, EM_SETSEL, end, static_cast<LPARAM>(end));
@@ -334,7 +335,7 @@ void CPlinthDlg::SetProgress(int position) {
 void CPlinthDlg::HideProgress() { ShowWindow(Item(IDC_PROGRESS), SW_HIDE); }
 
 void CPlinthDlg::ShowAttributes(const std::vector<AttributeRow>& rows) {
-    const HWND list = Item(IDC_ATTRIBUTES);
+    HWND list = Item(IDC_ATTRIBUTES);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(list);
     int index = 0;
@@ -368,8 +369,8 @@ void CPlinthDlg::ShowControls(const ControlStates& states) {
         DropInput();
     }
     if (!states.passRunning && m_focusBeforePass != nullptr) {
-        const HWND focus = std::exchange(m_focusBeforePass, nullptr);
-        const HWND next = IsWindowEnabled(focus) ? focus : Item(IDC_OPEN_BOOK);
+        HWND focus = std::exchange(m_focusBeforePass, nullptr);
+        HWND next = IsWindowEnabled(focus) ? focus : Item(IDC_OPEN_BOOK);
         SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
     }
 }

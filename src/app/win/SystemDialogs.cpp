@@ -15,6 +15,7 @@
 
 #include "app/AppNames.h"
 #include "app/model/SettingsModel.h"
+#include "app/win/MessageData.h"
 #include "app/win/PlinthDlg.h"
 #include "app/win/resource.h"
 #include "book/DisplayText.h"
@@ -58,11 +59,11 @@ int Selected(HWND dialog, int id) {
 }
 
 INT_PTR CALLBACK OptimizeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* settings = reinterpret_cast<SettingsModel*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    auto* settings = PointerIn<SettingsModel>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
     switch (message) {
         case WM_INITDIALOG:
             SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-            settings = reinterpret_cast<SettingsModel*>(lParam);
+            settings = PointerIn<SettingsModel>(lParam);
             FillSizes(dialog, IDC_RECORD_SIZE, SettingsModel::RecordSizes());
             FillSizes(dialog, IDC_HASH_INDEX_SIZE, SettingsModel::HashIndexSizes());
             settings->OnChange([dialog, settings] { ShowSettings(dialog, *settings); });
@@ -126,12 +127,11 @@ void ShowDescription(HWND preview, IBookInfo* info) {
 
 UINT_PTR CALLBACK PreviewHook(HWND preview, UINT message, WPARAM /*wParam*/, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        const auto* dialog = reinterpret_cast<const OPENFILENAMEW*>(lParam);
+        const auto* dialog = PointerIn<const OPENFILENAMEW>(lParam);
         SetWindowLongPtrW(preview, GWLP_USERDATA, dialog->lCustData);
     } else if (message == WM_NOTIFY &&
-               reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(CDN_SELCHANGE)) {
-        ShowDescription(preview,
-                        reinterpret_cast<IBookInfo*>(GetWindowLongPtrW(preview, GWLP_USERDATA)));
+               PointerIn<const NMHDR>(lParam)->code == static_cast<UINT>(CDN_SELCHANGE)) {
+        ShowDescription(preview, PointerIn<IBookInfo>(GetWindowLongPtrW(preview, GWLP_USERDATA)));
     }
     return 0;
 }
