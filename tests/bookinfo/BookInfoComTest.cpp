@@ -71,7 +71,7 @@ TEST_F(BookInfoComTest, RegisteredComponentDescribesBooksAsTheLinuxPluginDoes) {
     GetModuleFileNameW(server, file, MAX_PATH);
     EXPECT_EQ(ServerOf(HKEY_CURRENT_USER), file);
     ShowUserClassesToWine();
-    const Microsoft::WRL::ComPtr<IBookInfo> info = CreateBookInfo();
+    Microsoft::WRL::ComPtr<IBookInfo> info = CreateBookInfo();
     ASSERT_NE(info.Get(), nullptr);
 
     const builder::BookOptions options{.comment = "Caf\u00E9 lines"};
@@ -101,6 +101,11 @@ TEST_F(BookInfoComTest, RegisteredComponentDescribesBooksAsTheLinuxPluginDoes) {
     EXPECT_EQ(describe(info.Get(), book, nullptr), S_OK);
     SysFreeString(notes);
     SysFreeString(book);
+
+    // The server may go once its last object has.
+    EXPECT_EQ(Call("DllCanUnloadNow"), S_FALSE);
+    info.Reset();
+    EXPECT_EQ(Call("DllCanUnloadNow"), S_OK);
 
     ASSERT_EQ(Call("DllUnregisterServer"), S_OK);
     EXPECT_EQ(ServerOf(HKEY_CURRENT_USER), L"");

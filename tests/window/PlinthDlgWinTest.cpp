@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 
 #include "BookBuilder.h"
 #include "TempDir.h"
@@ -18,6 +19,8 @@
 #include "book/WideText.h"
 #include "maintenance/BookAnalysis.h"
 #include "maintenance/BookOpening.h"
+#include "settings/DefaultDirectories.h"
+#include "settings/WindowsDirectoryPlatform.h"
 
 namespace plinth::test {
 namespace {
@@ -181,6 +184,53 @@ TEST_F(PlinthDlgWinTest, InputDuringAPassIsIgnoredAndNeverReplayed) {
     EXPECT_NE(Console().find("Analisys completed\n"), std::string::npos);
     EXPECT_TRUE(Enabled(IDC_ANALYSE));
     EXPECT_TRUE(messages.empty());
+}
+
+// What the test does in the book selection dialog, run from a timer of the
+// dialog's loop each 100 ms until it says it is done.
+std::function<bool()> g_inDialog;
+void CALLBACK InDialogTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (g_inDialog && g_inDialog()) {
+        g_inDialog = nullptr;
+        KillTimer(nullptr, timer);
+    }
+}
+
+TEST_F(PlinthDlgWinTest, BookSelectionStartsInTheBookFolderPreviewsAndRemembersTheFolder) {
+    WindowsDirectoryPlatform platform("Quarnet", "PlinthWindowTest");
+    g_DefaultDirectories.Initialize(platform, "Quarnet", "Velmora 6.0");
+    const std::string folder = std::filesystem::path(FsPath(dir.Path())).make_preferred().string();
+    // The same folder named otherwise, which the choice names as it is.
+    g_DefaultDirectories.SetPath(kBookDirectoryId, folder + "\\.");
+    // Without the component every file is "Not a recognised book format !".
+    std::wstring preview;
+    g_inDialog = [&] {
+        HWND open = FindWindowW(L"#32770", L"Open");
+        HWND view = FindWindowExW(open, nullptr, L"SHELLDLL_DefView", nullptr);
+        HWND list = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
+        if (list == nullptr || ListView_GetItemCount(list) == 0) {
+            return false;
+        }
+        if (preview.empty()) {
+            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+            wchar_t text[128] = {};
+            GetDlgItemTextW(FindWindowExW(open, nullptr, L"#32770", nullptr), IDC_DESCRIPTION, text,
+                            128);
+            preview = text;
+            return false;
+        }
+        PostMessageW(open, WM_COMMAND, IDOK, 0);
+        return true;
+    };
+    SetTimer(nullptr, 0, 100, InDialogTimer);
+    const std::optional<std::string> picked = SystemDialogs().chooseBook(window.Window());
+    EXPECT_EQ(preview, L"Not a recognised book format !");
+    EXPECT_EQ(picked, folder + "\\book.bk");
+    EXPECT_EQ(g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None), folder);
+    g_DefaultDirectories.SetPath(kBookDirectoryId, "elsewhere");
+    RememberBookFolder("\\book.bk");
+    EXPECT_EQ(g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None), "elsewhere");
 }
 
 }  // namespace
