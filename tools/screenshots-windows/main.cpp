@@ -1,9 +1,10 @@
 // plinth-screenshots.exe: the Windows program's windows as bitmaps, for
 // scripts/screenshots-windows: the main window during the analysis of a book
-// (the pass held at the book's middle) and after it, the optimize settings with
-// their prediction, the About box, and the book selection dialog with the book
-// selected and described by the book-information component. Each window is
-// taken from the screen, so wine needs a display.
+// (the pass held at the book's middle), after it and after the book's
+// conversion, the optimize settings with their prediction, the About box, and
+// the book selection dialog with the book selected and described by the
+// book-information component. Each window is taken from the screen, so wine
+// needs a display.
 
 #include <windows.h>
 
@@ -165,6 +166,8 @@ int Run(const std::string& book) {
     HeldAtMiddle files;
     WindowDialogs dialogs = system;
     dialogs.chooseBook = [&book](HWND) { return book; };
+    // The conversion into the book's own sizes, which repairs it.
+    dialogs.askForSizes = [](HWND, SettingsModel&) { return true; };
     CPlinthDlg window(dialogs, files);
     window.Create();
     files.window = &window;
@@ -201,6 +204,9 @@ int Run(const std::string& book) {
         return true;
     });
     SendMessageW(window.Window(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+
+    SendMessageW(window.Window(), WM_COMMAND, MAKEWPARAM(IDC_OPTIMIZE, BN_CLICKED), 0);
+    Take(window.Window(), "main-window-optimized");
 
     // The book selection in the book's folder, the book selected and described.
     int rounds = 0;
