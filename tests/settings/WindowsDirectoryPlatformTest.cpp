@@ -38,7 +38,9 @@ class WindowsDirectoryPlatformTest : public testing::Test {
         return platform.SpecialFolderPath(folder).value_or("none");
     }
 
-    const std::string kApplication = "PlinthTest";
+    // A key of each test's own: CTest runs the tests side by side.
+    const std::string kApplication =
+        std::string("PlinthTest-") + testing::UnitTest::GetInstance()->current_test_info()->name();
     WindowsDirectoryPlatform platform{"Quarnet", kApplication};
 };
 
