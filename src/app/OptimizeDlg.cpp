@@ -1,5 +1,6 @@
 #include "app/OptimizeDlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -16,7 +17,9 @@ using ui::DialogLayout;
 using ui::Sizing;
 
 // The dialog's template, in dialog units. Below the lists: the prediction of
-// the selected pair (up to three lines) and the recommendation (up to two).
+// the selected pair (up to three lines) and the recommendation (up to two); when
+// the settings offer to read the book as records of another size, the check box
+// comes first and what follows it moves down by kReadAsRow.
 constexpr QSize kTemplateSize(238, 115);
 constexpr QRect kOkButton(123, 94, 50, 14);
 constexpr QRect kCancelButton(181, 94, 50, 14);
@@ -27,6 +30,8 @@ constexpr QRect kHashIndexSizeList(90, 27, 56, 73);
 constexpr QRect kPredictionLine(7, 47, 224, 24);
 constexpr QRect kRecommendationLine(7, 73, 224, 16);
 constexpr QRect kUseRecommendedButton(7, 94, 64, 14);
+constexpr QRect kReadAsBox(7, 47, 224, 10);
+constexpr int kReadAsRow = 14;
 
 // A drop-down list with one line per size, in order.
 QComboBox* MakeSizeList(QWidget* parent, const std::vector<int>& sizes) {
@@ -55,6 +60,7 @@ COptimizeDlg::COptimizeDlg(SettingsModel& settings, QWidget* parent)
       m_settings(settings),
       m_cmbRecordSize(MakeSizeList(this, SettingsModel::RecordSizes())),
       m_cmbHashIndexSize(MakeSizeList(this, SettingsModel::HashIndexSizes())),
+      m_chkReadAs(new QCheckBox(ShownText(settings.ReadAsLine()), this)),
       m_lblPrediction(MakeLine(this, "prediction")),
       m_lblRecommended(MakeLine(this, "recommendation")),
       m_btnUseRecommended(new QPushButton(QStringLiteral("Use recommended"), this)) {
@@ -72,23 +78,32 @@ COptimizeDlg::COptimizeDlg(SettingsModel& settings, QWidget* parent)
             [this] { m_settings.UseRecommended(); });
     auto* recordLabel = new QLabel(QStringLiteral("New record size:"), this);
     auto* hashLabel = new QLabel(QStringLiteral("New Hash index size:"), this);
+    m_chkReadAs->setObjectName(QStringLiteral("readAs"));
+    connect(m_chkReadAs, &QCheckBox::toggled, this,
+            [this](bool checked) { m_settings.ReadAsLikelySize(checked); });
+    const bool offered = !settings.ReadAsLine().empty();
+    m_chkReadAs->setVisible(offered);
+    const int down = offered ? kReadAsRow : 0;
 
     // Template order, which is also the tab order.
-    auto* layout = new DialogLayout(this, kTemplateSize);
-    layout->AddWidget(ok, kOkButton);
-    layout->AddWidget(cancel, kCancelButton);
+    auto* layout = new DialogLayout(this, kTemplateSize + QSize(0, down));
+    layout->AddWidget(ok, kOkButton.translated(0, down));
+    layout->AddWidget(cancel, kCancelButton.translated(0, down));
     layout->AddWidget(m_cmbRecordSize, kRecordSizeList, Sizing::NaturalHeight);
     layout->AddWidget(recordLabel, kRecordSizeLabel, Sizing::FitText);
     layout->AddWidget(hashLabel, kHashIndexSizeLabel, Sizing::FitText);
     layout->AddWidget(m_cmbHashIndexSize, kHashIndexSizeList, Sizing::NaturalHeight);
-    layout->AddWidget(m_lblPrediction, kPredictionLine);
-    layout->AddWidget(m_lblRecommended, kRecommendationLine);
-    layout->AddWidget(m_btnUseRecommended, kUseRecommendedButton, Sizing::FitText);
+    layout->AddWidget(m_chkReadAs, kReadAsBox, Sizing::FitText);
+    layout->AddWidget(m_lblPrediction, kPredictionLine.translated(0, down));
+    layout->AddWidget(m_lblRecommended, kRecommendationLine.translated(0, down));
+    layout->AddWidget(m_btnUseRecommended, kUseRecommendedButton.translated(0, down),
+                      Sizing::FitText);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, m_cmbRecordSize);
     setTabOrder(m_cmbRecordSize, m_cmbHashIndexSize);
-    setTabOrder(m_cmbHashIndexSize, m_btnUseRecommended);
+    setTabOrder(m_cmbHashIndexSize, m_chkReadAs);
+    setTabOrder(m_chkReadAs, m_btnUseRecommended);
 
     ShowSettings();
     m_settings.OnChange([this] { ShowSettings(); });
@@ -111,6 +126,8 @@ void COptimizeDlg::done(int result) {
 void COptimizeDlg::ShowSettings() {
     const QSignalBlocker recordSizes(m_cmbRecordSize);
     const QSignalBlocker hashIndexSizes(m_cmbHashIndexSize);
+    const QSignalBlocker readAs(m_chkReadAs);
+    m_chkReadAs->setChecked(m_settings.ReadsAsLikelySize());
     m_cmbRecordSize->setCurrentIndex(m_settings.RecordSizeLine());
     m_cmbHashIndexSize->setCurrentIndex(m_settings.HashIndexSizeLine());
     const QString prediction = ShownText(m_settings.PredictionLine());

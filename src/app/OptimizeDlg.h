@@ -5,12 +5,15 @@
 // shows the settings model (SettingsModel), which holds the selected lines, the
 // measuring of the open book and its lines: below the lists a line tells what
 // the conversion into the selected pair would produce, and another names the
-// pair recommended for the book, which "Use recommended" selects.
+// pair recommended for the book, which "Use recommended" selects. Where the
+// analysis found that the book's records fit another record size than its
+// header's, a check box above those lines reads the book as records of that size.
 
 #include <QDialog>
 
 #include "app/model/SettingsModel.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -38,6 +41,7 @@ class COptimizeDlg final : public QDialog {
     // Owned by the dialog, as its children.
     QComboBox* m_cmbRecordSize;
     QComboBox* m_cmbHashIndexSize;
+    QCheckBox* m_chkReadAs;
     QLabel* m_lblPrediction;
     QLabel* m_lblRecommended;
     QPushButton* m_btnUseRecommended;

@@ -247,22 +247,48 @@ TEST_F(WindowModelTest, SettingsForetellTheConversionAndRefuseWhatDoesNotFit) {
 
 // The settings measure the book that is open, the one that the conversion
 // converts, also when another file has taken its path; one that cannot be read
-// says why.
+// says why. Once the analysis has named the size of the records of a book whose
+// header's record size is damaged, they offer to read it so, measure it so when
+// that is chosen, and the conversion reads it so; opening a book or converting it
+// forgets the size.
 TEST_F(WindowModelTest, SettingsMeasureTheOpenBook) {
-    builder::BuildBook({}, builder::MakePositions(BookKind::Standard, 90, 8))
-        .WriteTo(dir.File("other.bk"));
-    model.OpenBook(dir.File("main.bk"));
+    builder::BookImage image =
+        builder::BuildBook({.recordSize = 2048}, builder::MakePositions(BookKind::Standard, 90, 7));
+    BookHeader header = image.Header();
+    header.recordSize = 0;
+    image.SetHeader(header);
+    image.WriteTo(dir.File("lies.bk"));
     Strings seen;
     face.answer = [&](SettingsModel& settings) {
         face.Measured(settings);
-        seen.push_back(settings.PredictionLine());
-        return false;
+        settings.ReadAsLikelySize(true);
+        face.Measured(settings);
+        seen.push_back(settings.ReadAsLine() + " | " + settings.PredictionLine());
+        return settings.ReadsAsLikelySize();
     };
+    model.OpenBook(dir.File("main.bk"));
     model.OnOptimize();
     files.replaced = dir.File("main.bk");
-    files.replacement = dir.File("other.bk");
+    files.replacement = dir.File("lies.bk");
     model.OnOptimize();
     EXPECT_EQ(seen.at(0), seen.at(1));
+    seen.clear();
+    model.OpenBook(dir.File("lies.bk"));
+    model.OnAnalyse();
+    model.OpenBook(dir.File("lies.bk"));
+    model.OnOptimize();  // cancelled, as nothing is offered
+    model.OnAnalyse();
+    model.OnOptimize();
+    const std::string converted = face.console;
+    model.OnOptimize();
+    const std::string read =
+        "New book: 89 records, 0.1 MiB; longest chain 1, 1.00 reads per lookup";
+    EXPECT_EQ(seen,
+              Strings({" | New book: 4 records, 0.0 MiB; longest chain 0, 0.00 reads per lookup",
+                       "Read the book as records of 2048 bytes (its header says 0) | " + read,
+                       " | " + read}));
+    EXPECT_TRUE(
+        converted.starts_with("Reading the book as records of 2048 bytes; its header says 0\n"));
 
     const BookReader gone(face, files);  // never opened: its path is empty
     SettingsModel settings(gone, [&](std::function<void()> task) { face.Post(std::move(task)); });

@@ -1,7 +1,8 @@
 // plinth-screenshots: renders what the desktop program shows into PNG files: the
 // main window during the analysis of a book (the pass held at the book's middle)
 // and after it, at the window's default size; the optimize settings dialog with
-// the prediction for the book, the About box and the book selection dialog with
+// the prediction for the book, also with the check box that reads the book as
+// records of another size, the About box and the book selection dialog with
 // the book selected and described, at its first size and grown; the console
 // scrolled to the end of a line wider than it; and the refusal of sizes for which
 // the new book would need more records than a book holds, with the settings that
@@ -201,6 +202,16 @@ int main(int argc, char** argv) {
         saved = false;
     }
     saved = Save(settings, folder, "optimize-settings.png") && saved;
+
+    // The settings as they are after an analysis that found records of another
+    // size than the header's: the check box that reads the book so, chosen.
+    plinth::SettingsModel readAs(
+        main.Book(), [&main](std::function<void()> task) { main.Post(std::move(task)); }, 2048);
+    readAs.Measure();
+    readAs.ReadAsLikelySize(true);
+    plinth::COptimizeDlg readAsSettings(readAs, &main);
+    saved = WaitForMeasurement(readAsSettings) &&
+            Save(readAsSettings, folder, "optimize-settings-read-as.png") && saved;
 
     plinth::CAboutDlg about(&main);
     saved = Save(about, folder, "about.png") && saved;

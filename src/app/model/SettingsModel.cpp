@@ -8,8 +8,12 @@
 
 namespace plinth {
 
-SettingsModel::SettingsModel(const BookReader& book, Poster post)
-    : m_book(book), m_post(std::move(post)), m_self(std::make_shared<SettingsModel*>(this)) {
+SettingsModel::SettingsModel(const BookReader& book, Poster post,
+                             std::optional<int> likelyRecordSize)
+    : m_book(book),
+      m_post(std::move(post)),
+      m_likelyRecordSize(likelyRecordSize),
+      m_self(std::make_shared<SettingsModel*>(this)) {
     SetHashIndexSize(book.InputHeader().hashIndexSize);
     SetRecordSize(book.InputHeader().recordSize);
 }
@@ -43,18 +47,22 @@ int SettingsModel::GetHashIndexSize() const {
 
 void SettingsModel::Measure() {
     m_bMeasuring = true;
+    m_measurement.reset();
     // The pass touches nothing of the settings: it posts its figures to the
-    // dialog's thread, where they are taken only while the settings live.
-    m_measuring = std::jthread([this, self = std::weak_ptr(m_self)](const std::stop_token& stop) {
+    // dialog's thread, where they are taken only while the settings live and no
+    // other pass has replaced it. Replacing a pass stops it and waits for it.
+    m_measuring = std::jthread([this, self = std::weak_ptr(m_self), pass = ++m_nPass,
+                                readAs = InputRecordSize()](const std::stop_token& stop) {
         OpenBookFiles files(m_book);
         StoppableFileSystem stoppable(files, stop);
         auto measurement = std::make_shared<BookMeasurement>(
-            BookMeasurement::Measure(m_book.InputPath(), stoppable));
+            BookMeasurement::Measure(m_book.InputPath(), stoppable, readAs));
         if (stop.stop_requested()) {
             return;
         }
-        m_post([self, measurement] {
-            if (const std::shared_ptr<SettingsModel*> settings = self.lock()) {
+        m_post([self, measurement, pass] {
+            const std::shared_ptr<SettingsModel*> settings = self.lock();
+            if (settings && (*settings)->m_nPass == pass) {
                 (*settings)->m_bMeasuring = false;
                 (*settings)->m_measurement = std::move(*measurement);
                 (*settings)->Changed();
@@ -86,6 +94,29 @@ void SettingsModel::UseRecommended() {
     SetRecordSize(m_measurement->Recommended()->recordSize);
     SetHashIndexSize(m_measurement->Recommended()->hashIndexSize);
     Changed();
+}
+
+std::string SettingsModel::ReadAsLine() const {
+    if (!m_likelyRecordSize) {
+        return {};
+    }
+    return "Read the book as records of " + std::to_string(*m_likelyRecordSize) +
+           " bytes (its header says " + std::to_string(m_book.InputHeader().recordSize) + ")";
+}
+
+void SettingsModel::ReadAsLikelySize(bool chosen) {
+    if (!m_likelyRecordSize || chosen == m_bReadAsLikely) {
+        return;
+    }
+    m_bReadAsLikely = chosen;
+    if (m_bMeasuring || m_measurement) {
+        Measure();
+    }
+    Changed();
+}
+
+std::optional<int> SettingsModel::InputRecordSize() const {
+    return m_bReadAsLikely ? m_likelyRecordSize : std::nullopt;
 }
 
 std::string SettingsModel::Refusal() const {

@@ -4,8 +4,9 @@
 // sizes and their selected lines, preselected from the open book's own sizes;
 // the line that foretells what the conversion into the selected pair would
 // produce, and the recommended pair, from a pass over the open book that runs on
-// a thread of its own while the dialog is open; and the refusal of a pair that
-// the pass found does not fit.
+// a thread of its own while the dialog is open; the choice to read a book whose
+// header's record size is damaged as records of the size its analysis named; and
+// the refusal of a pair that the pass found does not fit.
 
 #include <functional>
 #include <memory>
@@ -27,7 +28,10 @@ class SettingsModel {
 
     // The settings for the book that `book` has open, its sizes selected where
     // the lists hold them. `book` keeps its book open while the settings live.
-    SettingsModel(const BookReader& book, Poster post);
+    // `likelyRecordSize`: the record size that the book's analysis found its
+    // records fit far better than the header's (AnalysisReport::likelyRecordSize).
+    SettingsModel(const BookReader& book, Poster post,
+                  std::optional<int> likelyRecordSize = std::nullopt);
     SettingsModel(const SettingsModel&) = delete;
     SettingsModel& operator=(const SettingsModel&) = delete;
     // Abandons the measuring pass and waits for it to give up, at its next read.
@@ -51,7 +55,8 @@ class SettingsModel {
     int GetHashIndexSize() const;
 
     // Starts measuring the open book in a reader of its own, on a thread of its
-    // own; the figures come on the dialog's thread. Once, before the dialog opens.
+    // own; the figures come on the dialog's thread. Before the dialog opens;
+    // ReadAsLikelySize measures again.
     void Measure();
     // The dialog has closed: the measuring pass gives up at its next read.
     void Abandon() { m_measuring.request_stop(); }
@@ -68,6 +73,17 @@ class SettingsModel {
     // UseRecommended has selected other lines.
     void OnChange(std::function<void()> changed) { m_changed = std::move(changed); }
 
+    // The check box that reads the book as records of the likely record size:
+    // "Read the book as records of 2048 bytes (its header says 1000)", or "" when
+    // there is no such size, and then no check box.
+    std::string ReadAsLine() const;
+    bool ReadsAsLikelySize() const { return m_bReadAsLikely; }
+    // The user checked or cleared the box: the book is measured again, read so.
+    void ReadAsLikelySize(bool chosen);
+    // The record size that the measuring and the conversion read the book with
+    // (OptimizeRequest::inputRecordSize); none: the header's.
+    std::optional<int> InputRecordSize() const;
+
     // Why the conversion into the selected pair cannot be made, as the measuring
     // foretold it (RefusalOf); "" when it can, or the figures are not there yet.
     std::string Refusal() const;
@@ -83,6 +99,10 @@ class SettingsModel {
     int m_nRecordSizeSel = 0;
     bool m_bMeasuring = false;
     std::optional<BookMeasurement> m_measurement;
+    std::optional<int> m_likelyRecordSize;
+    bool m_bReadAsLikely = false;
+    // Counts the measuring passes: the figures of one that was replaced are dropped.
+    int m_nPass = 0;
     std::function<void()> m_changed;
     // What a task posted by the measuring pass reaches, while the settings live.
     std::shared_ptr<SettingsModel*> m_self;

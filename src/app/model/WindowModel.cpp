@@ -50,6 +50,7 @@ void WindowModel::OpenBook(const std::string& path) {
     if (m_passRunning) {
         return;
     }
+    m_likelyRecordSize.reset();
     {
         const WaitCursor wait(m_face);
         OpenChosenBook(m_book, path);
@@ -65,6 +66,7 @@ void WindowModel::OnAnalyse() {
     }
     AnalysisResult result;
     RunPass([&] { result = AnalyseBook(m_book); });
+    m_likelyRecordSize = result.report.likelyRecordSize;
     if (result.outcome == AnalyseOutcome::FatalError) {
         TellBookClosed();
     }
@@ -81,13 +83,15 @@ void WindowModel::OnOptimize() {
         // The settings measure the open book while their dialog is open, and
         // are gone, with their measuring, before the conversion reads the book.
         SettingsModel settings(
-            m_book, [this](std::function<void()> task) { m_face.Post(std::move(task)); });
+            m_book, [this](std::function<void()> task) { m_face.Post(std::move(task)); },
+            m_likelyRecordSize);
         settings.Measure();
         if (!m_face.AskForSizes(settings)) {
             return;
         }
         request.recordSize = settings.GetRecordSize();
         request.hashIndexSize = settings.GetHashIndexSize();
+        request.inputRecordSize = settings.InputRecordSize();
         refusal = settings.Refusal();
     }
     // Sizes that the settings foretold do not fit are refused as those that the
@@ -99,6 +103,12 @@ void WindowModel::OnOptimize() {
     }
     OptimizeResult result;
     RunPass([&] { result = OptimizeBook(m_book, request); });
+    // Another book is open now, or none: what the analysis found was of the old one.
+    if (result.outcome == OptimizeOutcome::Converted ||
+        result.outcome == OptimizeOutcome::ExchangeFailed ||
+        result.outcome == OptimizeOutcome::FatalError) {
+        m_likelyRecordSize.reset();
+    }
     if (result.outcome == OptimizeOutcome::FatalError) {
         TellBookClosed();
     } else {

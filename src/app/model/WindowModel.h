@@ -65,6 +65,9 @@ class WindowModel {
     // What the book code reports reaches the face through this console.
     MarshalledConsole m_console;
     BookReader m_book;
+    // The record size that the last analysis of the open book found its records
+    // fit far better than its header's; the settings offer to read it so.
+    std::optional<int> m_likelyRecordSize;
 };
 
 }  // namespace plinth
