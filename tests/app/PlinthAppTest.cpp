@@ -443,6 +443,7 @@ TEST_F(AppTest, ComponentsHeldTogetherOutliveEachOther) {
     first.reset();
     std::optional<QString> description;
     ASSERT_GE(second->GetDescription(book, description), 0);
+    ASSERT_FALSE(description.value_or(QString()).isEmpty());
     second.reset();
     const std::shared_ptr<IBookInfo> again = CreateBookInfo();
     ASSERT_NE(again, nullptr);

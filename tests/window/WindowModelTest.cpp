@@ -12,6 +12,7 @@
 
 #include "BookBuilder.h"
 #include "BookChecks.h"
+#include "BookOracle.h"
 #include "TempDir.h"
 #include "app/model/SettingsModel.h"
 #include "app/model/WindowModel.h"
@@ -158,23 +159,35 @@ TEST_F(WindowModelTest, ControlsFollowTheBookAndRestDuringAPass) {
     model.OnOpenBook();
     seen.push_back(Shown(face.controls) + " " + face.rows.at(0).value);
     face.chosen = dir.File("notes.bk");
-    files.held = true;
-    face.duringPass = [&] {
-        seen.push_back(Shown(face.controls) + (model.MayClose() ? " may close" : ""));
-        model.OnOpenBook();
-        model.OnAnalyse();
-        model.OnOptimize();
-        face.duringPass = nullptr;
-        files.Release();
+    int answers = 0;
+    face.answer = [&](SettingsModel& settings) {
+        face.Measured(settings);
+        files.held = true;  // the conversion's first read
+        return ++answers == 1;
     };
-    model.OnAnalyse();
-    seen.push_back(Shown(face.controls) + " " + face.rows.at(0).value);
-    EXPECT_EQ(seen, Strings({"open about 0", "open analyse optimize about " + dir.File("main.bk"),
-                             " | pass", "open analyse optimize about " + dir.File("main.bk")}));
-    EXPECT_TRUE(face.console.ends_with("Analisys completed\n"));
-    EXPECT_EQ(face.console.find("Analisys"), face.console.rfind("Analisys"));
+    face.duringPass = [&] {
+        if (files.held) {
+            files.Release();  // the pass goes on, and ends once the events are handled
+            seen.push_back(Shown(face.controls) + (model.MayClose() ? " may close" : ""));
+            model.OnOpenBook();
+            model.OnAnalyse();
+            model.OnOptimize();
+        }
+    };
+    Strings consoles;
+    for (const auto pass : {&WindowModel::OnAnalyse, &WindowModel::OnOptimize}) {
+        files.held = pass == &WindowModel::OnAnalyse;
+        (model.*pass)();
+        seen.push_back(Shown(face.controls) + " " + face.rows.at(0).value);
+        consoles.push_back(face.console);
+    }
+    const std::string opened = "open analyse optimize about " + dir.File("main.bk");
+    EXPECT_EQ(seen, Strings({"open about 0", opened, " | pass", opened, " | pass", opened}));
+    EXPECT_TRUE(consoles[0].ends_with("Analisys completed\n"));
+    EXPECT_EQ(consoles[0].find("Analisys"), consoles[0].rfind("Analisys"));
+    EXPECT_TRUE(consoles[1].ends_with(".old.bk\n"));
     EXPECT_TRUE(face.progress == 100 && !face.progressShown && face.waiting == 0);
-    EXPECT_TRUE(face.messages.empty() && model.MayClose() && face.asked == 3);
+    EXPECT_TRUE(face.messages.empty() && model.MayClose() && face.asked == 3 && answers == 1);
 }
 
 // A pass that ends in the fatal error closes the book: the console says so, the
@@ -221,6 +234,12 @@ TEST_F(WindowModelTest, SettingsForetellTheConversionAndRefuseWhatDoesNotFit) {
     model.OnOptimize();  // 4096 and 32768
     const std::string converted = face.console;
     const std::string recordSize = face.rows.at(5).value;
+    // What the conversion wrote, told as the settings foretold it.
+    const std::vector<uint8_t> written = ReadFileBytes(dir.File("main.bk"));
+    const std::string result =
+        "New book: " + face.rows.at(6).value +
+        FormatLog(" records, %.1f MiB; longest chain %d, 1.00 reads per lookup",
+                  Mebibytes(written.size()), ReadAsOracle(written).lengths.longest);
     BookThatTheFitCheckRefusesAt1024().WriteTo(dir.File("big.bk"));
     model.OpenBook(dir.File("big.bk"));
     face.answer = Choose(face, 0, 0);
@@ -233,7 +252,7 @@ TEST_F(WindowModelTest, SettingsForetellTheConversionAndRefuseWhatDoesNotFit) {
                        "Recommended: record size 2048, hash index size 1024",
                        "Does not fit: a position takes more bytes than a record of 1024 bytes "
                        "holds | use",
-                       "New book: 415 records, 1.6 MiB; longest chain 1, 1.00 reads per lookup"}));
+                       result}));
     EXPECT_EQ(face.messages,
               Strings({"A position takes more bytes than a record of 1024 bytes holds. Choose a "
                        "larger record size",
@@ -299,7 +318,8 @@ TEST_F(WindowModelTest, SettingsMeasureTheOpenBook) {
 }
 
 // A book that another program converts is not converted: the console says so.
-// What the face found of the help page.
+// What the face found of the help page. A book that cannot be opened for
+// reading, as one the user may not read, closes the open one and makes nothing.
 TEST_F(WindowModelTest, RefusalsAndHelpAreSaid) {
     model.OpenBook(dir.File("main.bk"));
     {
@@ -314,6 +334,12 @@ TEST_F(WindowModelTest, RefusalsAndHelpAreSaid) {
     EXPECT_TRUE(face.console.ends_with(
         "No program could show the help page. It is here:\n/help/index.html\n"));
     EXPECT_EQ(face.messages, Strings({"The help page of Plinth is not installed."}));
+    files.replaced = dir.File("main.bk");
+    files.replacement = dir.File("unreadable.bk");
+    model.OpenBook(dir.File("main.bk"));
+    EXPECT_EQ(face.console, "**Error** Can not open input file [" + dir.File("main.bk") + "]\n");
+    EXPECT_EQ(Shown(face.controls) + std::to_string(face.rows.size()), "open about0");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 }  // namespace
