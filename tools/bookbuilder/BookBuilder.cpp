@@ -277,18 +277,17 @@ BookImage BuildBook(const BookOptions& options, const std::vector<Position>& pos
     return BookImage(std::move(bytes), positions);
 }
 
-namespace {
+BookImage BuildBook(const BookOptions& options, size_t count, uint64_t seed, MoveRange moves) {
+    return BuildBook(options, MakePositions(options.kind, count, seed, moves));
+}
 
-// A damage to the header: `change` applied to it.
-Damage OfHeader(std::function<void(BookHeader&)> change) {
+Damage ChangeHeader(std::function<void(BookHeader&)> change) {
     return [change = std::move(change)](BookImage& b) {
         BookHeader header = b.Header();
         change(header);
         b.SetHeader(header);
     };
 }
-
-}  // namespace
 
 std::vector<std::pair<const char*, Damage>> Damages() {
     const auto first = [](BookImage& b, size_t records) {
@@ -332,18 +331,20 @@ std::vector<std::pair<const char*, Damage>> Damages() {
          }},
         // A copy of a record that a chain reaches, which no chain reaches.
         {"reached-and-copied", [=](BookImage& b) { appendCopy(b, first(b, 2)); }},
-        {"comment-out-of-range", OfHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
+        {"comment-out-of-range",
+         ChangeHeader([](BookHeader& h) { h.commentRecord = h.recordCount; })},
         // Records appended by a program that stopped before it counted them.
-        {"records-past-the-count",
-         OfHeader([](BookHeader& h) { h.recordCount = static_cast<uint16_t>(h.recordCount - 3); })},
-        {"record-size-zero", OfHeader([](BookHeader& h) { h.recordSize = 0; })},
-        {"wrong-totals", OfHeader([](BookHeader& h) { h.totalPositions = 5; })},
-        {"no-slots", OfHeader([](BookHeader& h) { h.hashIndexSize = 0; })},
-        {"index-past-the-end", OfHeader([](BookHeader& h) {
+        {"records-past-the-count", ChangeHeader([](BookHeader& h) {
+             h.recordCount = static_cast<uint16_t>(h.recordCount - 3);
+         })},
+        {"record-size-zero", ChangeHeader([](BookHeader& h) { h.recordSize = 0; })},
+        {"wrong-totals", ChangeHeader([](BookHeader& h) { h.totalPositions = 5; })},
+        {"no-slots", ChangeHeader([](BookHeader& h) { h.hashIndexSize = 0; })},
+        {"index-past-the-end", ChangeHeader([](BookHeader& h) {
              h.hashIndexRecord = static_cast<uint16_t>(h.recordCount - 1);
              h.hashIndexSize = 200;
          })},
-        {"wrong-magic", OfHeader([](BookHeader& h) { h.magic = 0x4B43; })},
+        {"wrong-magic", ChangeHeader([](BookHeader& h) { h.magic = 0x4B43; })},
         {"short", [](BookImage& b) { b.Truncate(37); }},
         {"all-at-once",
          [](BookImage& b) {

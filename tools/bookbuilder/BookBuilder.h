@@ -119,12 +119,16 @@ class BookImage {
 // the chains in slot order. Throws std::invalid_argument for a position that no
 // record holds and for a book of more than 65535 records.
 BookImage BuildBook(const BookOptions& options, const std::vector<Position>& positions);
+// A sound book of `count` random positions, made by MakePositions.
+BookImage BuildBook(const BookOptions& options, size_t count, uint64_t seed, MoveRange moves = {});
 
 // Damage of every kind, by name, as tests and examples do it to a sound book of a
 // few slots: broken and crossed links, loops, damaged records, cut files, damaged
 // headers, and all of some at once. "sound" leaves the book as it is.
 using Damage = std::function<void(BookImage&)>;
 std::vector<std::pair<const char*, Damage>> Damages();
+// The damage that `change` does to a book's header.
+Damage ChangeHeader(std::function<void(BookHeader&)> change);
 
 // A sound book whose chains take exactly `chainRecords` records, spread over the
 // slots as evenly as the order of the slots allows.

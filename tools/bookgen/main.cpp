@@ -118,10 +118,8 @@ int Run(int argc, char** argv) {
         options.hashIndexSize = hashSize;
         options.comment = comment;
         const MoveRange moves{fewestMoves, std::max(fewestMoves, mostMoves)};
-        BookImage image =
-            chainRecords > 0
-                ? BuildFilledBook(options, chainRecords, seed, moves)
-                : BuildBook(options, MakePositions(options.kind, positions, seed, moves));
+        BookImage image = chainRecords > 0 ? BuildFilledBook(options, chainRecords, seed, moves)
+                                           : BuildBook(options, positions, seed, moves);
         for (const uint32_t slot : loops) {
             image.MakeLoop(slot);
         }
