@@ -18,9 +18,10 @@ uint32_t U32(std::span<const uint8_t> bytes, uint64_t offset) {
     return U16(bytes, offset) | (static_cast<uint32_t>(U16(bytes, offset + 2)) << 16);
 }
 
-// The positions of one record, read on their own terms.
-void ReadRecordPositions(std::span<const uint8_t> record, size_t moveSize,
-                         std::vector<builder::Position>& out, std::vector<uint32_t>& hashKeys) {
+}  // namespace
+
+std::vector<builder::Position> PositionsOfRecord(std::span<const uint8_t> record, size_t moveSize) {
+    std::vector<builder::Position> out;
     const size_t size = record.size();
     size_t p = 4;
     while (p < size && U16(record, p) != 0 && p + 6 + moveSize <= size) {
@@ -53,12 +54,10 @@ void ReadRecordPositions(std::span<const uint8_t> record, size_t moveSize,
             position.moves[position.moves.size() - moveSize + 3] |= 0x80;
         }
         out.push_back(std::move(position));
-        hashKeys.push_back(U32(record, p + 2));
         p = m + moveSize;
     }
+    return out;
 }
-
-}  // namespace
 
 bool RecordPassesCheck(std::span<const uint8_t> record, size_t moveSize) {
     const auto size = static_cast<int64_t>(record.size());
@@ -142,12 +141,9 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes, std::optional<int>
             } else if (U16(record(r), 4) != 0) {
                 ++reading.soundRecords;
             }
-            std::vector<uint32_t> hashKeys;
-            ReadRecordPositions(record(r), moveSize, reading.positions, hashKeys);
-            for (const uint32_t hashKey : hashKeys) {
-                if ((hashKey & mask) != slot) {
-                    ++reading.misplacedEntries;
-                }
+            for (builder::Position& position : PositionsOfRecord(record(r), moveSize)) {
+                reading.misplacedEntries += (position.hashKey & mask) != slot ? 1 : 0;
+                reading.positions.push_back(std::move(position));
             }
             r = U16(record(r), 0);
         }
@@ -178,12 +174,11 @@ OracleReading ReadAsOracle(const std::vector<uint8_t>& bytes, std::optional<int>
             continue;
         }
         ++reading.findings;
-        std::vector<builder::Position> positions;
-        std::vector<uint32_t> hashKeys;
-        ReadRecordPositions(record(r), moveSize, positions, hashKeys);
-        const bool oneSlot = std::all_of(hashKeys.begin(), hashKeys.end(), [&](uint32_t key) {
-            return (key & mask) == (hashKeys[0] & mask);
-        });
+        std::vector<builder::Position> positions = PositionsOfRecord(record(r), moveSize);
+        const bool oneSlot =
+            std::all_of(positions.begin(), positions.end(), [&](const builder::Position& p) {
+                return (p.hashKey & mask) == (positions[0].hashKey & mask);
+            });
         const bool sound = RecordPassesCheck(record(r), moveSize);
         reading.faults += sound ? 0 : 1;
         reading.soundRecords += sound ? 1 : 0;
@@ -243,13 +238,6 @@ std::string TotalsWarning(const std::vector<uint8_t>& bytes) {
     return "Warning - the header counts " + std::to_string(U32(bytes, 26)) + " positions and " +
            std::to_string(U32(bytes, 30)) + " moves; the book holds " + std::to_string(positions) +
            " and " + std::to_string(moves) + "\n";
-}
-
-std::vector<builder::Position> PositionsOfRecord(std::span<const uint8_t> record, size_t moveSize) {
-    std::vector<builder::Position> positions;
-    std::vector<uint32_t> hashKeys;
-    ReadRecordPositions(record, moveSize, positions, hashKeys);
-    return positions;
 }
 
 std::vector<builder::Position> Sorted(std::vector<builder::Position> positions) {
