@@ -86,10 +86,8 @@ TEST_F(BookWriterTest, EmptyBookAndAnEntryThatExactlyFillsTheRecord) {
     EXPECT_EQ(console.progress.back(), 100);
     for (const size_t secondMoves : {251u, 252u}) {
         builder::Random random(1);
-        BookOptions options;
-        options.recordSize = 2048;
         const BookImage image = builder::BuildBook(
-            options,
+            {.recordSize = 2048},
             {builder::MakePosition(BookKind::Standard, 5, 1, random),              // 10 bytes
              builder::MakePosition(BookKind::Standard, 5, secondMoves, random)});  // 1010, 1014
         const uint32_t records = secondMoves == 251 ? 1 : 2;
@@ -161,9 +159,7 @@ TEST_F(BookWriterTest, CommentIsCopiedWithItsZeroOrCutAtTheRecordEnd) {
     for (const auto& [comment, recordSize, kept] :
          {std::tuple{std::string(1500, 'k'), 1024, std::string(1020, 'k')},
           std::tuple{std::string("Najdorf"), 4096, std::string("Najdorf\0", 8)}}) {
-        BookOptions options;
-        options.recordSize = 2048;
-        options.comment = comment;
+        const BookOptions options{.recordSize = 2048, .comment = comment};
         ASSERT_EQ(Convert(builder::BuildBook(options, {}), recordSize, 1024), Outcome::Complete);
         const auto text = output.begin() + recordSize;
         EXPECT_EQ(std::string(text, text + 4), std::string(4, '\0'));

@@ -13,10 +13,6 @@ namespace {
 
 using builder::BookImage;
 
-BookImage Book(const builder::BookOptions& options, size_t positions = 50) {
-    return builder::BuildBook(options, builder::MakePositions(options.kind, positions, 7));
-}
-
 class BookDescriptionTest : public testing::Test {
   protected:
     BookDescription Describe(const std::vector<uint8_t>& bytes) {
@@ -26,14 +22,12 @@ class BookDescriptionTest : public testing::Test {
     // The status for the sound book with its header changed by `damage`.
     int32_t Damaged(void (*damage)(BookHeader&)) {
         BookImage image = sound;
-        BookHeader header = image.Header();
-        damage(header);
-        image.SetHeader(header);
+        builder::ChangeHeader(damage)(image);
         return Describe(image.Bytes()).status;
     }
 
     test::TempDir dir;
-    BookImage sound = Book({.comment = ""});
+    BookImage sound = builder::BuildBook({.comment = ""}, 50, 7);
 };
 
 TEST_F(BookDescriptionTest, TellsCommentKindRevisionContentsAndGeometry) {
@@ -49,7 +43,7 @@ TEST_F(BookDescriptionTest, TellsCommentKindRevisionContentsAndGeometry) {
                                        .hashIndexSize = 1,
                                        .comment = "Fran\347ais\r\nd\351fense",
                                        .revision = {'7', 0}};
-    EXPECT_EQ(Describe(Book(options, 1).Bytes()).text,
+    EXPECT_EQ(Describe(builder::BuildBook(options, 1, 7).Bytes()).text,
               "Fran\u00E7ais  d\u00E9fense\nBook with statistics, revision 7\n"
               "1 position, 1 move\n4 records of 1024 bytes, hash index of 1 slot");
 }
