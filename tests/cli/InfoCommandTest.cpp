@@ -9,7 +9,7 @@
 #include "BookBuilder.h"
 #include "ChildProcess.h"
 #include "CliTestSupport.h"
-#include "CountingFileSystem.h"
+#include "HookedFileSystem.h"
 #include "TempDir.h"
 #include "cli/Command.h"
 
@@ -23,7 +23,7 @@ class InfoCommandTest : public testing::Test {
   protected:
     std::string MakeBook(const std::string& name, const builder::BookOptions& options = {}) {
         std::string path = dir.File(name);
-        builder::BuildBook(options, builder::MakePositions(options.kind, 20, 3)).WriteTo(path);
+        builder::BuildBook(options, 20, 3).WriteTo(path);
         return path;
     }
     test::TempDir dir;
@@ -31,9 +31,8 @@ class InfoCommandTest : public testing::Test {
 
 // A comment's line breaks and terminal controls do not make rows of their own.
 TEST_F(InfoCommandTest, PrintsAnAlignedTable) {
-    builder::BookOptions options;
-    options.comment = "Club\nRecord size  16384\x1b[8m\x7f";
-    const std::string path = MakeBook("main.bk", options);
+    const std::string path =
+        MakeBook("main.bk", {.comment = "Club\nRecord size  16384\x1b[8m\x7f"});
     const test::CliRun run = test::RunCliCapture({"info", path});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
@@ -70,14 +69,13 @@ TEST_F(InfoCommandTest, OutputThatCannotBeWrittenEndsAReportAtItsFirstFailedWrit
     const std::string missing = dir.File("missing.bk");
     // Some 2500 chains of a record of 16 KiB each, the first slot's link broken.
     builder::BookImage image =
-        builder::BuildBook({.recordSize = 16384, .hashIndexSize = 4096},
-                           builder::MakePositions(BookKind::Standard, 4000, 5));
+        builder::BuildBook({.recordSize = 16384, .hashIndexSize = 4096}, 4000, 5);
     image.SetSlot(0, 65000);
     const std::string big = dir.File("big.bk");
     image.WriteTo(big);
     const auto run = [](const std::vector<std::string>& args, std::ostream& out, bool (*gone)()) {
         std::ostringstream err;
-        test::CountingFileSystem files;
+        test::HookedFileSystem files;
         cli::CliStreams streams{out, err, false, files, gone};
         const int status = test::RunCli(args, streams);
         return std::tuple(status, err.str(), files.reads.load());
@@ -136,15 +134,12 @@ TEST_F(InfoCommandTest, JsonOfEachBookHoldsTheAttributesAsNumbers) {
                                           .recordSize = 2048,
                                           .comment = std::string(2048 - 4, 'z'),
                                           .attributes = 0x11};
-    const builder::BookImage image =
-        builder::BuildBook(options, builder::MakePositions(options.kind, 20, 3));
-    const std::string path = dir.File("stats.bk");
-    image.WriteTo(path);
+    const std::string path = MakeBook("stats.bk", options);
     const test::CliRun run = test::RunCliCapture({"info", "--json", path, MakeBook("b.bk")});
     ASSERT_EQ(run.status, 0) << run.err;
     const size_t firstEnd = run.out.find('\n');
     ASSERT_EQ(run.out.find('\n', firstEnd + 1), run.out.size() - 1);
-    const BookHeader header = image.Header();
+    const BookHeader header = builder::BookImage(test::ReadFileBytes(path), {}).Header();
     EXPECT_EQ(nlohmann::ordered_json::parse(run.out.substr(0, firstEnd)),
               (nlohmann::ordered_json{{"book", path},
                                       {"type", "with-statistics"},

@@ -1,6 +1,6 @@
 #include "FuzzChecks.h"
 
-#include "CountingFileSystem.h"
+#include "HookedFileSystem.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -27,12 +27,6 @@ std::optional<BookHeader> HeaderOf(const std::vector<uint8_t>& bytes) {
         return std::nullopt;
     }
     return DecodeHeader(std::span<const uint8_t, layout::kHeaderSize>(bytes.data(), 38));
-}
-
-// Whether the reader must open the file: a header with a book's magic; a
-// comment record outside the book is damage, not the end.
-bool MustOpen(const std::vector<uint8_t>& bytes) {
-    return HeaderOf(bytes) && bytes[0] == 'B' && (bytes[1] == 'K' || bytes[1] == 'X');
 }
 
 // The records that a walk of the book of `header` may read from a file of
@@ -70,8 +64,10 @@ class BookRun {
     }
 
     Problems Run(SizePair toNewFile, SizePair inPlace) {
+        // A header with a book's magic opens; a comment record outside the book is
+        // damage, not the end.
         const bool opened = OpenChosenBook(m_book, m_path);
-        Expect(opened == MustOpen(m_original),
+        Expect(opened == test::PassesForABook(m_original),
                opened ? "a file that is no book opened" : "the book did not open");
         if (opened) {
             Expect(AttributeRows(m_book).size() == kAttributeFields.size(),
@@ -264,7 +260,7 @@ class BookRun {
     test::OracleReading m_reading;
     std::optional<int> m_readAs;  // the record size the book is converted with
     BookHeader m_originalHeader = HeaderOf(m_original).value_or(BookHeader{});
-    test::CountingFileSystem m_files;
+    test::HookedFileSystem m_files;
     const std::vector<SizePair> m_pairs = OfferedPairs();
     std::vector<Prediction> m_predictions;
     test::RecordingConsole m_console;

@@ -1,7 +1,6 @@
 // The analysis of sound and damaged books: text, counters, recommendation, progress.
 
 #include <filesystem>
-#include <new>
 #include <optional>
 
 #include <gmock/gmock.h>
@@ -10,7 +9,7 @@
 #include "BookBuilder.h"
 #include "BookChecks.h"
 #include "BookOracle.h"
-#include "CountingFileSystem.h"
+#include "HookedFileSystem.h"
 #include "RecordingConsole.h"
 #include "TempDir.h"
 #include "maintenance/BookAnalysis.h"
@@ -25,20 +24,18 @@ using builder::BookOptions;
 using builder::MoveRange;
 using testing::ElementsAre;
 
-// Positions of one move each in the given slots, one position per slot.
-std::vector<builder::Position> OnePositionPerSlot(const std::vector<uint32_t>& slots) {
+// A book of one position of one move in each of the given slots.
+BookImage BookWithOnePositionIn(const std::vector<uint32_t>& slots) {
     builder::Random random(11);
     std::vector<builder::Position> positions;
-    positions.reserve(slots.size());
     for (const uint32_t slot : slots) {
         positions.push_back(builder::MakePosition(BookKind::Standard, slot, 1, random));
     }
-    return positions;
+    return builder::BuildBook({}, positions);
 }
 
 std::string Unreached(int record) {
-    return "Error - no chain reaches record# " + std::to_string(record) +
-           ", which holds positions\n";
+    return FormatLog("Error - no chain reaches record# %d, which holds positions\n", record);
 }
 
 // A book whose chain in slot 3 takes exactly `records` records of 1024 bytes
@@ -68,25 +65,17 @@ class BookAnalysisTest : public testing::Test {
     AnalysisReport report;
 };
 
-TEST_F(BookAnalysisTest, SoundBookPrintsOnlyTheChainLengths) {
-    const BookImage image =
-        builder::BuildBook(BookOptions{}, builder::MakePositions(BookKind::Standard, 300, 1));
+// A sound book prints only its chain lengths, in place of what an earlier
+// operation printed; a chain of eight records needs no larger index.
+TEST_F(BookAnalysisTest, SoundBookWithAChainOfEightRecordsPrintsOnlyTheChainLengths) {
     console.AppendText("text of an earlier operation\n");
-    EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
-    EXPECT_EQ(console.Text(),
-              "Longest chain:\t\t1\n"
-              "Shortest chain:\t\t0\n"
-              "Analisys completed\n");
+    EXPECT_EQ(Analyse(BookWithChainOf(8)), AnalyseOutcome::Completed);
+    EXPECT_EQ(console.Text(), "Longest chain:\t\t8\nShortest chain:\t\t0\nAnalisys completed\n");
     EXPECT_EQ(report.errors, 0);
+    EXPECT_EQ(report.lengths.longest, 8);
     EXPECT_FALSE(report.recommendedHashIndexSize);
     EXPECT_TRUE(console.shows == 1 && !console.progressVisible);
     EXPECT_EQ(console.progress.back(), 100);
-}
-
-TEST_F(BookAnalysisTest, ChainOfEightRecordsNeedsNoLargerIndex) {
-    EXPECT_EQ(Analyse(BookWithChainOf(8)), AnalyseOutcome::Completed);
-    EXPECT_EQ(report.lengths.longest, 8);
-    EXPECT_EQ(console.Text(), "Longest chain:\t\t8\nShortest chain:\t\t0\nAnalisys completed\n");
 }
 
 // A chain of nine records gets the recommendation and the best fitting pair, or
@@ -94,10 +83,8 @@ TEST_F(BookAnalysisTest, ChainOfEightRecordsNeedsNoLargerIndex) {
 TEST_F(BookAnalysisTest, ChainOfNineRecordsGetsARecommendation) {
     BookImage image = BookWithChainOf(9);
     image.PadToRecordCount(1028);
-    BookOptions huge;
-    huge.recordSize = 32768;
     const BookImage tooLong = builder::BuildBook(
-        huge,
+        {.recordSize = 32768},
         builder::MakePositionsInSlot(BookKind::Standard, 9, 3, 1023, 1, MoveRange{5000, 5000}));
     const std::string recommendation =
         "Longest chain:\t\t9\nShortest chain:\t\t0\nThe longest chain is too big, it is "
@@ -134,17 +121,16 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
         int shortest;
         int errors;
     };
-    const auto chain = [](size_t records, void (*damage)(BookImage&)) {
+    const auto chain = [](size_t records, const builder::Damage& damage) {
         BookImage image = BookWithChainOf(records);
         damage(image);
         return image;
     };
-    const auto slots = [](const std::vector<uint32_t>& used, void (*damage)(BookImage&)) {
-        BookImage image = builder::BuildBook(BookOptions{}, OnePositionPerSlot(used));
+    const auto slots = [](const std::vector<uint32_t>& used, const builder::Damage& damage) {
+        BookImage image = BookWithOnePositionIn(used);
         damage(image);
         return image;
     };
-    const auto n = [](int value) { return std::to_string(value); };
     const std::vector<Case> cases = {
         {"slot equal to recordCount; the last record is a valid link",
          slots({0, 1, 2},
@@ -153,24 +139,24 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
                    b.SetSlot(2, static_cast<uint16_t>(b.RecordCount() - 1));
                }),
          [](const BookImage& b) {
-             const std::string free = std::to_string(b.RecordCount());
-             return "Error - invalid link in HashIndex - idx=1 rec=" + free + " free=" + free +
-                    "\n" + Unreached(b.RecordCount() - 2);
+             return FormatLog("Error - invalid link in HashIndex - idx=1 rec=%d free=%d\n",
+                              b.RecordCount(), b.RecordCount()) +
+                    Unreached(b.RecordCount() - 2);
          },
          1, 0, 2},
         {"bad link in the second record ends the chain there",
          chain(3, [](BookImage& b) { b.SetNextRecord(b.ChainRecords(3)[1], b.RecordCount() + 7); }),
          [](const BookImage& b) {
-             return "Error - invalid link in chain - currec=" + std::to_string(b.Slot(3) + 1) +
-                    " next=" + std::to_string(b.RecordCount() + 7) +
-                    " free=" + std::to_string(b.RecordCount()) + "\n" + Unreached(b.Slot(3) + 2);
+             return FormatLog("Error - invalid link in chain - currec=%d next=%d free=%d\n",
+                              b.Slot(3) + 1, b.RecordCount() + 7, b.RecordCount()) +
+                    Unreached(b.Slot(3) + 2);
          },
          2, 0, 2},
         {"a link into the comment record is invalid",
          chain(2, [](BookImage& b) { b.SetNextRecord(b.Slot(3), 1); }),
          [](const BookImage& b) {
-             return "Error - invalid link in chain - currec=" + std::to_string(b.Slot(3)) +
-                    " next=1 free=" + std::to_string(b.RecordCount()) + "\n" +
+             return FormatLog("Error - invalid link in chain - currec=%d next=1 free=%d\n",
+                              b.Slot(3), b.RecordCount()) +
                     Unreached(b.Slot(3) + 1);
          },
          1, 0, 2},
@@ -181,10 +167,10 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
                    b.SetNextRecord(b.Slot(3), 60000);
                }),
          [](const BookImage& b) {
-             const std::string r = std::to_string(b.Slot(3));
-             return "Error in freespace of record# " + r +
-                    "\nError - invalid link in chain - currec=" + r +
-                    " next=60000 free=" + std::to_string(b.RecordCount()) + "\n" +
+             return FormatLog(
+                        "Error in freespace of record# %d\nError - invalid link in chain - "
+                        "currec=%d next=60000 free=%d\n",
+                        b.Slot(3), b.Slot(3), b.RecordCount()) +
                     Unreached(b.Slot(3) + 1);
          },
          1, 0, 3},
@@ -197,20 +183,20 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
              return image;
          }(),
          [](const BookImage& b) {
-             return "Error in freespace of record# " + std::to_string(b.Slot(3)) + "\n";
+             return FormatLog("Error in freespace of record# %d\n", b.Slot(3));
          },
          1, 0, 1},
         {"a file cut inside the last record of a chain misses that record",
          chain(3, [](BookImage& b) { b.Truncate((b.Slot(3) + 2u) * 1024 + 10); }),
          [](const BookImage& b) {
-             return "Error - missing record in chain - idx=3 currec=" +
-                    std::to_string(b.Slot(3) + 1) + " next=" + std::to_string(b.Slot(3) + 2) + "\n";
+             return FormatLog("Error - missing record in chain - idx=3 currec=%d next=%d\n",
+                              b.Slot(3) + 1, b.Slot(3) + 2);
          },
          2, 0, 1},
         {"a loop ends the chain with one error", chain(4, [](BookImage& b) { b.MakeLoop(3); }),
          [](const BookImage& b) {
-             return "Error - loop in chain - idx=3 currec=" + std::to_string(b.Slot(3) + 3) +
-                    " next=" + std::to_string(b.Slot(3)) + "\n";
+             return FormatLog("Error - loop in chain - idx=3 currec=%d next=%d\n", b.Slot(3) + 3,
+                              b.Slot(3));
          },
          4, 0, 1},
         {"a slot that leads to another chain's record shares it; a record linking to itself loops",
@@ -220,47 +206,40 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
                    b.MakeLoop(4);
                }),
          [](const BookImage& b) {
-             const std::string r = std::to_string(b.Slot(4));
-             return "Error - shared record in chain - idx=2 currec=0 next=" +
-                    std::to_string(b.Slot(1)) + "\nError - loop in chain - idx=4 currec=" + r +
-                    " next=" + r + "\n" + Unreached(b.Slot(1) + 1);
+             return FormatLog(
+                        "Error - shared record in chain - idx=2 currec=0 next=%d\nError - "
+                        "loop in chain - idx=4 currec=%d next=%d\n",
+                        b.Slot(1), b.Slot(4), b.Slot(4)) +
+                    Unreached(b.Slot(1) + 1);
          },
          1, 0, 3},
         {"a record that links into another chain's tail shares it",
          slots({5, 6},
                [](BookImage& b) { b.SetNextRecord(b.Slot(6), static_cast<uint16_t>(b.Slot(5))); }),
          [](const BookImage& b) {
-             return "Error - shared record in chain - idx=6 currec=" + std::to_string(b.Slot(6)) +
-                    " next=" + std::to_string(b.Slot(5)) + "\n";
+             return FormatLog("Error - shared record in chain - idx=6 currec=%d next=%d\n",
+                              b.Slot(6), b.Slot(5));
          },
          1, 0, 1},
         {"a comment record outside the book comes first; the record it was is unreached",
-         slots({6},
-               [](BookImage& b) {
-                   BookHeader header = b.Header();
-                   header.commentRecord = 64;
-                   b.SetHeader(header);
-               }),
+         slots({6}, builder::ChangeHeader([](BookHeader& h) { h.commentRecord = 64; })),
          [](const BookImage&) {
              return "Error - the comment record 64 lies outside the book\n" + Unreached(1);
          },
          1, 0, 2},
         {"without slots every record that holds something is unreached",
-         slots({1, 2},
-               [](BookImage& b) {
-                   BookHeader header = b.Header();
-                   header.hashIndexSize = 0;  // the old HashIndex records hold slot values
-                   b.SetHeader(header);
-               }),
+         // The old HashIndex records hold slot values.
+         slots({1, 2}, builder::ChangeHeader([](BookHeader& h) { h.hashIndexSize = 0; })),
          [](const BookImage&) { return Unreached(2) + Unreached(4) + Unreached(5); }, 0, 65535, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Analyse(c.image), AnalyseOutcome::Completed);
-        EXPECT_EQ(console.Text(), c.findings(c.image) + "Longest chain:\t\t" + n(c.longest) +
-                                      "\nShortest chain:\t\t" + n(c.shortest) + "\nFound " +
-                                      n(c.errors) +
-                                      " errors, run optimize to fix them\nAnalisys completed\n");
+        EXPECT_EQ(console.Text(),
+                  c.findings(c.image) + FormatLog("Longest chain:\t\t%d\nShortest chain:\t\t%d\n"
+                                                  "Found %d errors, run optimize to fix them\n"
+                                                  "Analisys completed\n",
+                                                  c.longest, c.shortest, c.errors));
         EXPECT_EQ(report.errors, c.errors);
         EXPECT_EQ(report.findings.size(), static_cast<size_t>(c.errors));
     }
@@ -269,38 +248,23 @@ TEST_F(BookAnalysisTest, DamageIsReportedWithItsFindingsInOrder) {
 // Only a failed read, or memory that runs out, ends an analysis and closes the
 // book: at a chain's first record, and at its second, read ahead with the rest.
 TEST(AnalysisReadsTest, ReadFailureEndsTheAnalysisAndClosesTheBook) {
-    enum class Failure { Read, Memory };
-    class FailingReads final : public ForwardingFileSystem {
-      public:
-        int64_t ReadAt(int fd, void* buffer, size_t length, uint64_t offset) override {
-            if (offset < failingRecord * 1024) {
-                return ForwardingFileSystem::ReadAt(fd, buffer, length, offset);
-            }
-            if (failure == Failure::Memory) {
-                throw std::bad_alloc();
-            }
-            return -1;
-        }
-        uint64_t failingRecord = 0;
-        Failure failure = Failure::Read;
-    };
     struct Case {
         uint64_t record;
-        Failure failure;
+        bool memoryRunsOut;  // else the read fails
         std::string fatal;
     };
     test::TempDir dir;
     BookWithChainOf(3).WriteTo(dir.File("book.bk"));
     for (const Case& c : {
-             Case{4, Failure::Read, "**Error** in _read reading record #:4\n"},
-             Case{5, Failure::Read, "**Error** in _read reading record #:5\n"},
-             Case{4, Failure::Memory, "**Error** Memory error\n"},
+             Case{4, false, "**Error** in _read reading record #:4\n"},
+             Case{5, false, "**Error** in _read reading record #:5\n"},
+             Case{4, true, "**Error** Memory error\n"},
          }) {
         SCOPED_TRACE(c.fatal);
         test::RecordingConsole console;
-        FailingReads files;
-        files.failingRecord = c.record;
-        files.failure = c.failure;
+        test::HookedFileSystem files;
+        files.failReadsFrom = c.record * 1024;
+        files.memoryRunsOut = c.memoryRunsOut;
         BookReader book(console, files);
         ASSERT_TRUE(OpenChosenBook(book, dir.File("book.bk")));
         EXPECT_EQ(AnalyseBook(book).outcome, AnalyseOutcome::FatalError);
@@ -323,7 +287,7 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     test::TempDir dir;
     image.WriteTo(dir.File("tail.bk"));
     test::RecordingConsole console;
-    test::CountingFileSystem files;
+    test::HookedFileSystem files;
     BookReader book(console, files);
     ASSERT_TRUE(OpenChosenBook(book, dir.File("tail.bk")));
     const AnalysisResult result = AnalyseBook(book);
@@ -381,8 +345,7 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
 // books are those of one thread, also where damage links chains across runs (of
 // about 51 slots here). Only the sound book and the crossed links are converted.
 TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
-    BookOptions options;
-    options.hashIndexSize = 256;  // chains of 20 records
+    BookOptions options{.hashIndexSize = 256};  // chains of 20 records
     const BookImage sound = builder::BuildFilledBook(options, 5120, 3, MoveRange{2, 6});
     auto crossed = [](BookImage& image) {
         image.SetSlot(7, 60000);
@@ -396,8 +359,8 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     std::vector<std::pair<const char*, builder::Damage>> damages = builder::Damages();
     damages.emplace_back("crossed", crossed);
     test::TempDir dir;
-    test::CountingFileSystem one;
-    test::CountingFileSystem all;
+    test::HookedFileSystem one;
+    test::HookedFileSystem all;
     for (const auto& [name, damage] : damages) {
         SCOPED_TRACE(name);
         BookImage image = sound;
@@ -423,7 +386,7 @@ TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
     // Ten chain records in a book of 14 records: 7 x 100 / 14 = 50 is the only
     // multiple of ten on the way; in a book of 1000 records every one gives 0.
     BookImage image =
-        builder::BuildBook(BookOptions{}, OnePositionPerSlot({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+        BookWithOnePositionIn({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
     EXPECT_THAT(console.progress, ElementsAre(50, 100));
     image.PadToRecordCount(1000);
