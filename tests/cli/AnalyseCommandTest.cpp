@@ -14,9 +14,7 @@ using testing::HasSubstr;
 
 class AnalyseCommandTest : public testing::Test {
   protected:
-    builder::BookImage Sound() {
-        return builder::BuildBook({}, builder::MakePositions(BookKind::Standard, 100, 4));
-    }
+    builder::BookImage Sound() { return builder::BuildBook({}, 100, 4); }
     std::string Write(const builder::BookImage& image, const std::string& name) {
         std::string path = dir.File(name);
         image.WriteTo(path);

@@ -126,8 +126,7 @@ class CrashSafetyTest : public testing::TestWithParam<HardLinks> {
     }
 
     test::TempDir dir;
-    const builder::BookImage image = builder::BuildBook(
-        {.attributes = 0x11, .word36 = 3}, builder::MakePositions(BookKind::Standard, 60, 77));
+    const builder::BookImage image = builder::BuildBook({.attributes = 0x11, .word36 = 3}, 60, 77);
     const std::vector<uint8_t> earlierBackup = {'o', 'l', 'd'};
 };
 

@@ -27,10 +27,7 @@ using testing::HasSubstr;
 class OptimizeCommandTest : public testing::Test {
   protected:
     OptimizeCommandTest() {
-        builder::BookOptions options;
-        options.recordSize = 2048;
-        options.hashIndexSize = 4096;
-        image = builder::BuildBook(options, builder::MakePositions(BookKind::Standard, 80, 6));
+        image = builder::BuildBook({.recordSize = 2048, .hashIndexSize = 4096}, 80, 6);
         image.WriteTo(book);
     }
 
@@ -46,8 +43,7 @@ TEST_F(OptimizeCommandTest, ConvertsInPlaceWithTheBookSizesByDefault) {
     EXPECT_THAT(run.out, EndsWith("Conversion completed\nA backup copy of the original file can "
                                   "be found here:\r\n" +
                                   book + ".old.bk\n"));
-    const BookHeader header = DecodeHeader(
-        std::span<const uint8_t, layout::kHeaderSize>(test::ReadFileBytes(book).data(), 38));
+    const BookHeader header = builder::BookImage(test::ReadFileBytes(book), {}).Header();
     EXPECT_EQ(header.recordSize, 2048);
     EXPECT_EQ(header.hashIndexSize, 4096);
     EXPECT_EQ(test::ReadFileBytes(book + ".old.bk"), image.Bytes());
@@ -273,9 +269,8 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunForetellEveryConversion) {
     builder::BookImage damaged = image;
     damaged.SetNextRecord(damaged.Slot(damaged.SlotWithChainOf(1)), 60000);
     damaged.CutLastEntry(damaged.RecordCount() - 1u);
-    BookHeader header = damaged.Header();
-    header.recordCount = 40000;  // too many records for records of 1024 bytes
-    damaged.SetHeader(header);
+    // Too many records for records of 1024 bytes.
+    builder::ChangeHeader([](BookHeader& h) { h.recordCount = 40000; })(damaged);
     std::vector<builder::Position> inOneSlot = builder::MakePositionsInSlot(
         BookKind::Standard, 300, 3, 32767, 4, builder::MoveRange{1, 20});
     builder::Random random(2);
@@ -294,10 +289,8 @@ TEST_F(OptimizeCommandTest, AdviseAndDryRunForetellEveryConversion) {
     }
     // A header whose record size is 0: no position can be read, until the book is
     // read with the size of its records.
-    header = image.Header();
-    header.recordSize = 0;
     builder::BookImage noSize = image;
-    noSize.SetHeader(header);
+    builder::ChangeHeader([](BookHeader& h) { h.recordSize = 0; })(noSize);
     noSize.WriteTo(book);
     for (const char* mode : {"--hash-size=4096", "--dry-run"}) {
         const test::CliRun run = test::RunCliCapture({"optimize", book, mode});

@@ -7,24 +7,20 @@ namespace plinth::fuzz {
 namespace {
 
 using builder::BookImage;
-using builder::MoveRange;
 
 // Small geometries: seeds of a few hundred bytes with chains of several records.
 builder::BookOptions Small(BookKind kind, uint16_t recordSize, uint16_t hashIndexSize) {
-    builder::BookOptions options;
-    options.kind = kind;
-    options.recordSize = recordSize;
-    options.hashIndexSize = hashIndexSize;
-    options.comment = "Seed";
-    options.attributes = 0x2a;
-    options.word36 = 7;
-    return options;
+    return {.kind = kind,
+            .recordSize = recordSize,
+            .hashIndexSize = hashIndexSize,
+            .comment = "Seed",
+            .attributes = 0x2a,
+            .word36 = 7};
 }
 
 BookImage SmallBook(uint64_t seed, BookKind kind = BookKind::Standard, uint16_t recordSize = 96,
                     uint16_t hashIndexSize = 4, size_t positions = 24) {
-    return builder::BuildBook(Small(kind, recordSize, hashIndexSize),
-                              builder::MakePositions(kind, positions, seed, MoveRange{2, 4}));
+    return builder::BuildBook(Small(kind, recordSize, hashIndexSize), positions, seed, {2, 4});
 }
 
 // A choice byte of the book target for a record size and a hash index size,
@@ -40,8 +36,7 @@ std::vector<uint8_t> HeaderOnly(uint16_t recordSize, uint16_t recordCount, uint1
     image.Truncate(recordSize);
     BookHeader header = image.Header();
     header.recordCount = recordCount;
-    header.commentRecord = 0;
-    header.hashIndexRecord = 0;
+    header.commentRecord = header.hashIndexRecord = 0;
     header.hashIndexSize = slots;
     image.SetHeader(header);
     return image.Bytes();
@@ -74,12 +69,8 @@ std::vector<Seed> BookSeeds() {
                          JoinBookInput(book.Bytes(), Choose(0, 0), Choose(2, 1))});
     }
     BookImage noRecordSize = SmallBook(6, BookKind::Standard, 1024, 4, 60);
-    BookHeader header = noRecordSize.Header();
-    header.recordSize = 0;
-    noRecordSize.SetHeader(header);
-    const BookImage longChain =
-        builder::BuildBook(Small(BookKind::Standard, 64, 1),
-                           builder::MakePositions(BookKind::Standard, 60, 8, MoveRange{1, 2}));
+    builder::ChangeHeader([](BookHeader& h) { h.recordSize = 0; })(noRecordSize);
+    const BookImage longChain = builder::BuildBook(Small(BookKind::Standard, 64, 1), 60, 8, {1, 2});
     // Books, with geometries, that reach the rarer ends of a conversion and an analysis.
     const std::vector<Seed> rare = {
         // 4 x 20000 records is more than 65436: refused; the same size is not.
@@ -107,7 +98,9 @@ std::vector<Seed> RecordSeeds() {
             if (image.Bytes().size() >= 5u * image.RecordSize()) {
                 std::vector<uint8_t> bytes = {kind == BookKind::Standard ? uint8_t{0} : uint8_t{1}};
                 bytes.insert(bytes.end(), image.Record(4).begin(), image.Record(4).end());
-                seeds.push_back({name, bytes});
+                // Named by kind too: the corpus folder holds a file per name.
+                seeds.push_back(
+                    {(kind == BookKind::Standard ? "bk-" : "bx-") + std::string(name), bytes});
             }
         }
     }
