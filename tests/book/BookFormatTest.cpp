@@ -159,30 +159,6 @@ TEST(RecordCheckTest, SoundRecordsAndWhereTheirEntriesEnd) {
     }
 }
 
-TEST(RecordCheckTest, LastPlaceWhereAnEntryMayStart) {
-    struct Case {
-        BookKind kind;
-        size_t fromEnd;
-        bool passes;
-    };
-    for (const auto& [kind, fromEnd, passes] :
-         {Case{BookKind::Standard, 10, true}, Case{BookKind::Standard, 9, false},
-          Case{BookKind::WithStatistics, 22, true}, Case{BookKind::WithStatistics, 21, false}}) {
-        const size_t moveSize = MoveSize(kind);
-        // A filler entry from offset 4 ends exactly where the entry under test starts.
-        const size_t recordSize = 4 + layout::kEntryKeySize + 20 * moveSize + fromEnd;
-        const size_t start = recordSize - fromEnd;
-        RecordWriter record(recordSize, kind);
-        record.Key(4).OpenMovesUntil(start - moveSize).Move(7, 8, true);
-        ASSERT_EQ(record.At(), start);
-        record.Key(start);
-        if (start + layout::kEntryKeySize + moveSize <= recordSize) {
-            record.Move(1, 2, true);  // also: a move at the last place a move fits
-        }
-        EXPECT_EQ(record.Check(), passes) << fromEnd;
-    }
-}
-
 TEST(RecordCheckTest, DamagedMoves) {
     RecordWriter nonFinal(1024, BookKind::Standard);
     nonFinal.Key(4).Move(9, 9, false).Move(1, 2, true);
