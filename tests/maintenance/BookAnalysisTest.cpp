@@ -385,8 +385,7 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
 TEST_F(BookAnalysisTest, ProgressMovesInStepsOfTen) {
     // Ten chain records in a book of 14 records: 7 x 100 / 14 = 50 is the only
     // multiple of ten on the way; in a book of 1000 records every one gives 0.
-    BookImage image =
-        BookWithOnePositionIn({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    BookImage image = BookWithOnePositionIn({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     EXPECT_EQ(Analyse(image), AnalyseOutcome::Completed);
     EXPECT_THAT(console.progress, ElementsAre(50, 100));
     image.PadToRecordCount(1000);
