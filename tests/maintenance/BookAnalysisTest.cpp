@@ -28,6 +28,7 @@ using testing::ElementsAre;
 BookImage BookWithOnePositionIn(const std::vector<uint32_t>& slots) {
     builder::Random random(11);
     std::vector<builder::Position> positions;
+    positions.reserve(slots.size());
     for (const uint32_t slot : slots) {
         positions.push_back(builder::MakePosition(BookKind::Standard, slot, 1, random));
     }
