@@ -53,9 +53,7 @@ TEST_F(OptimizeCommandTest, ConvertsInPlaceWithTheBookSizesByDefault) {
 void ExpectNothingTouched(const std::string& folder, const std::string& book,
                           const builder::BookImage& image) {
     EXPECT_EQ(test::ReadFileBytes(book), image.Bytes());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 // Every bad argument is a usage error (exit 2) that touches nothing.
