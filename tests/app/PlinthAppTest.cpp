@@ -152,13 +152,18 @@ class PaintWatcher final : public QObject {
     int painted = -1;
 };
 
+// How long a test waits for the file system model, which lists folders on a thread
+// of its own and may be slow on a busy machine.
+constexpr int kListingWaitMs = 30000;
+
 // The preview once the entry at `path` (none for "") is current, as after a click.
 std::string PreviewOf(const QWidget& dialog, const std::string& path) {
     auto* list = Child<QListView>(dialog, "listView");
     const auto* shown = qobject_cast<QAbstractProxyModel*>(list->model());
     const auto* model = qobject_cast<QFileSystemModel*>(shown->sourceModel());
     const QString entry = QString::fromStdString(path);
-    EXPECT_TRUE(path.empty() || QTest::qWaitFor([&] { return model->index(entry).isValid(); }));
+    EXPECT_TRUE(path.empty() ||
+                QTest::qWaitFor([&] { return model->index(entry).isValid(); }, kListingWaitMs));
     list->setCurrentIndex(path.empty() ? QModelIndex() : shown->mapFromSource(model->index(entry)));
     return Child<QLabel>(dialog, "description")->text().toStdString();
 }
@@ -523,8 +528,8 @@ TEST_F(AppTest, BookSelectionGrowsItsList) {
     dialog.show();
     auto* details = Child<QTreeView>(dialog, "treeView");
     auto* preview = Child(dialog, "bookPreview");
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return details->model()->rowCount(details->rootIndex()) > 0; }));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return details->model()->rowCount(details->rootIndex()) > 0; }, kListingWaitMs));
     const QSize before(details->height(), preview->height());
     dialog.resize(dialog.size() + QSize(300, 200));
     QApplication::processEvents();
