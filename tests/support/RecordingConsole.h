@@ -13,10 +13,7 @@ namespace plinth::test {
 class RecordingConsole final : public IConsole {
   public:
     void AppendText(std::string_view text) override { text_.append(text); }
-    void ClearConsole() override {
-        text_.clear();
-        ++clears;
-    }
+    void ClearConsole() override { text_.clear(); }
     void ShowProgress() override {
         progressVisible = true;
         ++shows;
@@ -29,7 +26,6 @@ class RecordingConsole final : public IConsole {
     std::vector<int> progress;
     bool progressVisible = false;
     int shows = 0;
-    int clears = 0;
 
   private:
     std::string text_;
