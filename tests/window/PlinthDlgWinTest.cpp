@@ -10,6 +10,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "BookBuilder.h"
 #include "TempDir.h"
@@ -231,6 +232,38 @@ TEST_F(PlinthDlgWinTest, BookSelectionStartsInTheBookFolderPreviewsAndRemembersT
     g_DefaultDirectories.SetPath(kBookDirectoryId, "elsewhere");
     RememberBookFolder("\\book.bk");
     EXPECT_EQ(g_DefaultDirectories.GetPath(kBookDirectoryId, Separator::None), "elsewhere");
+}
+
+TEST_F(PlinthDlgWinTest, SettingsOfferToReadTheBookAsItsAnalysisNamedWithTheRestMovedDown) {
+    chosen = {book};
+    Click(IDC_OPEN_BOOK);
+    for (const std::optional<int> likely : {std::optional<int>(), std::optional<int>(2048)}) {
+        SettingsModel settings(
+            window.Book(), [this](std::function<void()> task) { window.Post(std::move(task)); },
+            likely);
+        bool offered = false;
+        RECT box{};
+        RECT prediction{};
+        g_inDialog = [&] {
+            HWND dialog = FindWindowW(L"#32770", L"Optimize settings");
+            if (dialog == nullptr) {
+                return false;
+            }
+            offered = IsWindowVisible(GetDlgItem(dialog, IDC_READ_AS)) != FALSE;
+            if (offered) {
+                SendDlgItemMessageW(dialog, IDC_READ_AS, BM_CLICK, 0, 0);
+            }
+            GetWindowRect(GetDlgItem(dialog, IDC_READ_AS), &box);
+            GetWindowRect(GetDlgItem(dialog, IDC_PREDICTION), &prediction);
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            return true;
+        };
+        SetTimer(nullptr, 0, 100, InDialogTimer);
+        EXPECT_TRUE(SystemDialogs().askForSizes(window.Window(), settings));
+        EXPECT_EQ(offered, likely.has_value());
+        EXPECT_EQ(settings.InputRecordSize(), likely);
+        EXPECT_EQ(prediction.top >= box.bottom, likely.has_value());
+    }
 }
 
 }  // namespace

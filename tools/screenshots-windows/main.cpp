@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -179,20 +180,35 @@ int Run(const std::string& book) {
     SendMessageW(window.Window(), WM_COMMAND, MAKEWPARAM(IDC_ANALYSE, BN_CLICKED), 0);
     Take(window.Window(), "main-window");
 
-    // The settings once the prediction is there; then cancelled.
-    SettingsModel settings(window.Book(),
-                           [&window](std::function<void()> task) { window.Post(std::move(task)); });
-    settings.Measure();
-    LookSoon([&] {
-        HWND dialog = Dialog(L"Optimize settings");
-        if (dialog == nullptr || settings.PredictionLine().find(" records") == std::string::npos) {
-            return false;
-        }
-        Take(dialog, "optimize-settings");
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        return true;
-    });
-    system.askForSizes(window.Window(), settings);
+    // The settings once the prediction is there; then cancelled. Then as after
+    // an analysis that found the records fit another size better, that size
+    // chosen.
+    const int headerSize = window.Book().HeaderRecordSize();
+    for (const auto& [name, likely] :
+         {std::pair{"optimize-settings", std::optional<int>()},
+          std::pair{"optimize-settings-read-as",
+                    std::optional<int>(headerSize == 2048 ? 1024 : 2048)}}) {
+        SettingsModel settings(
+            window.Book(), [&window](std::function<void()> task) { window.Post(std::move(task)); },
+            likely);
+        settings.Measure();
+        LookSoon([&settings, name = name, likely = likely] {
+            HWND dialog = Dialog(L"Optimize settings");
+            if (dialog == nullptr) {
+                return false;
+            }
+            if (likely && !settings.ReadsAsLikelySize()) {
+                SendDlgItemMessageW(dialog, IDC_READ_AS, BM_CLICK, 0, 0);
+            }
+            if (settings.PredictionLine().find(" records") == std::string::npos) {
+                return false;
+            }
+            Take(dialog, name);
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return true;
+        });
+        system.askForSizes(window.Window(), settings);
+    }
 
     LookSoon([] {
         HWND about = Dialog(L"About Plinth");

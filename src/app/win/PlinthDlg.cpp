@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <tuple>
 #include <utility>
 
 #include "app/win/HelpPage.h"
@@ -30,6 +31,8 @@ INT_PTR CALLBACK AboutProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lP
 
 // What the worker's reports and the settings' figures are posted as.
 constexpr UINT kRunTasks = WM_APP + 1;
+// Posted once the window has moved to a screen of another resolution.
+constexpr UINT kRescaled = WM_APP + 2;
 
 // The template's places, in dialog units.
 constexpr RECT kTemplate{0, 0, 369, 240};
@@ -132,6 +135,15 @@ INT_PTR CPlinthDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             Layout();
             return TRUE;
+        case WM_DPICHANGED:
+            // The dialog manager scales the window and its controls to the new
+            // resolution; the icons, the list's columns and rows follow after.
+            PostMessageW(m_hWnd, kRescaled, 0, 0);
+            return FALSE;
+        case kRescaled:
+            FitToScale();
+            Layout();
+            return TRUE;
         case WM_SETCURSOR:
             if (m_waitCursor) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -157,16 +169,6 @@ void CPlinthDlg::OnInitDialog() {
             AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text);
         }
     }
-    HINSTANCE module = GetModuleHandleW(nullptr);
-    m_hIcon =
-        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    m_hSmallIcon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                 IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                 GetSystemMetrics(SM_CYSMICON), 0));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
-
     HWND list = Item(IDC_ATTRIBUTES);
     ListView_SetExtendedListViewStyle(list,
                                       LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
@@ -179,24 +181,9 @@ void CPlinthDlg::OnInitDialog() {
     column.iSubItem = 1;
     column.pszText = const_cast<wchar_t*>(L"Value");
     ListView_InsertColumn(list, 1, &column);
-    // The Field column as wide as the longest label needs.
-    int fieldWidth = kFieldColumnWidth;
-    for (const std::string_view field : kAttributeFields) {
-        fieldWidth = std::max(fieldWidth,
-                              ListView_GetStringWidth(list, Wide(field).c_str()) + kLabelMargins);
-    }
-    ListView_SetColumnWidth(list, 0, fieldWidth);
-    // The height of a row, from a row put in and taken out again.
-    LVITEMW probe{};
-    probe.mask = LVIF_TEXT;
-    probe.pszText = column.pszText;
-    ListView_InsertItem(list, &probe);
-    RECT row{};
-    ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
-    m_rowHeight = row.bottom - row.top;
-    ListView_DeleteAllItems(list);
     // The console keeps everything it is given.
     SendMessageW(Item(IDC_CONSOLE), EM_SETLIMITTEXT, 0, 0);
+    FitToScale();
 
     // Where every row would not fit the template's list, the window grows by
     // what the rows need, so that the console keeps its height.
@@ -212,6 +199,47 @@ void CPlinthDlg::OnInitDialog() {
     ShowControls(m_model.Controls());
     if (m_bookAtStart) {
         m_model.OpenBook(*m_bookAtStart);
+    }
+}
+
+void CPlinthDlg::FitToScale() {
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    const UINT dpi = GetDpiForWindow(m_hWnd);
+    for (const auto& [icon, size, width, height] :
+         {std::tuple{&m_hIcon, ICON_BIG, SM_CXICON, SM_CYICON},
+          std::tuple{&m_hSmallIcon, ICON_SMALL, SM_CXSMICON, SM_CYSMICON}}) {
+        HICON loaded = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                     IMAGE_ICON, GetSystemMetricsForDpi(width, dpi),
+                                                     GetSystemMetricsForDpi(height, dpi), 0));
+        SendMessageW(m_hWnd, WM_SETICON, static_cast<WPARAM>(size),
+                     reinterpret_cast<LPARAM>(loaded));
+        if (HICON old = std::exchange(*icon, loaded); old != nullptr) {
+            DestroyIcon(old);
+        }
+    }
+
+    // The Field column as wide as the longest label needs.
+    HWND list = Item(IDC_ATTRIBUTES);
+    int fieldWidth = kFieldColumnWidth;
+    for (const std::string_view field : kAttributeFields) {
+        fieldWidth = std::max(fieldWidth,
+                              ListView_GetStringWidth(list, Wide(field).c_str()) + kLabelMargins);
+    }
+    ListView_SetColumnWidth(list, 0, fieldWidth);
+    // The height of a row, from the first row or from one put in and taken out
+    // again.
+    const bool probe = ListView_GetItemCount(list) == 0;
+    if (probe) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(L"Field");
+        ListView_InsertItem(list, &item);
+    }
+    RECT row{};
+    ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
+    m_rowHeight = row.bottom - row.top;
+    if (probe) {
+        ListView_DeleteAllItems(list);
     }
 }
 

@@ -75,6 +75,9 @@ class CPlinthDlg final : public IWindowFace {
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    // The icons, the Field column's width and the rows' height at the window's
+    // resolution, when it starts and when it moves to another screen.
+    void FitToScale();
     void OnCommand(int id);
     void OnHelp();
     void Close();

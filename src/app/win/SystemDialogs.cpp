@@ -36,7 +36,11 @@ std::wstring LoadText(UINT id) {
 
 // --- Optimize settings ---------------------------------------------------
 
+// Dialog units between the check box's top and the prediction's.
+constexpr int kReadAsRow = 14;
+
 void ShowSettings(HWND dialog, const SettingsModel& settings) {
+    CheckDlgButton(dialog, IDC_READ_AS, settings.ReadsAsLikelySize() ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageW(dialog, IDC_RECORD_SIZE, CB_SETCURSEL,
                         static_cast<WPARAM>(settings.RecordSizeLine()), 0);
     SendDlgItemMessageW(dialog, IDC_HASH_INDEX_SIZE, CB_SETCURSEL,
@@ -54,6 +58,31 @@ void FillSizes(HWND dialog, int id, const std::vector<int>& sizes) {
     }
 }
 
+// Shows the check box that reads the book as records of the size its analysis
+// named, when the settings offer it, and moves what is below it down.
+void OfferReadAs(HWND dialog, const SettingsModel& settings) {
+    const std::string line = settings.ReadAsLine();
+    if (line.empty()) {
+        return;
+    }
+    SetDlgItemTextW(dialog, IDC_READ_AS, Wide(DisplayText(line)).c_str());
+    ShowWindow(GetDlgItem(dialog, IDC_READ_AS), SW_SHOW);
+    RECT row{0, 0, 0, kReadAsRow};
+    MapDialogRect(dialog, &row);
+    for (const int id : {IDOK, IDCANCEL, IDC_PREDICTION, IDC_RECOMMENDATION, IDC_USE_RECOMMENDED}) {
+        HWND control = GetDlgItem(dialog, id);
+        RECT place{};
+        GetWindowRect(control, &place);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        SetWindowPos(control, nullptr, place.left, place.top + row.bottom, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left,
+                 frame.bottom - frame.top + row.bottom, SWP_NOMOVE | SWP_NOZORDER);
+}
+
 int Selected(HWND dialog, int id) {
     return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
 }
@@ -66,6 +95,7 @@ INT_PTR CALLBACK OptimizeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
             settings = PointerIn<SettingsModel>(lParam);
             FillSizes(dialog, IDC_RECORD_SIZE, SettingsModel::RecordSizes());
             FillSizes(dialog, IDC_HASH_INDEX_SIZE, SettingsModel::HashIndexSizes());
+            OfferReadAs(dialog, *settings);
             settings->OnChange([dialog, settings] { ShowSettings(dialog, *settings); });
             ShowSettings(dialog, *settings);
             return TRUE;
@@ -74,7 +104,12 @@ INT_PTR CALLBACK OptimizeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
                 case IDOK:
                 case IDCANCEL:
                     settings->OnChange({});
+                    settings->Abandon();
                     EndDialog(dialog, LOWORD(wParam));
+                    return TRUE;
+                case IDC_READ_AS:
+                    settings->ReadAsLikelySize(IsDlgButtonChecked(dialog, IDC_READ_AS) ==
+                                               BST_CHECKED);
                     return TRUE;
                 case IDC_USE_RECOMMENDED:
                     settings->UseRecommended();
