@@ -208,7 +208,7 @@ void CPlinthDlg::FitToScale() {
     for (const auto& [icon, size, width, height] :
          {std::tuple{&m_hIcon, ICON_BIG, SM_CXICON, SM_CYICON},
           std::tuple{&m_hSmallIcon, ICON_SMALL, SM_CXSMICON, SM_CYSMICON}}) {
-        HICON loaded = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME),
+        auto* loaded = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME),
                                                      IMAGE_ICON, GetSystemMetricsForDpi(width, dpi),
                                                      GetSystemMetricsForDpi(height, dpi), 0));
         SendMessageW(m_hWnd, WM_SETICON, static_cast<WPARAM>(size),
