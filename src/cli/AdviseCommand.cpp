@@ -31,6 +31,8 @@ const char* OutcomeName(Outcome outcome) {
             return "too-long";
         case Outcome::Full:
             return "full";
+        case Outcome::Empty:
+            return "empty";
         case Outcome::Fits:
             return "fits";
     }

@@ -148,7 +148,7 @@ int OptimizeCommand::DryRun(CliStreams& streams) {
     PrintLog(console, "Converting....");
     try {
         const Prediction prediction = PredictConversions(book.Book(), {&sizes, 1}, console).front();
-        if (LosesEveryPosition(prediction, header)) {
+        if (prediction.outcome == Prediction::Outcome::Empty) {
             ReportNoPositionRead(console, book.Book());
             return kExitRefused;
         }

@@ -108,13 +108,12 @@ class Conversion {
     // the book does not fit, or the new book would hold none of the positions
     // that the book holds. Nothing when the conversion goes on.
     std::optional<OptimizeOutcome> StopAfterCount(const Prediction& prediction) {
-        const bool losesAll = LosesEveryPosition(prediction, m_book.InputHeader());
-        if (prediction.outcome == Prediction::Outcome::Fits && !losesAll) {
+        if (prediction.outcome == Prediction::Outcome::Fits) {
             return std::nullopt;
         }
         PrintLog(m_console, "Converting....");
         m_console.AppendText(m_countText.Text());
-        if (losesAll) {
+        if (prediction.outcome == Prediction::Outcome::Empty) {
             ReportNoPositionRead(m_console, m_book);
             return OptimizeOutcome::NothingRead;
         }

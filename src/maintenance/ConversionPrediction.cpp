@@ -99,7 +99,8 @@ void ConversionCount::Complete(Prediction& prediction, const ChainCount& count, 
 
 PredictionPass::PredictionPass(BookReader& book, ChainWalker& walker,
                                std::span<const SizePair> pairs, IConsole& messages, int recordSize)
-    : m_count(book.InputHeader(), pairs, messages),
+    : m_input(book.InputHeader()),
+      m_count(book.InputHeader(), pairs, messages),
       m_walk(book, walker, m_count, messages, {recordSize, std::nullopt}) {}
 
 std::vector<Prediction> PredictionPass::Finish() {
@@ -109,6 +110,9 @@ std::vector<Prediction> PredictionPass::Finish() {
     std::vector<Prediction> predictions = m_count.Finish();
     for (Prediction& prediction : predictions) {
         prediction.recordsHoldingPositions = m_walk.RecordsHoldingPositions();
+        if (LosesEveryPosition(prediction, m_input)) {
+            prediction.outcome = Prediction::Outcome::Empty;
+        }
     }
     return predictions;
 }
@@ -164,6 +168,9 @@ std::string DescribePrediction(const Prediction& prediction) {
         case Prediction::Outcome::Full:
             return "Does not fit: the new book would need " + Grouped(prediction.records) +
                    " records";
+        case Prediction::Outcome::Empty:
+            return "Cannot convert: no position could be read; the header's record size or "
+                   "record count may be damaged";
         case Prediction::Outcome::Fits:
             break;
     }
@@ -187,6 +194,9 @@ std::string RefusalOf(const Prediction& prediction) {
                 "The new book would need %d records; a book holds at most %d. Choose a larger "
                 "record size or a smaller hash index size",
                 static_cast<int>(prediction.records), static_cast<int>(kMaxWrittenRecordCount));
+        case Prediction::Outcome::Empty:
+            return "No position could be read: the header's record size or record count may be "
+                   "damaged";
         case Prediction::Outcome::Fits:
             break;
     }

@@ -28,6 +28,9 @@ struct Prediction {
         Refused,  // the fit check refuses the sizes (`refusal` says why)
         TooLong,  // a position takes more bytes than a record of the new size holds
         Full,     // the new book needs more records than a book holds (`records`)
+        // The new book would hold none of the positions that the book holds
+        // (LosesEveryPosition): the conversion stops rather than write it.
+        Empty,
         Fits,
     };
     SizePair sizes;
@@ -100,6 +103,7 @@ class PredictionPass {
     std::vector<Prediction> Finish();
 
   private:
+    const BookHeader& m_input;
     ConversionCount m_count;
     CopyWalk m_walk;
 };
@@ -110,11 +114,12 @@ class PredictionPass {
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
                                            IConsole& messages, Threads threads = Threads::All);
 
-// Whether the conversion that `prediction` foretells for the book of `input`
-// would carry over no position of a book that holds some: its header counts
+// Whether the new book that `prediction` counted for the book of `input` would
+// carry over no position of a book that holds some: its header counts
 // positions, or records of its file hold something that looks like them. Such
 // a conversion would replace the book by an empty one; it stops instead, since
-// the header's record size or record count is the likelier fault.
+// the header's record size or record count is the likelier fault. The
+// predictions of a pass say so by their outcome (Outcome::Empty).
 bool LosesEveryPosition(const Prediction& prediction, const BookHeader& input);
 
 // The lines of a conversion that stops so, for `book` (its header's own record
@@ -122,7 +127,8 @@ bool LosesEveryPosition(const Prediction& prediction, const BookHeader& input);
 void ReportNoPositionRead(IConsole& console, const BookReader& book);
 
 // The prediction in one line, for people: "New book: 1 027 records, 4.0 MiB;
-// longest chain 2, 1.03 reads per lookup", or "Does not fit: " and why.
+// longest chain 2, 1.03 reads per lookup", "Does not fit: " and why, or
+// "Cannot convert: " and why.
 std::string DescribePrediction(const Prediction& prediction);
 
 // Why the conversion into the pair of `prediction` cannot be made, for a message

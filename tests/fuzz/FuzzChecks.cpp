@@ -211,7 +211,7 @@ class BookRun {
                        (predicted.outcome == Outcome::Full &&
                         Contains(text, "would need " + records + " records"));
             case OptimizeOutcome::NothingRead:
-                return predicted.outcome == Outcome::Fits && predicted.positions == 0;
+                return predicted.outcome == Outcome::Empty && predicted.positions == 0;
             case OptimizeOutcome::Converted:
                 return predicted.outcome == Outcome::Fits &&
                        HeaderOf(test::ReadFileBytes(converted))
