@@ -65,3 +65,23 @@ add_custom_target(windows-zip ALL
   DEPENDS plinth plinth_bookinfo plinth-cli
   BYPRODUCTS ${CMAKE_BINARY_DIR}/plinth-${PROJECT_VERSION}-windows-x64.zip
   VERBATIM)
+
+# build/windows/plinth-VERSION-setup.exe: the setup program of data/windows/plinth.nsi,
+# made with Debian's NSIS; its warnings are errors.
+find_program(PLINTH_MAKENSIS makensis REQUIRED)
+set(PLINTH_SETUP ${CMAKE_BINARY_DIR}/plinth-${PROJECT_VERSION}-setup.exe)
+set(PLINTH_SETUP_SCRIPT ${PROJECT_SOURCE_DIR}/data/windows/plinth.nsi)
+add_custom_command(OUTPUT ${PLINTH_SETUP}
+  COMMAND ${PLINTH_MAKENSIS} -V2 -WX -INPUTCHARSET UTF8
+          -DVERSION=${PROJECT_VERSION} -DOUTFILE=${PLINTH_SETUP}
+          -DPLINTH_EXE=$<TARGET_FILE:plinth> -DPLINTH_CLI_EXE=$<TARGET_FILE:plinth-cli>
+          -DBOOKINFO_DLL=$<TARGET_FILE:plinth_bookinfo>
+          -DHELP_PAGE=${PROJECT_SOURCE_DIR}/docs/help/index.html
+          -DREADME=${PROJECT_SOURCE_DIR}/README.md -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
+          -DICON=$<TARGET_PROPERTY:plinth,BINARY_DIR>/plinth.ico
+          ${PLINTH_SETUP_SCRIPT}
+  DEPENDS plinth plinth_bookinfo plinth-cli ${PLINTH_SETUP_SCRIPT}
+          ${PROJECT_SOURCE_DIR}/docs/help/index.html ${PROJECT_SOURCE_DIR}/README.md
+          ${PROJECT_SOURCE_DIR}/LICENSE
+  VERBATIM)
+add_custom_target(windows-setup ALL DEPENDS ${PLINTH_SETUP})
