@@ -45,12 +45,17 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence"
 
+BrandingText "${PRODUCT} ${VERSION}"
+
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_RUN "$INSTDIR\plinth.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start Plinth"
 
+!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION} for you alone: no \
+administrator rights are needed.$\r$\n$\r$\nClose ${PRODUCT} if it is running.$\r$\n$\r$\n\
+Click Next to continue."
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 ; An upgrade goes to the installed version's folder: the folder is asked only
@@ -60,6 +65,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence"
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "${PRODUCT} will be removed from the following folder. \
+Your books, their backups, your settings and the suite's folders stay."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -162,7 +169,11 @@ Section "Plinth"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  ; The installed files, without the suite's folders that Plinth makes beside
+  ; them and whatever the user keeps there.
+  ${GetSize} "$INSTDIR" "/S=0K /G=0" $0 $1 $2
+  ${GetSize} "$INSTDIR\help" "/S=0K /G=0" $3 $1 $2
+  IntOp $0 $0 + $3
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
