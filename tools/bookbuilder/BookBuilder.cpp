@@ -189,6 +189,36 @@ void BookImage::PadToRecordCount(uint32_t recordCount) {
     SetHeader(header);
 }
 
+void BookImage::ScatterChainRecords(uint64_t seed) {
+    const BookHeader header = Header();
+    const uint32_t first =
+        header.hashIndexRecord + HashIndexRecords(header.recordSize, header.hashIndexSize);
+    const uint32_t count = header.recordCount;
+    // placeOf[r]: where record r goes; records before `first` stay.
+    std::vector<uint16_t> placeOf(count);
+    for (uint32_t r = 0; r < count; ++r) {
+        placeOf[r] = static_cast<uint16_t>(r);
+    }
+    Random random(seed);
+    for (uint32_t r = count; r > first + 1; --r) {
+        std::swap(placeOf[r - 1], placeOf[random.Between(first, r - 1)]);
+    }
+    const auto moved = [&placeOf, count](uint16_t record) {
+        return record == 0 || record >= count ? record : placeOf[record];
+    };
+    const std::vector<uint8_t> before = m_bytes;
+    for (uint32_t r = first; r < count; ++r) {
+        const uint8_t* from = before.data() + RecordOffset(r, header.recordSize);
+        std::copy_n(from, header.recordSize, Record(placeOf[r]).begin());
+        SetNextRecord(placeOf[r], moved(DecodeU16(from + layout::kNextRecord)));
+        EncodeU16(Record(placeOf[r]).data() + layout::kPreviousRecord,
+                  moved(DecodeU16(from + layout::kPreviousRecord)));
+    }
+    for (uint32_t slot = 0; slot < header.hashIndexSize; ++slot) {
+        SetSlot(slot, moved(Slot(slot)));
+    }
+}
+
 void BookImage::WriteTo(const std::string& path) const {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(m_bytes.data()),

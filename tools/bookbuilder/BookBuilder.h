@@ -108,6 +108,12 @@ class BookImage {
     // Appends zero records up to `recordCount` and stores it in the header.
     void PadToRecordCount(uint32_t recordCount);
 
+    // ---- Layout ----
+    // Puts the records behind the HashIndex in a random order, links and slots
+    // changed to match, as in a book that grew by appending records: every chain
+    // holds what it held, its records scattered over the file. For a sound book.
+    void ScatterChainRecords(uint64_t seed);
+
     void WriteTo(const std::string& path) const;
 
   private:

@@ -76,6 +76,7 @@ int Run(int argc, char** argv) {
     std::vector<std::string> headerFields;
     size_t truncate = 0;
     uint32_t padRecords = 0;
+    bool scatter = false;
 
     app.add_option("output", output, "Book file to write")->required();
     app.add_option("--kind", kind, "BK (standard) or BX (with statistics)")
@@ -87,6 +88,9 @@ int Run(int argc, char** argv) {
     app.add_option("--chain-records", chainRecords, "Fill exactly this many chain records")
         ->excludes(byPositions);
     app.add_option("--seed", seed, "Seed of the generator");
+    app.add_flag("--scatter", scatter,
+                 "Put the chain records in a random order, links fixed, as in a book that "
+                 "grew by appending records");
     app.add_option("--fewest-moves", fewestMoves, "Fewest moves per position")
         ->check(CLI::PositiveNumber);
     app.add_option("--most-moves", mostMoves, "Most moves per position")
@@ -120,6 +124,9 @@ int Run(int argc, char** argv) {
         const MoveRange moves{fewestMoves, std::max(fewestMoves, mostMoves)};
         BookImage image = chainRecords > 0 ? BuildFilledBook(options, chainRecords, seed, moves)
                                            : BuildBook(options, positions, seed, moves);
+        if (scatter) {
+            image.ScatterChainRecords(seed);
+        }
         for (const uint32_t slot : loops) {
             image.MakeLoop(slot);
         }
