@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <system_error>
 
 namespace plinth {
 namespace {
@@ -12,6 +13,10 @@ namespace {
 // Zero bytes between the record area and the HashIndex, so that text or u16 reads
 // that run past the record's end see zeros.
 constexpr size_t kZeroGuard = 10;
+
+// How much of the book is hinted at once: a book closed before the hints are
+// all given waits for one slice at most.
+constexpr uint64_t kHintSlice = uint64_t{16} << 20;
 
 // How much is read at once while records are read in file order.
 constexpr size_t kReadAheadBytes = 256 << 10;
@@ -28,7 +33,7 @@ void BookReader::FatalError(const char* format, ...) {
     va_start(args, format);
     std::string message = VFormatLog(format, args);
     va_end(args);
-    m_input.Close();
+    CloseFile();
     RaiseFatalError(m_console, std::move(message));
 }
 
@@ -164,8 +169,32 @@ void BookReader::ReadRecordBelow(uint16_t number, uint32_t end) {
     }
 }
 
-void BookReader::CloseInputBook() {
+void BookReader::WillReadAllRecords() {
+    if (!m_input.IsOpen() || m_readHint.joinable()) {
+        return;
+    }
+    IFileSystem& files = m_files;
+    const int fd = m_input.Get();
+    const uint64_t size = m_fileSize;
+    try {
+        m_readHint = std::jthread([&files, fd, size](const std::stop_token& stop) {
+            for (uint64_t offset = 0; offset < size && !stop.stop_requested();
+                 offset += kHintSlice) {
+                files.WillRead(fd, offset, std::min(kHintSlice, size - offset));
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to give the hint: the records are read as they are asked for.
+    }
+}
+
+void BookReader::CloseFile() {
+    m_readHint = {};  // stopped and joined while the descriptor is still its book's
     m_input.Close();
+}
+
+void BookReader::CloseInputBook() {
+    CloseFile();
     m_recordBuffer = {};
     ForgetReadRecords();
     m_inputHeader = {};

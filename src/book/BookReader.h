@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -65,6 +66,12 @@ class BookReader {
     // also past recordCount: for the records that no chain reaches. Raises the
     // fatal error on failure.
     void ReadRecordInFile(uint16_t number);
+    // Tells the system, on a thread of its own, that every record of the open
+    // book will be read soon, in whatever order its chains take, so that it reads
+    // the file in file order ahead of the records asked for: a book whose chains
+    // lie all over the file then costs no read from the disk per record. Once per
+    // opened book.
+    void WillReadAllRecords();
     // Closes the book file and forgets the book, all but its path.
     void CloseInputBook();
 
@@ -112,6 +119,8 @@ class BookReader {
     // are read in file order.
     void ReadRecordBelow(uint16_t number, uint32_t end);
     void ForgetReadRecords();
+    // Closes the book file, once the hint of WillReadAllRecords is given up.
+    void CloseFile();
     uint8_t* HashIndex() const;
 
     IConsole& m_console;
@@ -134,6 +143,8 @@ class BookReader {
     size_t m_readAheadBytes = 0;        // bytes of m_readAhead read from the file
     const uint8_t* m_record = nullptr;  // the record area: the last record read
     uint32_t m_lastRead = UINT32_MAX;
+    // Gives the hint of WillReadAllRecords; stopped before the book file closes.
+    std::jthread m_readHint;
 };
 
 // The attribute rows of the book that `book` has open, or, after a fatal error,

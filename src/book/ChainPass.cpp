@@ -21,6 +21,8 @@ constexpr uint64_t kRunBytes = uint64_t{1} << 20;
 constexpr size_t kRunsAhead = 4;
 constexpr size_t kMostRunEntries = size_t{1} << 17;
 constexpr unsigned kMostWorkers = 4;
+// Below this size a pass is over before a thread pays for its start.
+constexpr uint64_t kSmallestBook = uint64_t{4} << 20;
 
 struct WalkedChain {
     ChainEnd end = ChainEnd::Empty;
@@ -328,8 +330,6 @@ bool RunOnWorkers(BookReader& book, RecordDigests digests, Threads threads,
 }  // namespace
 
 bool WorthASecondThread(const BookHeader& header, Threads threads) {
-    // Below this size a pass is over before a thread pays for its start.
-    constexpr uint64_t kSmallestBook = uint64_t{4} << 20;
     return threads != Threads::One &&
            (threads != Threads::All || std::thread::hardware_concurrency() > 1) &&
            RecordOffset(header.recordCount, header.recordSize) >= kSmallestBook;
@@ -338,6 +338,9 @@ bool WorthASecondThread(const BookHeader& header, Threads threads) {
 bool RunChainPass(BookReader& book, ChainWalker& walker, ChainVisitor& visitor,
                   RecordDigests digests, Threads threads) {
     CallingThreadWalk here(book, walker, visitor, digests);
+    if (book.FileSize() >= kSmallestBook) {
+        book.WillReadAllRecords();
+    }
     if (!WorthASecondThread(book.InputHeader(), threads) || book.InputHeader().hashIndexSize == 0) {
         return here.Walk(0, book.InputHeader().hashIndexSize);
     }

@@ -101,6 +101,10 @@ class IFileSystem {
     // as the system allows; gives the bytes written or -1.
     virtual int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
                                     uint64_t offset) = 0;
+    // A hint that `length` bytes from `offset` will be read soon, in no
+    // particular order: the system may start reading them from the disk now, in
+    // file order, without waiting for them. Does nothing where it cannot.
+    virtual void WillRead(int fd, uint64_t offset, uint64_t length) = 0;
     // Flushes the file's data to the disk.
     virtual FileError Sync(int fd) = 0;
 
@@ -162,6 +166,9 @@ class ForwardingFileSystem : public IFileSystem {
     int64_t WriteAtGathered(int fd, std::span<const std::span<const uint8_t>> pieces,
                             uint64_t offset) override {
         return m_system.WriteAtGathered(fd, pieces, offset);
+    }
+    void WillRead(int fd, uint64_t offset, uint64_t length) override {
+        m_system.WillRead(fd, offset, length);
     }
     FileError Sync(int fd) override { return m_system.Sync(fd); }
     FileError Remove(const std::string& path) override { return m_system.Remove(path); }

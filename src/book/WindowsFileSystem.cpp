@@ -252,6 +252,10 @@ class WindowsFileSystem final : public IFileSystem {
         return written;
     }
 
+    // Windows has no hint for a range of an open file that is read through
+    // ReadFile; its cache manager reads ahead on its own where reads follow on.
+    void WillRead(int /*fd*/, uint64_t /*offset*/, uint64_t /*length*/) override {}
+
     FileError Sync(int fd) override { return Outcome(FlushFileBuffers(HandleOf(fd))); }
 
     FileError Remove(const std::string& path) override {

@@ -1,7 +1,10 @@
 // The analysis of sound and damaged books: text, counters, recommendation, progress.
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -297,6 +300,39 @@ TEST(AnalysisReadsTest, ChainsRunningIntoOneTailAreReadOnce) {
     EXPECT_LE(files.reads, image.RecordCount());
 }
 
+// A pass over a book of 4 MiB or more tells the system, on a thread of its own,
+// that the whole file will be read: once for the open book, and never once the
+// book is closed, also when it closes while the hint is being given.
+TEST(AnalysisReadsTest, WholeFileIsHintedOnceWhileTheBookIsOpen) {
+    test::TempDir dir;
+    const BookImage image = builder::BuildFilledBook({}, 4200, 3, MoveRange{2, 6});
+    image.WriteTo(dir.File("big.bk"));
+    test::RecordingConsole console;
+    test::HookedFileSystem files;
+    std::vector<std::pair<uint64_t, uint64_t>> hinted;
+    std::atomic<bool> closing = false;
+    std::atomic<int> late = 0;
+    files.hint = [&](uint64_t offset, uint64_t length, bool watchedOpen) {
+        for (int waited = 0; !closing && waited < 5000; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // while the book closes
+        hinted.emplace_back(offset, length);
+        late += watchedOpen && !files.watchedClosed ? 0 : 1;
+    };
+    BookReader book(console, files);
+    ASSERT_TRUE(OpenChosenBook(book, dir.File("big.bk")));
+    files.watched = book.InputFile();
+    EXPECT_EQ(AnalyseBook(book, ThreadCount(2)).outcome, AnalyseOutcome::Completed);
+    EXPECT_EQ(PredictConversions(book, OfferedPairs(), console, Threads::One).size(),
+              OfferedPairs().size());
+    closing = true;
+    book.CloseInputBook();
+    EXPECT_EQ(late, 0);
+    const auto size = static_cast<uint64_t>(image.Bytes().size());
+    EXPECT_THAT(hinted, ElementsAre(std::pair<uint64_t, uint64_t>{0, size}));
+}
+
 enum class Conversion { Left, Made };
 
 // What the analysis, prediction and conversion of the book at `path` tell, with the
@@ -344,7 +380,8 @@ std::pair<std::string, std::vector<int>> Report(const std::string& path, Threads
 // From 4 MiB on, runs of slots are walked on worker threads (two, on any machine)
 // and the walks taken over in slot order: text, progress, predictions and converted
 // books are those of one thread, also where damage links chains across runs (of
-// about 51 slots here). Only the sound book and the crossed links are converted.
+// about 51 slots here). Only the sound book and the crossed links are converted;
+// the sound book with its chain records all over the file reports what it does.
 TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     BookOptions options{.hashIndexSize = 256};  // chains of 20 records
     const BookImage sound = builder::BuildFilledBook(options, 5120, 3, MoveRange{2, 6});
@@ -362,6 +399,7 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
     test::TempDir dir;
     test::HookedFileSystem one;
     test::HookedFileSystem all;
+    std::pair<std::string, std::vector<int>> soundReport;
     for (const auto& [name, damage] : damages) {
         SCOPED_TRACE(name);
         BookImage image = sound;
@@ -370,9 +408,17 @@ TEST(AnalysisThreadsTest, SeveralThreadsReportWhatOneReports) {
         const std::string_view named = name;
         const Conversion conversion =
             named == "sound" || named == "crossed" ? Conversion::Made : Conversion::Left;
-        EXPECT_EQ(Report(dir.File("big.bk"), Threads::One, one, conversion),
-                  Report(dir.File("big.bk"), ThreadCount(2), all, conversion));
+        const auto report = Report(dir.File("big.bk"), Threads::One, one, conversion);
+        EXPECT_EQ(report, Report(dir.File("big.bk"), ThreadCount(2), all, conversion));
+        if (named == "sound") {
+            soundReport = report;
+        }
     }
+    // The same book grown by appending records, its chains all over the file.
+    BookImage scattered = sound;
+    scattered.ScatterChainRecords(5);
+    scattered.WriteTo(dir.File("big.bk"));
+    EXPECT_EQ(Report(dir.File("big.bk"), ThreadCount(2), all), soundReport);
     EXPECT_THAT(Report(dir.File("big.bk"), ThreadCount(2), all).first,
                 testing::AllOf(testing::HasSubstr("\nBest fitting sizes: "),
                                testing::HasSubstr("\nConversion completed\n")));

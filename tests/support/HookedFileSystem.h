@@ -15,7 +15,8 @@ namespace plinth::test {
 // The test's hook runs before every read, write of records and flush, where it
 // may throw as an allocation there would; reads from an offset on may fail or
 // run out of memory, and what a read took in may be changed, as another
-// program changing the book would.
+// program changing the book would. The hints that the book will be read are
+// handed to the test, with whether the descriptor they name was still open.
 class HookedFileSystem final : public ForwardingFileSystem {
   public:
     enum class Call { Read, Write, Sync };
@@ -52,6 +53,17 @@ class HookedFileSystem final : public ForwardingFileSystem {
         Before(Call::Sync, 0);
         return ForwardingFileSystem::Sync(fd);
     }
+    void Close(int fd) override {
+        if (fd == watched) {
+            watchedClosed = true;
+        }
+        ForwardingFileSystem::Close(fd);
+    }
+    void WillRead(int fd, uint64_t offset, uint64_t length) override {
+        if (hint) {
+            hint(offset, length, fd == watched && !watchedClosed);  // as the call starts
+        }
+    }
 
     std::atomic<uint64_t> opens = 0;
     std::atomic<uint64_t> reads = 0;
@@ -60,6 +72,9 @@ class HookedFileSystem final : public ForwardingFileSystem {
     uint64_t failReadsFrom = UINT64_MAX;
     bool memoryRunsOut = false;  // at those reads, instead of their failing
     std::function<void(std::span<uint8_t> read, uint64_t offset)> afterRead;
+    std::atomic<int> watched = -1;  // the descriptor whose Close is noted
+    std::atomic<bool> watchedClosed = false;
+    std::function<void(uint64_t offset, uint64_t length, bool watchedOpen)> hint;
 
   private:
     void Before(Call call, uint64_t offset) const {
