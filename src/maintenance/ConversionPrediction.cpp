@@ -103,6 +103,20 @@ PredictionPass::PredictionPass(BookReader& book, ChainWalker& walker,
       m_count(book.InputHeader(), pairs, messages),
       m_walk(book, walker, m_count, messages, {recordSize, std::nullopt}) {}
 
+namespace {
+
+// Whether the new book that `prediction` counted for the book of `input` would
+// carry over no position of a book that holds some: its header counts
+// positions, or records of its file hold something that looks like them. Such
+// a conversion would replace the book by an empty one; it stops instead, since
+// the header's record size or record count is the likelier fault.
+bool LosesEveryPosition(const Prediction& prediction, const BookHeader& input) {
+    return prediction.outcome == Prediction::Outcome::Fits && prediction.positions == 0 &&
+           (input.totalPositions != 0 || prediction.recordsHoldingPositions != 0);
+}
+
+}  // namespace
+
 std::vector<Prediction> PredictionPass::Finish() {
     if (m_count.AnyPairFits()) {
         m_walk.RecoverUnreachedRecords();
@@ -128,11 +142,6 @@ std::vector<Prediction> PredictConversions(BookReader& book, std::span<const Siz
         }
         return pass.Finish();
     });
-}
-
-bool LosesEveryPosition(const Prediction& prediction, const BookHeader& input) {
-    return prediction.outcome == Prediction::Outcome::Fits && prediction.positions == 0 &&
-           (input.totalPositions != 0 || prediction.recordsHoldingPositions != 0);
 }
 
 void ReportNoPositionRead(IConsole& console, const BookReader& book) {

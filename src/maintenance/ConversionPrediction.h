@@ -28,8 +28,8 @@ struct Prediction {
         Refused,  // the fit check refuses the sizes (`refusal` says why)
         TooLong,  // a position takes more bytes than a record of the new size holds
         Full,     // the new book needs more records than a book holds (`records`)
-        // The new book would hold none of the positions that the book holds
-        // (LosesEveryPosition): the conversion stops rather than write it.
+        // The new book would hold none of the positions of a book that holds
+        // some: the conversion stops rather than write it.
         Empty,
         Fits,
     };
@@ -113,14 +113,6 @@ class PredictionPass {
 // be read, or memory that runs out, raises the fatal error of `book`.
 std::vector<Prediction> PredictConversions(BookReader& book, std::span<const SizePair> pairs,
                                            IConsole& messages, Threads threads = Threads::All);
-
-// Whether the new book that `prediction` counted for the book of `input` would
-// carry over no position of a book that holds some: its header counts
-// positions, or records of its file hold something that looks like them. Such
-// a conversion would replace the book by an empty one; it stops instead, since
-// the header's record size or record count is the likelier fault. The
-// predictions of a pass say so by their outcome (Outcome::Empty).
-bool LosesEveryPosition(const Prediction& prediction, const BookHeader& input);
 
 // The lines of a conversion that stops so, for `book` (its header's own record
 // size and its record count).
