@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <QTextStream>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #include "app/AppNames.h"
@@ -11,7 +13,7 @@
 #include "app/HelpPage.h"
 #include "app/PlinthDlg.h"
 #include "app/SelectBookDlg.h"
-#include "book/DisplayText.h"
+#include "app/model/InstallationCheck.h"
 #include "settings/DefaultDirectories.h"
 #include "settings/LinuxDirectoryPlatform.h"
 
@@ -31,44 +33,32 @@ bool CPlinthApp::InitInstance() {
     LinuxDirectoryPlatform platform(kMakerName, kApplicationName);
     g_DefaultDirectories.Initialize(platform, kMakerName, kProductName);
 
-    const bool check = m_line.action == CommandLine::Action::Check;
-    CPlinthDlg dialog;
+    std::optional<std::string> book;
     if (m_line.book) {
         std::error_code error;
         const std::filesystem::path given(*m_line.book);
         // Absolute, and without "." and ".." steps, as the window shows it.
         const std::filesystem::path absolute = std::filesystem::absolute(given, error);
-        const std::string book = error ? given.string() : absolute.lexically_normal().string();
-        // "Open book ..." then starts in the book's folder, as after choosing it there.
-        RememberBookFolder(book);
-        dialog.OpenBook(book);
+        book = error ? given.string() : absolute.lexically_normal().string();
     }
-    if (check) {
-        m_exitCode = ReportCheck(dialog, m_line.book.has_value());
+    if (m_line.action == CommandLine::Action::Check) {
+        const InstallationCheck check =
+            CheckInstallation(book, CreateBookInfo() != nullptr,
+                              FindHelpPage(QCoreApplication::applicationDirPath()).has_value());
+        std::fputs(check.report.c_str(), stdout);
+        m_exitCode = check.passed ? 0 : 1;
         return false;
+    }
+    CPlinthDlg dialog;
+    if (book) {
+        // "Open book ..." then starts in the book's folder, as after choosing it there.
+        RememberBookFolder(*book);
+        dialog.OpenBook(*book);
     }
     RunMainWindow(dialog);
     return false;
 }
 
 void CPlinthApp::RunMainWindow(CPlinthDlg& window) { window.exec(); }
-
-int CPlinthApp::ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const {
-    QTextStream out(stdout);
-    const bool opened = dialog.Book().IsInputOpen();
-    if (bookGiven) {
-        out << "Book: " << (opened ? "opened" : "not opened") << '\n';
-        for (const auto& [field, value] : dialog.ListedAttributes()) {
-            out << "  " << QString::fromStdString(field) << ": "
-                << QString::fromStdString(OnOneLine(value)) << '\n';
-        }
-        out << QString::fromStdString(dialog.ConsoleText());
-    }
-    const bool component = CreateBookInfo() != nullptr;
-    out << "Book information component: " << (component ? "found" : "missing") << '\n';
-    const bool help = FindHelpPage(QCoreApplication::applicationDirPath()).has_value();
-    out << "Help page: " << (help ? "found" : "missing") << '\n';
-    return (opened || !bookGiven) && component && help ? 0 : 1;
-}
 
 }  // namespace plinth

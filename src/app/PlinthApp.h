@@ -40,8 +40,6 @@ class CPlinthApp {
     virtual void RunMainWindow(CPlinthDlg& window);
 
   private:
-    int ReportCheck(const CPlinthDlg& dialog, bool bookGiven) const;
-
     CommandLine m_line;
     int m_exitCode = 0;
 };

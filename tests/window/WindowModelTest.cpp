@@ -14,6 +14,7 @@
 #include "BookChecks.h"
 #include "BookOracle.h"
 #include "TempDir.h"
+#include "app/model/InstallationCheck.h"
 #include "app/model/SettingsModel.h"
 #include "app/model/WindowModel.h"
 #include "maintenance/ConversionLock.h"
@@ -341,6 +342,40 @@ TEST_F(WindowModelTest, RefusalsAndHelpAreSaid) {
     EXPECT_EQ(face.console, "**Error** Can not open input file [" + dir.File("main.bk") + "]\n");
     EXPECT_EQ(Shown(face.controls) + std::to_string(face.rows.size()), "open about0");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+// What --check prints: the rows of the book and what opening it said, then what
+// was found; it passes only when the book, if one is given, opened and both the
+// component and the help page were found.
+TEST_F(WindowModelTest, InstallationCheckReportsTheBookAndWhatWasFound) {
+    struct Case {
+        std::optional<std::string> book;
+        bool component, help;
+        std::string opened;  // the report's first line
+        bool passed;
+    };
+    const std::string notABook = dir.File("missing.bk");
+    const Case cases[] = {
+        {dir.File("main.bk"), true, true, "Book: opened", true},
+        {dir.File("main.bk"), false, true, "Book: opened", false},
+        {dir.File("main.bk"), true, false, "Book: opened", false},
+        {notABook, true, true, "Book: not opened", false},
+        {std::nullopt, true, true, "Book information component: found", true},
+    };
+    for (const Case& c : cases) {
+        const InstallationCheck check = CheckInstallation(c.book, c.component, c.help, files);
+        const std::string found = std::string("Book information component: ") +
+                                  (c.component ? "found" : "missing") +
+                                  "\nHelp page: " + (c.help ? "found" : "missing") + "\n";
+        EXPECT_TRUE(check.report.starts_with(c.opened + "\n") && check.report.ends_with(found) &&
+                    check.passed == c.passed)
+            << check.report;
+    }
+    const std::string opened = CheckInstallation(dir.File("main.bk"), true, true, files).report;
+    EXPECT_EQ(std::count(opened.begin(), opened.end(), '\n'), kAttributeFields.size() + 3);
+    EXPECT_NE(opened.find("\n  Input book: " + dir.File("main.bk") + "\n"), std::string::npos);
+    EXPECT_NE(CheckInstallation(notABook, true, true, files).report.find("**Error** Can not open"),
+              std::string::npos);
 }
 
 }  // namespace

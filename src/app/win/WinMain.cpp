@@ -13,9 +13,9 @@
 
 #include "app/AppNames.h"
 #include "app/CommandLine.h"
+#include "app/model/InstallationCheck.h"
 #include "app/win/HelpPage.h"
 #include "app/win/PlinthDlg.h"
-#include "book/DisplayText.h"
 #include "book/WideText.h"
 #include "bookinfo/BookInfoClient.h"
 #include "settings/DefaultDirectories.h"
@@ -60,52 +60,6 @@ bool Print(DWORD stream, const std::string& text) {
     DWORD written = 0;
     return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size();
-}
-
-// What --check reports of an opened book: a face that keeps the rows and the
-// console's text instead of showing them.
-class CheckFace final : public IWindowFace {
-  public:
-    void AppendText(std::string_view text) override { m_console.append(text); }
-    void ClearConsole() override { m_console.clear(); }
-    void ShowProgress() override {}
-    void SetProgress(int /*position*/) override {}
-    void HideProgress() override {}
-    void ShowAttributes(const std::vector<AttributeRow>& rows) override { m_rows = rows; }
-    void ShowControls(const ControlStates& /*states*/) override {}
-    void FocusOpenBook() override {}
-    void ShowWaitCursor(bool /*shown*/) override {}
-    std::optional<std::string> ChooseBook() override { return std::nullopt; }
-    bool AskForSizes(SettingsModel& /*settings*/) override { return false; }
-    void ShowMessage(const std::string& text) override { m_console.append(text + "\n"); }
-    void Post(std::function<void()> task) override { task(); }
-    void HandleEvents(std::chrono::milliseconds /*interval*/) override {}
-
-    std::string m_console;
-    std::vector<AttributeRow> m_rows;
-};
-
-// --check: whether the book opens, and whether the component and the help page
-// are found; 0 when all are.
-int Check(const std::optional<std::string>& book) {
-    CheckFace face;
-    WindowModel model(face);
-    std::string report;
-    if (book) {
-        model.OpenBook(*book);
-        const bool opened = model.Book().IsInputOpen();
-        report += std::string("Book: ") + (opened ? "opened" : "not opened") + "\n";
-        for (const AttributeRow& row : face.m_rows) {
-            report += "  " + row.field + ": " + OnOneLine(row.value) + "\n";
-        }
-        report += face.m_console;
-    }
-    const bool component = CreateBookInfo() != nullptr;
-    const bool help = FindHelpPage().has_value();
-    report += std::string("Book information component: ") + (component ? "found" : "missing") +
-              "\nHelp page: " + (help ? "found" : "missing") + "\n";
-    const bool opened = !book || model.Book().IsInputOpen();
-    return Print(STD_OUTPUT_HANDLE, report) ? (opened && component && help ? 0 : 1) : 2;
 }
 
 // The book as the window names it: its full path.
@@ -157,7 +111,9 @@ int Run() {
     const std::optional<std::string> book =
         line.book ? std::optional(FullPath(*line.book)) : std::nullopt;
     if (line.action == CommandLine::Action::Check) {
-        return Check(book);
+        const InstallationCheck check =
+            CheckInstallation(book, CreateBookInfo() != nullptr, FindHelpPage().has_value());
+        return Print(STD_OUTPUT_HANDLE, check.report) ? (check.passed ? 0 : 1) : 2;
     }
     CPlinthDlg window;
     if (book) {
