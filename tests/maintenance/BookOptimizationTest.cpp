@@ -685,6 +685,16 @@ TEST_F(BookOptimizationTest, NoSingleFailureCostsTheBook) {
                   result.outcome == OptimizeOutcome::ExchangeFailed);
         std::filesystem::remove(NewBook());
     }
+    // A stopped conversion whose new book cannot be removed either says so.
+    test::FaultyFileSystem files;
+    files.FailOperation(test::FaultyFileSystem::Operation::Write, 0);
+    files.FailOperation(test::FaultyFileSystem::Operation::Remove, 0);
+    test::RecordingConsole failing;
+    BookReader state(failing, files);
+    EXPECT_EQ(Convert(image, 2048, 1024, state).outcome, OptimizeOutcome::NotChanged);
+    EXPECT_THAT(failing.Text(),
+                HasSubstr("**Error** Can not remove the incomplete new book [" + NewBook() + "]"));
+    EXPECT_TRUE(UnchangedAt(Path(), image) && std::filesystem::remove(NewBook()));
 }
 
 // Memory runs out at one step of a conversion once the new book is made, as an
