@@ -155,18 +155,23 @@ class OptimizePermissionTest : public OptimizeCommandTest {
         test::RunningAsRoot() ? programDir.File("plinth-cli") : std::string(PLINTH_CLI);
 };
 
-// A book that the user may not read: every command says it cannot open it, ends
-// in status 2 and makes no file.
+// A book that the user may not read, or a name that is a loop of symbolic links:
+// every command says it cannot open it, ends in status 2 and makes no file.
 TEST_F(OptimizePermissionTest, BookThatMayNotBeReadIsRefusedByEveryCommand) {
     std::filesystem::permissions(book, std::filesystem::perms::owner_write);
+    const std::string loop = dir.File("loop.bk");
+    std::filesystem::create_symlink(loop, loop + ".link");
+    std::filesystem::create_symlink(loop + ".link", loop);
     using Args = std::vector<std::string>;
-    for (const Args& args : {Args{"info", book}, Args{"analyse", book}, Args{"advise", book},
-                             Args{"optimize", book}, Args{"optimize", book, "--dry-run"},
-                             Args{"optimize", book, "--output", dir.File("copy.bk")}}) {
-        const test::ChildResult run = Run(args);
-        EXPECT_EQ(run.exitStatus, 2) << args[0];
-        EXPECT_EQ(run.out + run.err, "**Error** Can not open input file [" + book + "]\n");
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    for (const std::string& path : {book, loop}) {
+        for (const Args& args : {Args{"info", path}, Args{"analyse", path}, Args{"advise", path},
+                                 Args{"optimize", path}, Args{"optimize", path, "--dry-run"},
+                                 Args{"optimize", path, "--output", dir.File("copy.bk")}}) {
+            const test::ChildResult run = Run(args);
+            EXPECT_EQ(run.exitStatus, 2) << args[0];
+            EXPECT_EQ(run.out + run.err, "**Error** Can not open input file [" + path + "]\n");
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+        }
     }
 }
 
