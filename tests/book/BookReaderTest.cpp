@@ -95,6 +95,13 @@ TEST(DisplayTextTest, Utf8StaysAndAnythingElseIsWindows1252) {
     EXPECT_EQ(DisplayText("\xc0\xaf"), "\xc3\x80\xc2\xaf");  // overlong
     EXPECT_EQ(DisplayText("\xc2\x80\xe0\xa0\x80"), "\xc2\x80\xe0\xa0\x80");  // the shortest
     EXPECT_EQ(DisplayText("ab\xe2\x82"), "ab\xc3\xa2\xe2\x80\x9a");          // truncated
+    // Either side of the surrogates and of the last code point.
+    for (const char* edge : {"\xed\x9f\xbf", "\xee\x80\x80", "\xf4\x8f\xbf\xbf"}) {
+        EXPECT_EQ(DisplayText(edge), edge);
+    }
+    EXPECT_EQ(DisplayText("\xed\xa0\x80"), "\xc3\xad\xc2\xa0\xe2\x82\xac");
+    EXPECT_EQ(DisplayText("\xed\xbf\xbf"), "\xc3\xad\xc2\xbf\xc2\xbf");
+    EXPECT_EQ(DisplayText("\xf4\x90\x80\x80"), "\xc3\xb4\xc2\x90\xe2\x82\xac\xe2\x82\xac");
 }
 
 // Opening a file that is no book closes the book that was open.
