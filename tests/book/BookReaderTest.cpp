@@ -9,6 +9,7 @@
 #include "TempDir.h"
 #include "book/BookReader.h"
 #include "book/DisplayText.h"
+#include "book/Paths.h"
 
 namespace plinth {
 namespace {
@@ -102,6 +103,22 @@ TEST(DisplayTextTest, Utf8StaysAndAnythingElseIsWindows1252) {
     EXPECT_EQ(DisplayText("\xed\xa0\x80"), "\xc3\xad\xc2\xa0\xe2\x82\xac");
     EXPECT_EQ(DisplayText("\xed\xbf\xbf"), "\xc3\xad\xc2\xbf\xc2\xbf");
     EXPECT_EQ(DisplayText("\xf4\x90\x80\x80"), "\xc3\xb4\xc2\x90\xe2\x82\xac\xe2\x82\xac");
+}
+
+// The folder of a path: none, the root folder, and below it, as each system
+// spells them.
+TEST(PathsTest, FolderOfAPathKeepsTheRootsSeparator) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"book.bk", "."},        {"/book.bk", "/"},       {"/d/book.bk", "/d"},
+        {"d/e/book.bk", "d/e"},
+#ifdef _WIN32
+        {"C:\\book.bk", "C:\\"}, {"C:/book.bk", "C:/"},   {"C:\\d\\book.bk", "C:\\d"},
+        {"ab\\book.bk", "ab"},   {"d:x\\book.bk", "d:x"},
+#endif
+    };
+    for (const auto& [path, folder] : cases) {
+        EXPECT_EQ(FolderOf(path), folder) << path;
+    }
 }
 
 // Opening a file that is no book closes the book that was open.
