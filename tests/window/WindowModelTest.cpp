@@ -350,17 +350,16 @@ TEST_F(WindowModelTest, RefusalsAndHelpAreSaid) {
 TEST_F(WindowModelTest, InstallationCheckReportsTheBookAndWhatWasFound) {
     struct Case {
         std::optional<std::string> book;
-        bool component, help;
         std::string opened;  // the report's first line
-        bool passed;
+        bool component, help, passed;
     };
     const std::string notABook = dir.File("missing.bk");
     const Case cases[] = {
-        {dir.File("main.bk"), true, true, "Book: opened", true},
-        {dir.File("main.bk"), false, true, "Book: opened", false},
-        {dir.File("main.bk"), true, false, "Book: opened", false},
-        {notABook, true, true, "Book: not opened", false},
-        {std::nullopt, true, true, "Book information component: found", true},
+        {dir.File("main.bk"), "Book: opened", true, true, true},
+        {dir.File("main.bk"), "Book: opened", false, true, false},
+        {dir.File("main.bk"), "Book: opened", true, false, false},
+        {notABook, "Book: not opened", true, true, false},
+        {std::nullopt, "Book information component: found", true, true, true},
     };
     for (const Case& c : cases) {
         const InstallationCheck check = CheckInstallation(c.book, c.component, c.help, files);
