@@ -22,10 +22,10 @@ class ChainCount {
     // Books of `hashIndexSize` slots, none added yet.
     explicit ChainCount(uint32_t hashIndexSize);
 
-    uint32_t HashIndexSize() const { return static_cast<uint32_t>(m_chains.size()); }
+    uint32_t HashIndexSize() const { return m_hashIndexSize; }
     size_t Books() const { return m_books; }
     // Adds a book of `recordSize`-byte records as the next lane; false when all
-    // lanes have one.
+    // lanes have one. Books are added before any entry is placed.
     bool AddBook(uint32_t recordSize);
 
     // Places an entry of `size` bytes whose hashKey is `hashKey` in every book
@@ -43,18 +43,22 @@ class ChainCount {
     uint64_t Reads(size_t book) const { return m_reads[book]; }
 
   private:
+    void PlaceInOneBook(uint32_t hashKey, uint32_t size);
+
     struct alignas(16) SlotChains {
         std::array<uint32_t, kLanes> records{};
         std::array<uint32_t, kLanes> used{};
     };
 
+    uint32_t m_hashIndexSize;
     size_t m_books = 0;
     std::array<uint32_t, kLanes> m_recordSizes{};  // 0 in a lane without a book
     // A book holds fewer than 2^29 positions (65535 records of at most 65535
     // bytes, at least 10 bytes an entry), so 32 bits count them.
     std::array<uint32_t, kLanes> m_positions{};
     std::array<uint64_t, kLanes> m_reads{};
-    std::vector<SlotChains> m_chains;  // one per slot
+    std::vector<SlotChains> m_chains;  // one per slot, for two books or more
+    std::vector<ChainFill> m_oneBook;  // one per slot, for a book alone
 };
 
 }  // namespace plinth

@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "BookBuilder.h"
 #include "BookChecks.h"
@@ -39,30 +40,35 @@ using Operation = test::FaultyFileSystem::Operation;
 using Call = test::HookedFileSystem::Call;
 
 // The count of the predicted books places an entry in four books at once, in the
-// lanes of a vector, as ChainFill::Place does book by book: entries from the
-// smallest to more than two of the books hold, in three books and an empty lane.
+// lanes of a vector, and in a book alone in its count without the vector, as
+// ChainFill::Place does book by book: entries from the smallest to more than two
+// of the books hold, in three books and an empty lane, and in one book.
 TEST(ChainCountTest, LanesPlaceAsBookByBook) {
-    ChainCount lanes(8);
-    ChainCount bookByBook(8);
-    for (const uint32_t recordSize : {1024u, 2048u, 100u}) {
-        EXPECT_TRUE(lanes.AddBook(recordSize) && bookByBook.AddBook(recordSize));
-    }
-    builder::Random random(3);
-    for (int i = 0; i < 4000; ++i) {
-        const auto hashKey = static_cast<uint32_t>(random.Next());
-        const auto size = static_cast<uint32_t>(random.Between(10, 1100));
-        lanes.Place(hashKey, size);
-        bookByBook.PlaceBookByBook(hashKey, size);
-    }
-    for (size_t book = 0; book < ChainCount::kLanes; ++book) {
-        EXPECT_EQ(lanes.Positions(book), bookByBook.Positions(book)) << book;
-        EXPECT_EQ(lanes.Reads(book), bookByBook.Reads(book)) << book;
-        for (uint32_t slot = 0; slot < 8; ++slot) {
-            EXPECT_EQ(lanes.Chain(book, slot), bookByBook.Chain(book, slot)) << book << slot;
+    for (const std::vector<uint32_t>& recordSizes :
+         {std::vector<uint32_t>{1024, 2048, 100}, std::vector<uint32_t>{1024}}) {
+        ChainCount lanes(8);
+        ChainCount bookByBook(8);
+        for (const uint32_t recordSize : recordSizes) {
+            EXPECT_TRUE(lanes.AddBook(recordSize) && bookByBook.AddBook(recordSize));
         }
+        builder::Random random(3);
+        for (int i = 0; i < 4000; ++i) {
+            const auto hashKey = static_cast<uint32_t>(random.Next());
+            const auto size = static_cast<uint32_t>(random.Between(10, 1100));
+            lanes.Place(hashKey, size);
+            bookByBook.PlaceBookByBook(hashKey, size);
+        }
+        for (size_t book = 0; book < ChainCount::kLanes; ++book) {
+            EXPECT_EQ(lanes.Positions(book), bookByBook.Positions(book)) << book;
+            EXPECT_EQ(lanes.Reads(book), bookByBook.Reads(book)) << book;
+            for (uint32_t slot = 0; slot < 8; ++slot) {
+                EXPECT_EQ(lanes.Chain(book, slot), bookByBook.Chain(book, slot)) << book << slot;
+            }
+        }
+        EXPECT_GT(lanes.Positions(recordSizes.size() - 1), 0u);
+        EXPECT_LT(lanes.Positions(0), 4000u);
+        EXPECT_EQ(lanes.Positions(3), 0u);
     }
-    EXPECT_GT(lanes.Positions(2), 0u);
-    EXPECT_EQ(lanes.Positions(3), 0u);
 }
 
 // The count warns of a damaged entry as the copy of a conversion does, once for
