@@ -3,6 +3,7 @@
 
 #include "maintenance/ChainCount.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace plinth {
@@ -43,57 +44,105 @@ void ChainCount::PlaceBookByBook(uint32_t hashKey, uint32_t size) {
     }
 }
 
-// ChainFill::Place for a book alone, without a branch on whether the entry
-// starts a record: which it does follows the book's entries, not a pattern the
-// processor could foresee.
-void ChainCount::PlaceInOneBook(uint32_t hashKey, uint32_t size) {
-    const uint32_t recordSize = m_recordSizes[0];
-    if (!EntryFitsInRecord(size, recordSize)) {
-        return;
+void ChainCount::PlaceAll(std::span<const DigestedEntry> entries) {
+    if (m_books == 1) {
+        PlaceAllInOneBook(entries);
+    } else if (m_books > 1) {
+        // A lane's count of reads stays within 32 bits for this many entries.
+        constexpr size_t kEntriesAtATime = 65536;
+        for (size_t first = 0; first < entries.size(); first += kEntriesAtATime) {
+            PlaceAllInLanes(
+                entries.subspan(first, std::min(kEntriesAtATime, entries.size() - first)));
+        }
     }
-    ChainFill& chain = m_oneBook[SlotOf(hashKey, m_hashIndexSize - 1)];
-    const bool starts = chain.records == 0 || chain.used + size > recordSize;
-    chain.records += static_cast<uint32_t>(starts);
-    chain.used = (starts ? uint32_t{layout::kFirstEntry} : chain.used) + size;
-    ++m_positions[0];
-    m_reads[0] += chain.records;
+}
+
+// The entries of one record mostly share a slot (all of them where this book
+// has no more slots than the book they come from), so the chain of the slot
+// is kept in registers while they do.
+void ChainCount::PlaceAllInOneBook(std::span<const DigestedEntry> entries) {
+    const uint32_t recordSize = m_recordSizes[0];
+    const uint32_t mask = m_hashIndexSize - 1;
+    uint32_t slot = 0;
+    ChainFill chain = m_oneBook[slot];
+    uint32_t positions = 0;
+    uint64_t reads = 0;
+    for (const DigestedEntry& entry : entries) {
+        const uint32_t size = entry.copiedSize;
+        if (!EntryFitsInRecord(size, recordSize)) {
+            continue;
+        }
+        const uint32_t own = SlotOf(entry.hashKey, mask);
+        if (own != slot) {
+            m_oneBook[slot] = chain;
+            slot = own;
+            chain = m_oneBook[slot];
+        }
+        // ChainFill::Place without a branch on whether the entry starts a
+        // record: which it does follows the book's entries, not a pattern the
+        // processor could foresee.
+        const bool starts = chain.records == 0 || chain.used + size > recordSize;
+        chain.records += static_cast<uint32_t>(starts);
+        chain.used = (starts ? uint32_t{layout::kFirstEntry} : chain.used) + size;
+        ++positions;
+        reads += chain.records;
+    }
+    m_oneBook[slot] = chain;
+    m_positions[0] += positions;
+    m_reads[0] += reads;
 }
 
 #if defined(__GNUC__)
-// A lane's comparison gives all ones where it holds, which subtracted adds one;
-// a lane without a book has a record size of 0, which holds no entry.
-void ChainCount::Place(uint32_t hashKey, uint32_t size) {
-    if (m_books == 1) {
-        PlaceInOneBook(hashKey, size);
-        return;
-    }
+// The same in the lanes of a vector, a book a lane. A lane's comparison gives
+// all ones where it holds, which subtracted adds one; a lane without a book has
+// a record size of 0, which holds no entry.
+void ChainCount::PlaceAllInLanes(std::span<const DigestedEntry> entries) {
     using Lanes [[gnu::vector_size(16)]] = uint32_t;
     static_assert(sizeof(Lanes) == sizeof(SlotChains::records));
-    SlotChains& chains = m_chains[SlotOf(hashKey, m_hashIndexSize - 1)];
+    Lanes recordSizes;
+    std::memcpy(&recordSizes, m_recordSizes.data(), sizeof(Lanes));
+    const uint32_t mask = m_hashIndexSize - 1;
+    uint32_t slot = 0;
     Lanes records;
     Lanes used;
-    Lanes recordSizes;
-    Lanes positions;
-    std::memcpy(&records, chains.records.data(), sizeof(Lanes));
-    std::memcpy(&used, chains.used.data(), sizeof(Lanes));
-    std::memcpy(&recordSizes, m_recordSizes.data(), sizeof(Lanes));
-    std::memcpy(&positions, m_positions.data(), sizeof(Lanes));
-    const Lanes sizes = Lanes{} + size;
-    const Lanes fits = sizes + uint32_t{layout::kFirstEntry} <= recordSizes;
-    const Lanes starts = ((records == 0) | (used + sizes > recordSizes)) & fits;
-    records -= starts;
-    used = ((starts & uint32_t{layout::kFirstEntry}) | (~starts & used)) + (sizes & fits);
-    positions -= fits;
-    std::memcpy(chains.records.data(), &records, sizeof(Lanes));
-    std::memcpy(chains.used.data(), &used, sizeof(Lanes));
-    std::memcpy(m_positions.data(), &positions, sizeof(Lanes));
-    const Lanes read = records & fits;
+    const auto load = [&]() {
+        std::memcpy(&records, m_chains[slot].records.data(), sizeof(Lanes));
+        std::memcpy(&used, m_chains[slot].used.data(), sizeof(Lanes));
+    };
+    const auto store = [&]() {
+        std::memcpy(m_chains[slot].records.data(), &records, sizeof(Lanes));
+        std::memcpy(m_chains[slot].used.data(), &used, sizeof(Lanes));
+    };
+    load();
+    Lanes positions{};
+    Lanes reads{};
+    for (const DigestedEntry& entry : entries) {
+        const uint32_t own = SlotOf(entry.hashKey, mask);
+        if (own != slot) {
+            store();
+            slot = own;
+            load();
+        }
+        const Lanes sizes = Lanes{} + uint32_t{entry.copiedSize};
+        const Lanes fits = sizes + uint32_t{layout::kFirstEntry} <= recordSizes;
+        const Lanes starts = ((records == 0) | (used + sizes > recordSizes)) & fits;
+        records -= starts;
+        used = ((starts & uint32_t{layout::kFirstEntry}) | (~starts & used)) + (sizes & fits);
+        positions -= fits;
+        reads += records & fits;
+    }
+    store();
     for (size_t i = 0; i < kLanes; ++i) {
-        m_reads[i] += read[i];
+        m_positions[i] += positions[i];
+        m_reads[i] += reads[i];
     }
 }
 #else
-void ChainCount::Place(uint32_t hashKey, uint32_t size) { PlaceBookByBook(hashKey, size); }
+void ChainCount::PlaceAllInLanes(std::span<const DigestedEntry> entries) {
+    for (const DigestedEntry& entry : entries) {
+        PlaceBookByBook(entry.hashKey, entry.copiedSize);
+    }
+}
 #endif
 
 ChainFill ChainCount::Chain(size_t book, uint32_t slot) const {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "book/BookFormat.h"
@@ -28,11 +29,12 @@ class ChainCount {
     // lanes have one. Books are added before any entry is placed.
     bool AddBook(uint32_t recordSize);
 
-    // Places an entry of `size` bytes whose hashKey is `hashKey` in every book
-    // whose records can hold it, as ChainFill::Place does: the four lanes at once
-    // where the compiler offers vectors, else by PlaceBookByBook.
-    void Place(uint32_t hashKey, uint32_t size);
-    // The same, book by book through ChainFill::Place: the rule that Place keeps.
+    // Places `entries` in their order in every book whose records can hold
+    // each, as ChainFill::Place does: the four lanes at once where the compiler
+    // offers vectors, else by PlaceBookByBook.
+    void PlaceAll(std::span<const DigestedEntry> entries);
+    // One entry of `size` bytes whose hashKey is `hashKey`, book by book through
+    // ChainFill::Place: the rule that PlaceAll keeps.
     void PlaceBookByBook(uint32_t hashKey, uint32_t size);
 
     // The chain of `slot` in book `book`.
@@ -43,7 +45,8 @@ class ChainCount {
     uint64_t Reads(size_t book) const { return m_reads[book]; }
 
   private:
-    void PlaceInOneBook(uint32_t hashKey, uint32_t size);
+    void PlaceAllInOneBook(std::span<const DigestedEntry> entries);
+    void PlaceAllInLanes(std::span<const DigestedEntry> entries);
 
     struct alignas(16) SlotChains {
         std::array<uint32_t, kLanes> records{};

@@ -45,12 +45,14 @@ PositionSink::PlaceResult ConversionCount::AddRecordPositions(
         if (!EntryFitsInRecord(m_largestEntry, m_largestRecordSize)) {
             result.outcome = PlaceOutcome::EntryTooLong;
             result.entrySize = entry.copiedSize;
-            return result;
+            break;
         }
         ++result.placed;
-        for (ChainCount& count : m_counts) {
-            count.Place(entry.hashKey, entry.copiedSize);
-        }
+    }
+    // Each count takes the entries in their order, so a count sees the same
+    // entries in the same order as entry by entry.
+    for (ChainCount& count : m_counts) {
+        count.PlaceAll(entries.first(result.placed));
     }
     return result;
 }

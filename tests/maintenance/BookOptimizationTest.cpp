@@ -39,10 +39,11 @@ using testing::Not;
 using Operation = test::FaultyFileSystem::Operation;
 using Call = test::HookedFileSystem::Call;
 
-// The count of the predicted books places an entry in four books at once, in the
-// lanes of a vector, and in a book alone in its count without the vector, as
-// ChainFill::Place does book by book: entries from the smallest to more than two
-// of the books hold, in three books and an empty lane, and in one book.
+// The count of the predicted books places a record's entries in four books at
+// once, in the lanes of a vector, and in a book alone in its count without the
+// vector, as ChainFill::Place does entry by entry and book by book: entries from
+// the smallest to more than two of the books hold, in three books and an empty
+// lane, and in one book, in batches whose entries share a slot or not.
 TEST(ChainCountTest, LanesPlaceAsBookByBook) {
     for (const std::vector<uint32_t>& recordSizes :
          {std::vector<uint32_t>{1024, 2048, 100}, std::vector<uint32_t>{1024}}) {
@@ -51,12 +52,20 @@ TEST(ChainCountTest, LanesPlaceAsBookByBook) {
         for (const uint32_t recordSize : recordSizes) {
             EXPECT_TRUE(lanes.AddBook(recordSize) && bookByBook.AddBook(recordSize));
         }
+        // Batches of up to 20 entries, as the entries of a record come, whose
+        // keys often share a slot.
         builder::Random random(3);
-        for (int i = 0; i < 4000; ++i) {
-            const auto hashKey = static_cast<uint32_t>(random.Next());
-            const auto size = static_cast<uint32_t>(random.Between(10, 1100));
-            lanes.Place(hashKey, size);
-            bookByBook.PlaceBookByBook(hashKey, size);
+        for (int placed = 0; placed < 4000;) {
+            std::vector<DigestedEntry> batch(static_cast<size_t>(random.Between(0, 20)));
+            const auto key = static_cast<uint32_t>(random.Next());
+            for (DigestedEntry& entry : batch) {
+                entry.hashKey =
+                    random.Between(0, 1) == 0 ? key : static_cast<uint32_t>(random.Next());
+                entry.copiedSize = static_cast<uint16_t>(random.Between(10, 1100));
+                bookByBook.PlaceBookByBook(entry.hashKey, entry.copiedSize);
+            }
+            lanes.PlaceAll(batch);
+            placed += static_cast<int>(batch.size());
         }
         for (size_t book = 0; book < ChainCount::kLanes; ++book) {
             EXPECT_EQ(lanes.Positions(book), bookByBook.Positions(book)) << book;
