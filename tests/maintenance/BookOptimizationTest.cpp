@@ -43,10 +43,11 @@ using Call = test::HookedFileSystem::Call;
 // once, in the lanes of a vector, and in a book alone in its count without the
 // vector, as ChainFill::Place does entry by entry and book by book: entries from
 // the smallest to more than two of the books hold, in three books and an empty
-// lane, and in one book, in batches whose entries share a slot or not.
+// lane, in two and in one, in batches whose entries share a slot or not.
 TEST(ChainCountTest, LanesPlaceAsBookByBook) {
     for (const std::vector<uint32_t>& recordSizes :
-         {std::vector<uint32_t>{1024, 2048, 100}, std::vector<uint32_t>{1024}}) {
+         {std::vector<uint32_t>{1024, 2048, 100}, std::vector<uint32_t>{1024, 2048},
+          std::vector<uint32_t>{1024}}) {
         ChainCount lanes(8);
         ChainCount bookByBook(8);
         for (const uint32_t recordSize : recordSizes) {
