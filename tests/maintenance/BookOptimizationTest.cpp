@@ -194,7 +194,8 @@ TEST_F(BookOptimizationTest, EveryGeometryKeepsEveryPositionInTheChainOfItsSlot)
 
 // Entries that fill a record of the new book to its last byte stay in it: twenty
 // entries of a tenth of a 1 KiB record's room take two records, in the
-// prediction and in the conversion, and are found in 1.5 reads on average.
+// prediction and in the conversion, and are found in 1.5 reads on average; one
+// such entry takes one record and one read.
 TEST_F(BookOptimizationTest, EntriesFillARecordToItsLastByte) {
     constexpr int kRecordSize = 1024;
     constexpr size_t kMoves = ((kRecordSize - layout::kFirstEntry) / 10 - layout::kEntryKeySize) /
@@ -202,22 +203,31 @@ TEST_F(BookOptimizationTest, EntriesFillARecordToItsLastByte) {
     static_assert(10 * (layout::kEntryKeySize + kMoves * layout::kStandardMoveSize) +
                       layout::kFirstEntry ==
                   kRecordSize);
-    builder::Random random(5);
-    std::vector<builder::Position> positions;
-    for (uint32_t i = 0; i < 20; ++i) {  // all in slot 0
-        positions.push_back(
-            builder::MakePosition(BookKind::Standard, i * kRecordSize, kMoves, random));
+    struct Case {
+        double meanReads;
+        uint32_t entries;
+        int longest;
+    };
+    for (const Case& c : {Case{1.5, 20, 2}, Case{1.0, 1, 1}}) {
+        SCOPED_TRACE(c.entries);
+        builder::Random random(5);
+        std::vector<builder::Position> positions;
+        for (uint32_t i = 0; i < c.entries; ++i) {  // all in slot 0
+            positions.push_back(
+                builder::MakePosition(BookKind::Standard, i * kRecordSize, kMoves, random));
+        }
+        const BookImage image = BuildBook({}, positions);
+        image.WriteTo(Path());
+        ASSERT_TRUE(OpenChosenBook(book, Path()));
+        const SizePair sizes{kRecordSize, kRecordSize};
+        const Prediction predicted = PredictConversions(book, {&sizes, 1}, console).front();
+        EXPECT_EQ(predicted.lengths.longest, c.longest);
+        EXPECT_DOUBLE_EQ(predicted.meanReads, c.meanReads);
+        ASSERT_EQ(Convert(image, kRecordSize, kRecordSize).outcome, OptimizeOutcome::Converted);
+        EXPECT_THAT(console.Text(),
+                    HasSubstr("Longest chain:\t\t" + std::to_string(c.longest) + "\n"));
+        ExpectCompleteBook(Path(), image, kRecordSize, kRecordSize);
     }
-    const BookImage image = BuildBook({}, positions);
-    image.WriteTo(Path());
-    ASSERT_TRUE(OpenChosenBook(book, Path()));
-    const SizePair sizes{kRecordSize, kRecordSize};
-    const Prediction predicted = PredictConversions(book, {&sizes, 1}, console).front();
-    EXPECT_EQ(predicted.lengths.longest, 2);
-    EXPECT_DOUBLE_EQ(predicted.meanReads, 1.5);
-    ASSERT_EQ(Convert(image, kRecordSize, kRecordSize).outcome, OptimizeOutcome::Converted);
-    EXPECT_THAT(console.Text(), HasSubstr("Longest chain:\t\t2\n"));
-    ExpectCompleteBook(Path(), image, kRecordSize, kRecordSize);
 }
 
 // The recovery's counts of one read in the singular: n records cut off from their
